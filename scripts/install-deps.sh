@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Varnel needs to build, test and run.
+# Idempotent and quiet when everything is already there.
+set -euo pipefail
+
+packages=(
+  # build
+  g++ cmake ninja-build pkg-config
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # independent wave-file readers used by the tests
+  sox sndfile-programs libsndfile1-dev python3
+  # fuzzing (libFuzzer comes with clang's runtime)
+  clang libclang-rt-14-dev
+  # analyser conversation over the session bus
+  dbus libsystemd-dev
+  # the window and device-change notifications
+  qt6-base-dev libudev-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,119 @@
+#include "platform/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+namespace varnel::platform {
+namespace {
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ReserveUniqueFileName(const std::string& folder, std::string_view prefix) {
+  static std::atomic<uint32_t> counter{static_cast<uint32_t>(std::random_device{}())};
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%04X.tmp", (counter++ ^ static_cast<uint32_t>(::getpid())) & 0xFFFFu);
+    std::string path = folder + kPathSeparator + std::string(prefix) + name;
+    int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      return path;
+    }
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+bool RenameFile(const std::string& from, const std::string& to, bool replaceExisting) {
+  if (replaceExisting) return ::rename(from.c_str(), to.c_str()) == 0;
+  // link + unlink refuses an existing target without a window in which it could be overwritten.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  std::string tmp = std::string(FolderOf(to).empty() ? "." : FolderOf(to)) + "/.copyXXXXXX";
+  int out = ::mkstemp(tmp.data());
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  ::fchmod(out, 0644);
+  bool ok = true;
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
+      ok = false;
+      break;
+    }
+  }
+  ok = (::fsync(out) == 0) && ok;
+  ok = (::close(out) == 0) && ok;
+  ::close(in);
+  if (ok && ::rename(tmp.c_str(), to.c_str()) == 0) return true;
+  ::unlink(tmp.c_str());
+  return false;
+}
+
+bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateFolders(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return FolderExists(path);
+}
+
+std::string ExecutableFolder() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  return std::string(FolderOf(std::string_view(buf, static_cast<std::size_t>(n))));
+}
+
+std::string_view FolderOf(std::string_view path) {
+  std::size_t slash = path.rfind(kPathSeparator);
+  if (slash == std::string_view::npos) return {};
+  return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string_view FileNameOf(std::string_view path) {
+  std::size_t slash = path.rfind(kPathSeparator);
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace varnel::platform

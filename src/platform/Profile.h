@@ -1,0 +1,39 @@
+#pragma once
+// Private-profile (INI) files with the observable behaviour the settings and
+// calibration files rely on: sections and keys matched without regard to ASCII
+// case, white space around keys and values dropped, one pair of enclosing
+// quotes removed, the caller's default for anything missing, and writes that
+// change one line and keep every other byte of the file.
+//
+// Each call opens, reads or rewrites, and closes the file; nothing is held open.
+// Safe to call from any thread for different files.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace varnel::platform {
+
+// The integer at the start of the value: optional white space, optional sign,
+// decimal digits; the rest is ignored. A value without digits reads as 0, an
+// empty value or a missing key as the default. Out-of-range numbers saturate.
+int32_t ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
+                       int32_t defaultValue);
+
+// The value, or the default when the file, section or key is missing, cut to
+// bufferSize - 1 characters (the caller's char[bufferSize] field).
+std::string ReadProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view defaultValue,
+                              std::size_t bufferSize);
+
+// Replaces the key's value in place, or adds the key, the section and the file.
+// The file is replaced atomically: a write that fails leaves the previous file
+// as it was. Returns false when the file cannot be written.
+bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+// The integer rule of ReadProfileInt applied to a text.
+int32_t ParseProfileInt(std::string_view text, int32_t defaultValue);
+
+}  // namespace varnel::platform

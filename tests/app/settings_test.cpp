@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/ChannelSettings.h"
+#include "app/RecorderApp.h"
+#include "app/SettingsFile.h"
+#include "app/WindowPosition.h"
+#include "platform/Files.h"
+#include "platform/Profile.h"
+#include "support/ScriptedUiServices.h"
+#include "support/TempDir.h"
+
+namespace varnel {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct Loaded {
+  ChannelSettingsArray channels = DefaultChannels();
+  RecorderSettings settings;
+};
+
+Loaded Load(const std::string& path) {
+  Loaded l;
+  LoadSettings(path, l.channels, l.settings);
+  return l;
+}
+
+TEST(SettingsFile, MissingFileGivesEveryDefault) {
+  TempDir dir;
+  Loaded l = Load(dir.File("absent.ini"));
+  for (int i = 0; i < kChannelCount; ++i) {
+    const ChannelSettings& c = l.channels[i];
+    EXPECT_EQ(1, c.bIsEnabled);
+    EXPECT_EQ(i, c.ChannelIndex);
+    EXPECT_EQ(1, c.Gain);
+    EXPECT_EQ(0, c.bIsRecording + c.bIsMonitoringLeft + c.bIsMonitoringRight + c.Level);
+    EXPECT_STREQ(("Channel_" + std::to_string(i)).c_str(), c.szLabel);
+    EXPECT_STREQ("", c.szCalFilename);
+  }
+  const RecorderSettings& s = l.settings;
+  EXPECT_EQ(22050, s.SamplingRate);
+  EXPECT_EQ(0, s.DeviceIndex);
+  EXPECT_EQ(1, s.bStoreCalibrationDataInWavefile);
+  EXPECT_EQ(0, s.bAppendTimeStamp + s.bOverwriteWaveFiles + s.TriggerEnable);
+  EXPECT_FLOAT_EQ(1.0f, s.PostTriggerRunTime);
+  EXPECT_STREQ("OV5 Tessaline", s.Caption);
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  EXPECT_EQ(home + "/orvanta/wave", std::string(s.szWavePath));
+  EXPECT_EQ(home + "/orvanta/cal", std::string(s.szCalPath));
+  // The loader does not write anything.
+  EXPECT_FALSE(platform::FileExists(dir.File("absent.ini")));
+}
+
+TEST(SettingsFile, RoundTripKeepsEveryFieldAndFormatsTheTime) {
+  TempDir dir;
+  const std::string path = dir.File("varnel.ini");
+  Loaded a;
+  a.channels[3].bIsRecording = 1;
+  a.channels[3].Gain = 8;
+  a.channels[3].bIsMonitoringLeft = 1;
+  a.channels[15].bIsEnabled = 0;
+  std::strcpy(a.channels[3].szLabel, "Mic A");
+  std::strcpy(a.channels[3].szCalFilename, "/cal/mic.cal");
+  a.settings.SamplingRate = 48000;
+  a.settings.DeviceIndex = 2;
+  a.settings.PostTriggerRunTime = 1.5f;
+  a.settings.TriggerEnable = 1;
+  std::strcpy(a.settings.szWavePath, "/data/wave");
+  std::strcpy(a.settings.Caption, "Bench 4");
+  SaveSettings(path, a.channels, a.settings);
+
+  const std::string text = ReadFile(path);
+  EXPECT_NE(std::string::npos, text.find("PostTriggerRunTime=1.500000"));
+  EXPECT_NE(std::string::npos, text.find("ChannelIndex=3"));
+
+  Loaded b = Load(path);
+  EXPECT_EQ(8, b.channels[3].Gain);
+  EXPECT_EQ(1, b.channels[3].bIsRecording);
+  EXPECT_EQ(1, b.channels[3].bIsMonitoringLeft);
+  EXPECT_EQ(0, b.channels[15].bIsEnabled);
+  EXPECT_STREQ("Mic A", b.channels[3].szLabel);
+  EXPECT_STREQ("/cal/mic.cal", b.channels[3].szCalFilename);
+  EXPECT_EQ(48000, b.settings.SamplingRate);
+  EXPECT_EQ(2, b.settings.DeviceIndex);
+  EXPECT_EQ(1, b.settings.TriggerEnable);
+  EXPECT_FLOAT_EQ(1.5f, b.settings.PostTriggerRunTime);
+  EXPECT_STREQ("/data/wave", b.settings.szWavePath);
+  EXPECT_STREQ("Bench 4", b.settings.Caption);
+
+  // A second save changes nothing.
+  SaveSettings(path, b.channels, b.settings);
+  EXPECT_EQ(text, ReadFile(path));
+}
+
+TEST(SettingsFile, HandEditedValuesAreToleratedAsWritten) {
+  TempDir dir;
+  const std::string path = dir.File("varnel.ini");
+  WriteFile(path,
+            "; edited by hand\r\n"
+            "[channel_0]\r\n"
+            "  bIsEnabled = 2  \r\n"
+            "Gain=3\r\n"
+            "szLabel=\"  quoted  \"\r\n"
+            "garbage line without equals\r\n"
+            "[Channel_1]\r\n"
+            "szLabel=" + std::string(300, 'x') + "\r\n"
+            "Gain=+8kHz\r\n"
+            "[MAIN]\r\n"
+            "SamplingRate=  44100 Hz\r\n"
+            "PostTriggerRunTime=abc\r\n"
+            "Caption=no final newline");
+  Loaded l = Load(path);
+  EXPECT_EQ(2, l.channels[0].bIsEnabled);  // kept; only 1 counts as set
+  EXPECT_FALSE(IsSet(l.channels[0].bIsEnabled));
+  EXPECT_EQ(3, l.channels[0].Gain);
+  EXPECT_STREQ("  quoted  ", l.channels[0].szLabel);
+  EXPECT_EQ(std::string(255, 'x'), l.channels[1].szLabel);
+  EXPECT_EQ(8, l.channels[1].Gain);
+  EXPECT_EQ(44100, l.settings.SamplingRate);
+  EXPECT_FLOAT_EQ(0.1f, l.settings.PostTriggerRunTime);
+  EXPECT_STREQ("no final newline", l.settings.Caption);
+
+  // Saving keeps the comment and the unknown line.
+  SaveSettings(path, l.channels, l.settings);
+  const std::string text = ReadFile(path);
+  EXPECT_NE(std::string::npos, text.find("; edited by hand"));
+  EXPECT_NE(std::string::npos, text.find("garbage line without equals"));
+}
+
+TEST(SettingsFile, PostTriggerRunTimeIsAtLeastATenthAndFinite) {
+  EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("abc"));
+  EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("0.05"));
+  EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("-3"));
+  EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("nan"));
+  EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("inf"));
+  EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("1e999"));
+  EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("1e300"));  // beyond float32
+  EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("0.1"));
+  EXPECT_FLOAT_EQ(2.5f, ParsePostTriggerRunTime("  2.5s"));
+}
+
+TEST(SettingsFile, LargeJunkFileLoadsWithoutHarm) {
+  TempDir dir;
+  const std::string path = dir.File("varnel.ini");
+  std::string junk;
+  junk.reserve(1 << 20);
+  for (int i = 0; junk.size() < (1u << 20); ++i) junk += static_cast<char>((i * 7919) % 256);
+  WriteFile(path, junk);
+  Loaded l = Load(path);
+  EXPECT_GE(l.settings.PostTriggerRunTime, 0.1f);
+  SaveSettings(path, l.channels, l.settings);
+  EXPECT_EQ(l.settings.SamplingRate, Load(path).settings.SamplingRate);
+}
+
+TEST(SettingsFile, ReadOnlyFolderLosesChangesSilently) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  TempDir dir;
+  const std::string folder = dir.File("ro");
+  ASSERT_TRUE(platform::CreateFolders(folder));
+  const std::string path = folder + "/varnel.ini";
+  WriteFile(path, "[Main]\nSamplingRate=1000\n");
+  chmod(folder.c_str(), 0500);
+  Loaded l = Load(path);
+  l.settings.SamplingRate = 2000;
+  SaveSettings(path, l.channels, l.settings);
+  chmod(folder.c_str(), 0700);
+  EXPECT_EQ("[Main]\nSamplingRate=1000\n", ReadFile(path));
+}
+
+class FakeHost : public WindowHost {
+ public:
+  ui::Rect DesktopRect() override { return desktop; }
+  WindowPlacement GetPlacement() override { return current; }
+  void ApplyPlacement(const WindowPlacement& p) override {
+    applied = p;
+    ++applyCount;
+  }
+  ui::Rect desktop{0, 0, 1920, 1080};
+  WindowPlacement current;
+  WindowPlacement applied;
+  int applyCount = 0;
+};
+
+TEST(WindowPosition, SavesAndRestoresTenNumbers) {
+  TempDir dir;
+  const std::string path = dir.File("varnel.ini");
+  FakeHost host;
+  host.current = {0, 3, -1, -1, -8, -8, {100, 200, 900, 700}};
+  SaveWindowPosition(path, host);
+  EXPECT_EQ("0, 3, {-1,-1}, {-8,-8}, {100,200,900,700}",
+            platform::ReadProfileString(path, "Main", "WindowPosition", "", 128));
+  RestoreWindowPosition(path, host);
+  ASSERT_EQ(1, host.applyCount);
+  EXPECT_EQ(3, host.applied.showCmd);
+  EXPECT_EQ(0, host.applied.minX);
+  EXPECT_EQ(0, host.applied.maxY);
+  EXPECT_EQ((ui::Rect{100, 200, 900, 700}), host.applied.normal);
+}
+
+TEST(WindowPosition, ClampsOffScreenWindows) {
+  const ui::Rect desktop{0, 0, 1920, 1080};
+  // Dragged past the top-left corner: left and top cut to 0, right and bottom stay.
+  WindowPlacement p = ClampToDesktop({0, 1, 0, 0, 0, 0, {-50, -20, 600, 400}}, desktop);
+  EXPECT_EQ((ui::Rect{0, 0, 600, 400}), p.normal);
+  // Left on a monitor that is gone: half the desktop width, right not moved.
+  p = ClampToDesktop({0, 1, 0, 0, 0, 0, {2500, 1200, 3100, 1600}}, desktop);
+  EXPECT_EQ((ui::Rect{960, 540, 3100, 1600}), p.normal);
+  // Exactly at the edge is not beyond it.
+  p = ClampToDesktop({0, 1, 0, 0, 0, 0, {1920, 1080, 2000, 1100}}, desktop);
+  EXPECT_EQ(1920, p.normal.left);
+}
+
+TEST(WindowPosition, DamagedOrEmptyValueIsNotApplied) {
+  TempDir dir;
+  const std::string path = dir.File("varnel.ini");
+  FakeHost host;
+  RestoreWindowPosition(path, host);
+  for (const char* bad : {"", "0, 1, {2,3}, {4,5}, {6,7,8}", "junk", "0 1 2 3 4 5 6 7 8 9"}) {
+    platform::WriteProfileString(path, "Main", "WindowPosition", bad);
+    RestoreWindowPosition(path, host);
+  }
+  EXPECT_EQ(0, host.applyCount);
+}
+
+TEST(ChannelSettings, UniqueLabelsCheckIgnoresCaseAndDisabledChannels) {
+  ChannelSettingsArray channels = DefaultChannels();
+  test::ScriptedUiServices ui;
+  EXPECT_EQ(1, CheckUniqueLabels(channels, ui));
+
+  std::strcpy(channels[2].szLabel, "Mic");
+  std::strcpy(channels[5].szLabel, "MIC");
+  channels[5].bIsEnabled = 0;
+  EXPECT_EQ(1, CheckUniqueLabels(channels, ui));
+
+  channels[5].bIsEnabled = 1;
+  ui.ExpectMessageBox(ui::DialogResult::OK);
+  EXPECT_EQ(0, CheckUniqueLabels(channels, ui));
+  ASSERT_EQ(1u, ui.Messages().size());
+  EXPECT_NE(std::string::npos, ui.Messages()[0].text.find("Mic"));
+  EXPECT_EQ("Tessaline", ui.Messages()[0].caption);
+}
+
+TEST(ChannelSettings, GainCyclesThroughTheFourSteps) {
+  EXPECT_EQ(2, NextGain(1));
+  EXPECT_EQ(4, NextGain(2));
+  EXPECT_EQ(8, NextGain(4));
+  EXPECT_EQ(1, NextGain(8));
+  EXPECT_EQ(3, NextGain(3));
+}
+
+TEST(RecorderApp, SettingsFilesLieBesideTheProgram) {
+  RecorderApp app;
+  app.SetProgramFile("/opt/varnel/bin/varnel");
+  EXPECT_STREQ("/opt/varnel/bin", app.ProgramFolder);
+  EXPECT_STREQ("/opt/varnel/bin/varnel.ini", app.SettingsFilePath);
+  EXPECT_STREQ("/opt/varnel/bin/orvantis.ini", app.AnalyzerSettingsFilePath);
+}
+
+}  // namespace
+}  // namespace varnel
