@@ -82,6 +82,13 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
 
 bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+bool FileReadable(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0;

@@ -23,6 +23,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to);
 
 bool DeleteFile(const std::string& path);
 bool FileExists(const std::string& path);     // a regular file or anything else that is there
+bool FileReadable(const std::string& path);   // can be opened for reading now
 bool FolderExists(const std::string& path);
 bool CreateFolders(const std::string& path);  // like mkdir -p
 

@@ -46,6 +46,8 @@ struct ControlState {
   int32_t radioGroup = 0;      // radio buttons with the same non-zero group exclude each other
   std::vector<ListItem> items; // combo boxes
   int32_t selection = -1;      // index into items, -1 for none
+  bool editable = false;       // combo boxes whose edit part takes typing
+  bool sunken = false;         // static texts drawn with a sunken edge
 };
 
 }  // namespace varnel::ui

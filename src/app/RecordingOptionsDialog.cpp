@@ -1,0 +1,113 @@
+#include "app/RecordingOptionsDialog.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/Files.h"
+#include "platform/FixedString.h"
+#include "ui/DialogUnits.h"
+
+namespace varnel {
+
+using ui::ControlKind;
+using ui::DluRect;
+
+namespace {
+constexpr const char* kCaption = "Tessaline";
+constexpr const char* kDeleteFailed =
+    "Failure deleting file!  Make sure that the file exists and that you have write privileges.";
+constexpr int32_t kIdStatic = -1;  // captions and frames have no id of their own
+}  // namespace
+
+RecordingOptionsDialog::RecordingOptionsDialog(ui::UiServices& ui, RecorderSettings& settings)
+    : Dialog("Recording Options", 226, 218), ui_(ui), settings_(settings) {
+  AddControl(kIdStatic - 0, ControlKind::GroupBox, "File Options", DluRect(7, 7, 212, 120));
+  AddControl(kIdStatic - 1, ControlKind::StaticText, "Wave File Path:", DluRect(14, 20, 100, 8));
+  AddControl(kIdWavePath, ControlKind::Edit, "", DluRect(14, 30, 198, 12));
+  AddControl(kIdStatic - 2, ControlKind::StaticText, "Cal File Path:", DluRect(14, 46, 100, 8));
+  AddControl(kIdCalPath, ControlKind::Edit, "", DluRect(14, 56, 198, 12));
+  AddControl(kIdStoreCalibration, ControlKind::CheckBox, "Include calibration data in wave file",
+             DluRect(14, 73, 198, 10));
+  AddControl(kIdAppendTimeStamp, ControlKind::CheckBox, "Append timestamp to wave filename", DluRect(14, 85, 198, 10));
+  AddControl(kIdOverwrite, ControlKind::CheckBox, "Overwrite existing wave file if same name", DluRect(14, 97, 198, 10));
+  AddControl(kIdDeleteWaveFiles, ControlKind::PushButton, "Delete Wave Files...", DluRect(14, 109, 80, 14));
+  AddControl(kIdStatic - 3, ControlKind::GroupBox, "Triggering Options", DluRect(7, 132, 212, 56));
+  AddControl(kIdTriggerEnable, ControlKind::CheckBox, "Enable Triggering (TTL)", DluRect(14, 145, 198, 10));
+  AddControl(kIdStatic - 4, ControlKind::StaticText, "Post trigger run time (seconds):", DluRect(14, 163, 120, 8));
+  AddControl(kIdPostTriggerTime, ControlKind::Edit, "", DluRect(138, 161, 50, 12));
+  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", DluRect(115, 197, 50, 14));
+  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", DluRect(169, 197, 50, 14));
+}
+
+bool RecordingOptionsDialog::OnInitDialog() {
+  SetText(kIdWavePath, FieldText(settings_.szWavePath));
+  SetText(kIdCalPath, FieldText(settings_.szCalPath));
+  SetTicked(kIdStoreCalibration, IsSet(settings_.bStoreCalibrationDataInWavefile));
+  SetTicked(kIdAppendTimeStamp, IsSet(settings_.bAppendTimeStamp));
+  SetTicked(kIdOverwrite, IsSet(settings_.bOverwriteWaveFiles));
+  SetTicked(kIdTriggerEnable, IsSet(settings_.TriggerEnable));
+  char time[64];
+  std::snprintf(time, sizeof time, "%6.3f", static_cast<double>(settings_.PostTriggerRunTime));
+  SetText(kIdPostTriggerTime, time);
+  Enable(kIdPostTriggerTime, IsTicked(kIdTriggerEnable));
+  return true;
+}
+
+void RecordingOptionsDialog::OnCommand(int32_t id) {
+  if (id == kIdTriggerEnable) Enable(kIdPostTriggerTime, IsTicked(kIdTriggerEnable));
+  if (id == kIdDeleteWaveFiles) DeleteWaveFiles();
+}
+
+void RecordingOptionsDialog::OnOK() {
+  double value = std::strtod(GetText(kIdPostTriggerTime, 79).c_str(), nullptr);
+  if (!(value >= 0.1)) {
+    ui_.MessageBox("The post trigger run time must be at least 0.100 sec.", kCaption, ui::mb::kOk | ui::mb::kIconError);
+    return;
+  }
+  settings_.PostTriggerRunTime = static_cast<float>(value);
+  CopyCut(settings_.szWavePath, GetText(kIdWavePath, 259));
+  CopyCut(settings_.szCalPath, GetText(kIdCalPath, 259));
+  settings_.bStoreCalibrationDataInWavefile = IsTicked(kIdStoreCalibration) ? 1 : 0;
+  settings_.bAppendTimeStamp = IsTicked(kIdAppendTimeStamp) ? 1 : 0;
+  settings_.bOverwriteWaveFiles = IsTicked(kIdOverwrite) ? 1 : 0;
+  settings_.TriggerEnable = IsTicked(kIdTriggerEnable) ? 1 : 0;
+  EndDialog(ui::DialogResult::OK);
+}
+
+void RecordingOptionsDialog::DeleteWaveFiles() {
+  ui::FileDialogRequest request;
+  request.title = "Select Files to Delete";
+  request.filter = "Wave Files (*.wav)|*.wav||";
+  request.initialFolder = GetText(kIdWavePath, 259);
+  request.options = ui::fd::kAllowMultiSelect | ui::fd::kFileMustExist | ui::fd::kHideReadOnly;
+  auto chosen = ui_.OpenFileDialog(request);
+  if (!chosen || chosen->empty()) return;
+  if (chosen->size() == 1) {
+    DeleteOne(chosen->front());
+  } else {
+    DeleteSeveral(*chosen);
+  }
+}
+
+void RecordingOptionsDialog::DeleteOne(const std::string& path) {
+  std::string question = "Are you sure you want to delete " + path + "?";
+  if (ui_.MessageBox(question, kCaption, ui::mb::kYesNo | ui::mb::kIconQuestion) != ui::DialogResult::Yes) return;
+  TryDelete(path);
+}
+
+void RecordingOptionsDialog::DeleteSeveral(const std::vector<std::string>& paths) {
+  if (ui_.MessageBox("Multiple file deletion - are you sure you want to delete these files?", kCaption,
+                     ui::mb::kYesNo | ui::mb::kIconQuestion) != ui::DialogResult::Yes)
+    return;
+  for (const std::string& path : paths) {
+    if (!TryDelete(path)) return;
+  }
+}
+
+bool RecordingOptionsDialog::TryDelete(const std::string& path) {
+  if (platform::DeleteFile(path)) return true;
+  ui_.MessageBox(kDeleteFailed, kCaption, ui::mb::kOk | ui::mb::kIconError);
+  return false;
+}
+
+}  // namespace varnel
