@@ -54,7 +54,9 @@ static_assert(sizeof(ChannelCalibration::LabelLog) == kLabelBuffer);
 static_assert(sizeof(ChannelCalibration::ChannelName) == kNameBuffer);
 
 // The fields are packed: go through memcpy, never through a typed pointer.
-char* FieldOf(ChannelCalibration& half, const CalibrationKey& key) { return reinterpret_cast<char*>(&half) + key.offset; }
+char* FieldOf(ChannelCalibration& half, const CalibrationKey& key) {
+  return reinterpret_cast<char*>(&half) + key.offset;
+}
 
 void StoreValue(ChannelCalibration& half, const CalibrationKey& key, const std::string& text) {
   char* field = FieldOf(half, key);
@@ -116,8 +118,9 @@ bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t 
     return false;
   }
   if (!OpensAsFile(path)) {
-    ui.MessageBox("Failure opening calibration file: \"" + std::string(path) + " for channel " + std::to_string(channel),
-                  kCaption, kWarningStyle);
+    ui.MessageBox(
+        "Failure opening calibration file: \"" + std::string(path) + " for channel " + std::to_string(channel),
+        kCaption, kWarningStyle);
     return false;
   }
   CopyCut(record->CalFileName, path);

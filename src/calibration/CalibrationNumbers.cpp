@@ -9,8 +9,12 @@
 namespace varnel {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // The unsigned decimal real at the start of text and, for a result that does
 // not fit a double, whether it overflows (decimal magnitude above zero).
@@ -46,12 +50,14 @@ RealPrefix ScanReal(std::string_view text) {
     bool negative = false;
     if (j < text.size() && (text[j] == '+' || text[j] == '-')) negative = text[j++] == '-';
     if (j < text.size() && IsDigit(text[j])) {
-      for (; j < text.size() && IsDigit(text[j]); ++j) exponent = std::min<int64_t>(exponent * 10 + (text[j] - '0'), 1'000'000'000);
+      for (; j < text.size() && IsDigit(text[j]); ++j)
+        exponent = std::min<int64_t>(exponent * 10 + (text[j] - '0'), 1'000'000'000);
       if (negative) exponent = -exponent;
       i = j;
     }
   }
-  const int64_t magnitude = significantIntDigits > 0 ? significantIntDigits - 1 + exponent : exponent - fractionZeros - 1;
+  const int64_t magnitude =
+      significantIntDigits > 0 ? significantIntDigits - 1 + exponent : exponent - fractionZeros - 1;
   return {i, nonZero && magnitude > 0};
 }
 

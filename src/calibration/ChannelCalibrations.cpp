@@ -5,8 +5,8 @@
 
 namespace varnel {
 
-bool LoadChannelCalibrations(const ChannelSettingsArray& channels, std::array<CalibrationRecord, kChannelCount>& records,
-                             ui::UiServices& ui) {
+bool LoadChannelCalibrations(const ChannelSettingsArray& channels,
+                             std::array<CalibrationRecord, kChannelCount>& records, ui::UiServices& ui) {
   for (int32_t channel = 0; channel < kChannelCount; ++channel) {
     const ChannelSettings& settings = channels[static_cast<std::size_t>(channel)];
     if (!IsSet(settings.bIsEnabled)) continue;

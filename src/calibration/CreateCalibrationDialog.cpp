@@ -57,7 +57,7 @@ struct UnitRule {
   int32_t unitCode;
   const char* tooSmallMessage;  // null: the sensitivity is not consulted
   int32_t refUnits;
-  const char* labelLinear;      // null: from the conversion
+  const char* labelLinear;  // null: from the conversion
   const char* labelLog;
   Scale scale;
   double fixedPctFullScale;
@@ -79,10 +79,10 @@ struct ConversionRule {
 };
 
 constexpr ConversionRule kConversionRules[] = {
-    {0, "Acceleration (G)", "Acceleration (G dB)", 0},    {1, "Velocity (ft/sec)", "Velocity (ft/sec dB)", 1},
-    {2, "Velocity (in/sec)", "Velocity (in/sec dB)", 1},  {3, "Velocity (mm/sec)", "Velocity (mm/sec dB)", 1},
+    {0, "Acceleration (G)", "Acceleration (G dB)", 0},       {1, "Velocity (ft/sec)", "Velocity (ft/sec dB)", 1},
+    {2, "Velocity (in/sec)", "Velocity (in/sec dB)", 1},     {3, "Velocity (mm/sec)", "Velocity (mm/sec dB)", 1},
     {7, "Velocity (mils/sec)", "Velocity (mils/sec dB)", 1}, {4, "Displacement (ft)", "Displacement (ft dB)", 2},
-    {5, "Displacement (in)", "Displacement (in dB)", 2},  {6, "Displacement (mm)", "Displacement (mm dB)", 2},
+    {5, "Displacement (in)", "Displacement (in dB)", 2},     {6, "Displacement (mm)", "Displacement (mm dB)", 2},
     {8, "Displacement (mils)", "Displacement (mils dB)", 2},
 };
 // No conversion row selected.
@@ -146,8 +146,7 @@ void CreateCalibrationDialog::OnEditChange(int32_t id) {
 }
 
 bool CreateCalibrationDialog::BuildCalibration() {
-  const UnitRule* unit =
-      FindByCode(kUnitRules, &UnitRule::unitCode, ListItemData(kIdUnits, ListSelection(kIdUnits)));
+  const UnitRule* unit = FindByCode(kUnitRules, &UnitRule::unitCode, ListItemData(kIdUnits, ListSelection(kIdUnits)));
   if (unit == nullptr) return false;
 
   // The float S, widened, is what the check and the product see.

@@ -26,8 +26,7 @@ class CreateCalibrationDialog : public ui::Dialog {
 
   // savedPath receives the full path of the written file, and only then.
   // programBaseName is the caption of the "too small" messages.
-  CreateCalibrationDialog(std::string calPath, char (&savedPath)[260], std::string programBaseName,
-                          ui::UiServices& ui);
+  CreateCalibrationDialog(std::string calPath, char (&savedPath)[260], std::string programBaseName, ui::UiServices& ui);
 
   bool OnInitDialog() override;
   void OnSelectionChange(int32_t id) override;

@@ -91,8 +91,9 @@ TEST_F(CalibrationFileTest, GainScalesBothHalvesAndLeavesTheFileAlone) {
 }
 
 TEST_F(CalibrationFileTest, TextsAreCutToTheirFields) {
-  const std::string path = Cal("[Calibration]\nLabelLinear=" + std::string(70, 'a') + "\nLabelLog=" +
-                               std::string(10000, 'b') + "\nLeftChannelName=" + std::string(60, 'c') + "\n");
+  const std::string path =
+      Cal("[Calibration]\nLabelLinear=" + std::string(70, 'a') + "\nLabelLog=" + std::string(10000, 'b') +
+          "\nLeftChannelName=" + std::string(60, 'c') + "\n");
   ReadResult r = ReadCal(path);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(std::string(59, 'a'), FieldText(r.record.Left.LabelLinear));
@@ -102,9 +103,9 @@ TEST_F(CalibrationFileTest, TextsAreCutToTheirFields) {
 }
 
 TEST_F(CalibrationFileTest, SectionAndKeysMatchWithoutCaseAndOtherSectionsAreIgnored) {
-  const std::string path = Cal(
-      "[Other]\nRefLevel=9\n[calibration]\nreflevel = 2.5\nREFUNITS=8\nlabellinear=\"Pascals (PA)\"\n[More]\n"
-      "RefType=7\n");
+  const std::string path =
+      Cal("[Other]\nRefLevel=9\n[calibration]\nreflevel = 2.5\nREFUNITS=8\nlabellinear=\"Pascals (PA)\"\n[More]\n"
+          "RefType=7\n");
   ReadResult r = ReadCal(path);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(2.5f, r.record.Left.RefLevel);
@@ -154,15 +155,16 @@ TEST_P(RealValues, ReadAsFiniteFloats) {
   EXPECT_TRUE(std::isfinite(r.record.Left.RefLevel));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RealValues,
-    ::testing::Values(NumberCase{"nan", 0.0f}, NumberCase{"NAN(123)", 0.0f}, NumberCase{"inf", 0.0f},
-                      NumberCase{"-infinity", 0.0f}, NumberCase{"1e999", FLT_MAX}, NumberCase{"-1e999", -FLT_MAX},
-                      NumberCase{"4e38", FLT_MAX}, NumberCase{"1e-999", 0.0f}, NumberCase{"0.0000e999999999999", 0.0f},
-                      NumberCase{"-0", 0.0f}, NumberCase{"  +2.5e1xyz", 25.0f}, NumberCase{".5", 0.5f},
-                      NumberCase{"5.", 5.0f}, NumberCase{"1e", 1.0f}, NumberCase{"1e+", 1.0f},
-                      NumberCase{"2E-1", 0.2f}, NumberCase{"e5", 0.0f}, NumberCase{".", 0.0f},
-                      NumberCase{"0x10", 0.0f}, NumberCase{"1,5", 1.0f}, NumberCase{"", 0.0f}));
+INSTANTIATE_TEST_SUITE_P(Cases, RealValues,
+                         ::testing::Values(NumberCase{"nan", 0.0f}, NumberCase{"NAN(123)", 0.0f},
+                                           NumberCase{"inf", 0.0f}, NumberCase{"-infinity", 0.0f},
+                                           NumberCase{"1e999", FLT_MAX}, NumberCase{"-1e999", -FLT_MAX},
+                                           NumberCase{"4e38", FLT_MAX}, NumberCase{"1e-999", 0.0f},
+                                           NumberCase{"0.0000e999999999999", 0.0f}, NumberCase{"-0", 0.0f},
+                                           NumberCase{"  +2.5e1xyz", 25.0f}, NumberCase{".5", 0.5f},
+                                           NumberCase{"5.", 5.0f}, NumberCase{"1e", 1.0f}, NumberCase{"1e+", 1.0f},
+                                           NumberCase{"2E-1", 0.2f}, NumberCase{"e5", 0.0f}, NumberCase{".", 0.0f},
+                                           NumberCase{"0x10", 0.0f}, NumberCase{"1,5", 1.0f}, NumberCase{"", 0.0f}));
 
 TEST(CalibrationNumbers, NegativeZeroStaysAZero) {
   const float value = ToCalibrationFloat(ParseCalibrationReal("-0"));
@@ -276,13 +278,12 @@ TEST_F(CalibrationFileTest, NonFiniteValuesAreWrittenSoTheyReadBackFinite) {
 }
 
 TEST_F(CalibrationFileTest, RewriteKeepsOtherKeysAndSections) {
-  const std::string path = Cal(
-      "; made by hand\n[Notes]\nBy=lab\n[Calibration]\nRefLevel=7\nSerial=A-17\nLabelLog=old\n[Tail]\nX=1\n");
+  const std::string path =
+      Cal("; made by hand\n[Notes]\nBy=lab\n[Calibration]\nRefLevel=7\nSerial=A-17\nLabelLog=old\n[Tail]\nX=1\n");
   CalibrationRecord record = SampleRecord();
   ASSERT_TRUE(CalibrationFile::Write(path.c_str(), &record));
   const std::string text = ReadFile(path);
-  EXPECT_EQ(0u, text.find("; made by hand\n[Notes]\nBy=lab\n[Calibration]\nRefLevel=2.500000\nSerial=A-17\n"))
-      << text;
+  EXPECT_EQ(0u, text.find("; made by hand\n[Notes]\nBy=lab\n[Calibration]\nRefLevel=2.500000\nSerial=A-17\n")) << text;
   EXPECT_NE(std::string::npos, text.find("LabelLog=Displacement (mils dB)\n"));
   EXPECT_NE(std::string::npos, text.find("[Tail]\nX=1\n"));
   EXPECT_EQ(std::string::npos, text.find("old"));
