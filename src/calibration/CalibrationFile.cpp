@@ -78,8 +78,8 @@ void StoreValue(ChannelCalibration& half, const CalibrationKey& key, const std::
   }
 }
 
-std::string FormatValue(ChannelCalibration& half, const CalibrationKey& key) {
-  const char* field = FieldOf(half, key);
+std::string FormatValue(const ChannelCalibration& half, const CalibrationKey& key) {
+  const char* field = reinterpret_cast<const char*>(&half) + key.offset;
   switch (key.kind) {
     case KeyKind::Real: {
       float value;

@@ -78,13 +78,19 @@ struct ConversionRule {
   int32_t integrationType;
 };
 
+// clang-format off
 constexpr ConversionRule kConversionRules[] = {
-    {0, "Acceleration (G)", "Acceleration (G dB)", 0},       {1, "Velocity (ft/sec)", "Velocity (ft/sec dB)", 1},
-    {2, "Velocity (in/sec)", "Velocity (in/sec dB)", 1},     {3, "Velocity (mm/sec)", "Velocity (mm/sec dB)", 1},
-    {7, "Velocity (mils/sec)", "Velocity (mils/sec dB)", 1}, {4, "Displacement (ft)", "Displacement (ft dB)", 2},
-    {5, "Displacement (in)", "Displacement (in dB)", 2},     {6, "Displacement (mm)", "Displacement (mm dB)", 2},
+    {0, "Acceleration (G)", "Acceleration (G dB)", 0},
+    {1, "Velocity (ft/sec)", "Velocity (ft/sec dB)", 1},
+    {2, "Velocity (in/sec)", "Velocity (in/sec dB)", 1},
+    {3, "Velocity (mm/sec)", "Velocity (mm/sec dB)", 1},
+    {7, "Velocity (mils/sec)", "Velocity (mils/sec dB)", 1},
+    {4, "Displacement (ft)", "Displacement (ft dB)", 2},
+    {5, "Displacement (in)", "Displacement (in dB)", 2},
+    {6, "Displacement (mm)", "Displacement (mm dB)", 2},
     {8, "Displacement (mils)", "Displacement (mils dB)", 2},
 };
+// clang-format on
 // No conversion row selected.
 constexpr ConversionRule kNoConversion = {-1, "G", "G (dB)", 0};
 
@@ -141,8 +147,13 @@ void CreateCalibrationDialog::OnSelectionChange(int32_t id) {
 }
 
 void CreateCalibrationDialog::OnEditChange(int32_t id) {
-  // Typing into a list's text field leaves none of its rows selected.
-  if (id == kIdUnits || id == kIdConversion) SelectListItem(id, -1);
+  // Typing into a list's text field leaves none of its rows selected. A view
+  // may echo the chosen row's own text as an edit: that keeps the row.
+  if (id != kIdUnits && id != kIdConversion) return;
+  const ui::ControlState& list = Control(id);
+  const int32_t row = list.selection;
+  if (row >= 0 && list.items[static_cast<std::size_t>(row)].text == list.text) return;
+  SelectListItem(id, -1);
 }
 
 bool CreateCalibrationDialog::BuildCalibration() {

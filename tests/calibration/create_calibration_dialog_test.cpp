@@ -127,6 +127,8 @@ TEST_F(CreateCalibrationDialogTest, UnitsDecideLabelFieldAndList) {
   }
   // Typing leaves no row selected, and that changes nothing.
   dialog_.ChooseItem(1107, 4);
+  dialog_.TypeText(1107, "Acceleration");  // a view echoing the chosen row
+  EXPECT_EQ(4, dialog_.ListSelection(1107));
   dialog_.TypeText(1107, "Acceleration, sort of");
   EXPECT_EQ(-1, dialog_.ListSelection(1107));
   EXPECT_TRUE(dialog_.IsEnabled(1108));
