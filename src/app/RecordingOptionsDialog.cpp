@@ -1,7 +1,9 @@
 #include "app/RecordingOptionsDialog.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "platform/Files.h"
 #include "platform/FixedString.h"
@@ -64,7 +66,8 @@ void RecordingOptionsDialog::OnOK() {
     ui_.MessageBox("The post trigger run time must be at least 0.100 sec.", kCaption, ui::mb::kOk | ui::mb::kIconError);
     return;
   }
-  settings_.PostTriggerRunTime = static_cast<float>(value);
+  // Narrowing a double beyond float's range is undefined; such a time means "run on".
+  settings_.PostTriggerRunTime = static_cast<float>(std::min<double>(value, std::numeric_limits<float>::max()));
   CopyCut(settings_.szWavePath, GetText(kIdWavePath, 259));
   CopyCut(settings_.szCalPath, GetText(kIdCalPath, 259));
   settings_.bStoreCalibrationDataInWavefile = IsTicked(kIdStoreCalibration) ? 1 : 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
@@ -32,10 +33,9 @@ void WriteInt(const std::string& path, const std::string& section, const char* k
 
 float ParsePostTriggerRunTime(const std::string& text) {
   double value = std::strtod(text.c_str(), nullptr);
-  auto narrowed = static_cast<float>(value);
-  // A time that is not a finite number would never end a triggered run.
-  if (!(value >= 0.1) || !std::isfinite(narrowed)) return 0.1f;
-  return narrowed;
+  // A time that is not a finite float would never end a triggered run.
+  if (!(value >= 0.1) || value > std::numeric_limits<float>::max()) return 0.1f;
+  return static_cast<float>(value);
 }
 
 void LoadSettings(const std::string& path, ChannelSettingsArray& channels, RecorderSettings& settings) {

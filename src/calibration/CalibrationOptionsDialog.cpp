@@ -4,6 +4,7 @@
 
 #include "calibration/CreateCalibrationDialog.h"
 #include "platform/FixedString.h"
+#include "ui/DialogUnits.h"
 
 namespace varnel {
 namespace {
@@ -18,15 +19,17 @@ CalibrationOptionsDialog::CalibrationOptionsDialog(std::string calPath, char (&w
       programBaseName_(std::move(programBaseName)),
       ui_(ui) {
   using ui::ControlKind;
-  AddControl(kIdSelectExisting, ControlKind::PushButton, "&Select Existing Calibration File...", {7, 33, 134, 47});
-  AddControl(kIdCreateNew, ControlKind::PushButton, "&Create New Calibration File...", {139, 33, 263, 47});
-  AddControl(kIdFileName, ControlKind::Edit, "", {7, 55, 263, 69});
+  AddControl(kIdSelectExisting, ControlKind::PushButton, "&Select Existing Calibration File...",
+             ui::DluToPixels({7, 33, 134, 47}));
+  AddControl(kIdCreateNew, ControlKind::PushButton, "&Create New Calibration File...",
+             ui::DluToPixels({139, 33, 263, 47}));
+  AddControl(kIdFileName, ControlKind::Edit, "", ui::DluToPixels({7, 55, 263, 69}));
   AddControl(kIdHint, ControlKind::StaticText,
              "Select the calibration file to apply to this channel.  If no file is selected it will default to "
              "millivolts.",
-             {7, 7, 263, 27});
-  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", {270, 7, 320, 21});
-  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", {270, 24, 320, 38});
+             ui::DluToPixels({7, 7, 263, 27}));
+  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", ui::DluToPixels({270, 7, 320, 21}));
+  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", ui::DluToPixels({270, 24, 320, 38}));
 }
 
 bool CalibrationOptionsDialog::OnInitDialog() {

@@ -6,6 +6,7 @@
 #include "calibration/CalibrationFile.h"
 #include "calibration/CalibrationNumbers.h"
 #include "platform/FixedString.h"
+#include "ui/DialogUnits.h"
 
 namespace varnel {
 namespace {
@@ -113,14 +114,16 @@ CreateCalibrationDialog::CreateCalibrationDialog(std::string calPath, char (&sav
       programBaseName_(std::move(programBaseName)),
       ui_(ui) {
   using ui::ControlKind;
-  AddControl(kIdUnitsLabel, ControlKind::StaticText, "Calibration Units:", {7, 7, 183, 15});
-  AddControl(kIdUnits, ControlKind::ComboBox, "", {7, 17, 183, 29});
-  AddControl(kIdSensitivityLabel, ControlKind::StaticText, "Transducer Sensitivity:", {7, 36, 183, 44});
-  AddControl(kIdSensitivity, ControlKind::Edit, "", {7, 46, 80, 60});
-  AddControl(kIdConversionLabel, ControlKind::StaticText, "Convert Acceleration to:", {7, 66, 183, 74});
-  AddControl(kIdConversion, ControlKind::ComboBox, "", {7, 76, 183, 88});
-  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", {196, 7, 246, 21});
-  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", {196, 24, 246, 38});
+  AddControl(kIdUnitsLabel, ControlKind::StaticText, "Calibration Units:", ui::DluToPixels({7, 7, 183, 15}));
+  AddControl(kIdUnits, ControlKind::ComboBox, "", ui::DluToPixels({7, 17, 183, 29})).editable = true;
+  AddControl(kIdSensitivityLabel, ControlKind::StaticText,
+             "Transducer Sensitivity:", ui::DluToPixels({7, 36, 183, 44}));
+  AddControl(kIdSensitivity, ControlKind::Edit, "", ui::DluToPixels({7, 46, 80, 60}));
+  AddControl(kIdConversionLabel, ControlKind::StaticText,
+             "Convert Acceleration to:", ui::DluToPixels({7, 66, 183, 74}));
+  AddControl(kIdConversion, ControlKind::ComboBox, "", ui::DluToPixels({7, 76, 183, 88})).editable = true;
+  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", ui::DluToPixels({196, 7, 246, 21}));
+  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", ui::DluToPixels({196, 24, 246, 38}));
 }
 
 bool CreateCalibrationDialog::OnInitDialog() {

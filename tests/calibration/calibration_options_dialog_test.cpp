@@ -10,6 +10,7 @@
 #include "platform/FixedString.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
+#include "ui/DialogUnits.h"
 
 namespace varnel {
 namespace {
@@ -57,7 +58,7 @@ TEST_F(CalibrationOptionsDialogTest, ControlsAndOpening) {
   EXPECT_EQ("Cancel", dialog.GetText(2));
   for (int32_t id : dialog.ControlOrder()) {
     const ui::Rect r = dialog.GetRect(id);
-    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= 327 && r.bottom <= 85 && r.Width() > 0) << id;
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= ui::DluToPixelsX(327) && r.bottom <= ui::DluToPixelsY(85) && r.Width() > 0) << id;
   }
   dialog.OnInitDialog();
   EXPECT_EQ("/old/one.cal", dialog.GetText(1106));

@@ -11,6 +11,7 @@
 #include "platform/Profile.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
+#include "ui/DialogUnits.h"
 
 namespace varnel {
 namespace {
@@ -68,7 +69,7 @@ TEST_F(CreateCalibrationDialogTest, ControlsOfTheDialog) {
   for (int32_t id : order) {
     EXPECT_EQ(kinds.at(id), dialog_.Control(id).kind) << id;
     const ui::Rect r = dialog_.GetRect(id);
-    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= 253 && r.bottom <= 106 && r.Width() > 0 && r.Height() > 0)
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= ui::DluToPixelsX(253) && r.bottom <= ui::DluToPixelsY(106) && r.Width() > 0 && r.Height() > 0)
         << id;
   }
   EXPECT_EQ("Calibration Units:", dialog_.GetText(Dlg::kIdUnitsLabel));
