@@ -28,7 +28,9 @@ uint32_t& PokeCounter() {
   return counter;
 }
 
-int32_t ParseFftSize(const std::string& text) { return platform::ParseProfileInt(text, 0); }
+int32_t ParseFftSize(const std::string& text) {
+  return platform::ParseProfileInt(text, 0);
+}
 
 uint32_t RefreshTimerPeriod(int32_t fftSize) {
   if (fftSize >= 262144) return 2000;
@@ -40,7 +42,9 @@ uint32_t RefreshTimerPeriod(int32_t fftSize) {
 AnalyzerLink::AnalyzerLink(AnalyzerLinkContext context, std::unique_ptr<AnalyzerTransport> transport)
     : context_(std::move(context)), transport_(std::move(transport)), state_(std::make_unique<State>()) {}
 
-AnalyzerLink::~AnalyzerLink() { Disconnect(); }
+AnalyzerLink::~AnalyzerLink() {
+  Disconnect();
+}
 
 bool AnalyzerLink::Connect() {
   State& s = *state_;
@@ -58,8 +62,8 @@ bool AnalyzerLink::Connect() {
   }
   s.instance = 1;
 
-  const std::string serverName = platform::ReadProfileString(context_.analyzerSettingsPath, "DDE", "ServerName",
-                                                             "Orvantis", kServerNameSize);
+  const std::string serverName =
+      platform::ReadProfileString(context_.analyzerSettingsPath, "DDE", "ServerName", "Orvantis", kServerNameSize);
   s.service = CreateStringHandle(serverName);
   s.topic = CreateStringHandle(kTopicName);
   s.timeSeriesItem = CreateStringHandle("TimeSeriesData");
@@ -75,9 +79,9 @@ bool AnalyzerLink::Connect() {
   platform::Trace("DDEML Error code = %d\r", static_cast<int>(s.lastError));
   ui::DialogResult answer = ui::DialogResult::No;
   if (context_.ui)
-    answer = context_.ui->MessageBox(
-        "Failure establishing a DDE link to Orvanta for channel monitoring.  Continue anyway?", kCaption,
-        ui::mb::kYesNo);
+    answer =
+        context_.ui->MessageBox("Failure establishing a DDE link to Orvanta for channel monitoring.  Continue anyway?",
+                                kCaption, ui::mb::kYesNo);
   if (answer == ui::DialogResult::Yes) return true;
   // Nothing of an abandoned Run should stay open until the next one.
   Disconnect();

@@ -103,6 +103,18 @@ bool AnalyzerLink::DDEPokeTimeSeriesData() {
     }
   }
   if (++PokeCounter() > kPokeCounterLimit) PokeCounter() = 0;
+  // The timer follows a new size on every way out, also when this poke fails.
+  struct Rearm {
+    ui::MessageLoop* loop;
+    const int32_t& size;
+    int32_t old;
+    ~Rearm() {
+      if (size != old && loop) {
+        loop->KillTimer(ui::kRefreshTimerId);
+        loop->SetTimer(ui::kRefreshTimerId, RefreshTimerPeriod(size));
+      }
+    }
+  } rearm{context_.loop, settings.FftSize, oldSize};
 
   const int32_t n = settings.FftSize;
   // A size that arrived from elsewhere is held to the same bounds.
@@ -137,21 +149,18 @@ bool AnalyzerLink::DDEPokeTimeSeriesData() {
   int16_t* data = s.timeSeriesData->data();
   if (context_.monitor->ReadMonitorFrames(n * 2, 1, 1, data, 0) == 1) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(data);
-    s.lastError = transport_->Poke(s.timeSeriesItem, std::span<const uint8_t>(bytes, values * sizeof(int16_t)),
-                                   kPokeTimeoutMs);
+    s.lastError =
+        transport_->Poke(s.timeSeriesItem, std::span<const uint8_t>(bytes, values * sizeof(int16_t)), kPokeTimeoutMs);
     result = s.lastError == TransportError::None;
     if (!result)
       platform::Trace("DDEPokeTimeSeriesData Failed - DDEML Error code = %u\n", static_cast<unsigned>(s.lastError));
   }
   s.PokeInProgress = 0;
-
-  if (settings.FftSize != oldSize && context_.loop) {
-    context_.loop->KillTimer(ui::kRefreshTimerId);
-    context_.loop->SetTimer(ui::kRefreshTimerId, RefreshTimerPeriod(settings.FftSize));
-  }
   return result;
 }
 
-void AnalyzerLink::ReleaseTimeSeriesBuffer() { state_->TimeSeriesBuffer.reset(); }
+void AnalyzerLink::ReleaseTimeSeriesBuffer() {
+  state_->TimeSeriesBuffer.reset();
+}
 
 }  // namespace varnel

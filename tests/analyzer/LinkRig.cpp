@@ -15,7 +15,9 @@ std::string UniqueServerName(const std::string& tag) {
   return "VarnelTest_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(next++);
 }
 
-void FakeMonitor::Produce(int32_t frames) { produced_ += frames; }
+void FakeMonitor::Produce(int32_t frames) {
+  produced_ += frames;
+}
 
 std::vector<uint8_t> FakeMonitor::ExpectedPayload(int32_t frames) const {
   std::vector<uint8_t> bytes;
@@ -29,8 +31,7 @@ std::vector<uint8_t> FakeMonitor::ExpectedPayload(int32_t frames) const {
   return bytes;
 }
 
-int FakeMonitor::ReadMonitorFrames(int32_t count, int32_t wantLeft, int32_t wantRight, int16_t* out,
-                                   int32_t noOffset) {
+int FakeMonitor::ReadMonitorFrames(int32_t count, int32_t wantLeft, int32_t wantRight, int16_t* out, int32_t noOffset) {
   EXPECT_EQ(wantLeft, 1);
   EXPECT_EQ(wantRight, 1);
   EXPECT_EQ(noOffset, 0);

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "AnalyzerPeer.h"
+#include "analyzer/AnalyzerLink.h"
 #include "platform/Clock.h"
 #include "platform/Trace.h"
-#include "analyzer/AnalyzerLink.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
 #include "ui/QueueMessageLoop.h"
@@ -24,10 +24,10 @@ namespace varnel::test {
 // A server name no other test process uses.
 std::string UniqueServerName(const std::string& tag);
 // Skips the test unless a session bus is there (./test.sh provides one).
-#define VARNEL_REQUIRE_SESSION_BUS()                                              \
-  do {                                                                            \
-    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS"))                                 \
-      GTEST_SKIP() << "no session bus; run the tests under dbus-run-session";     \
+#define VARNEL_REQUIRE_SESSION_BUS()                                          \
+  do {                                                                        \
+    if (!std::getenv("DBUS_SESSION_BUS_ADDRESS"))                             \
+      GTEST_SKIP() << "no session bus; run the tests under dbus-run-session"; \
   } while (0)
 
 // The board side of the monitor store: frames it produced, newest last.

@@ -15,7 +15,9 @@ using ui::DialogResult;
 constexpr const char* kQuestion =
     "Failure establishing a DDE link to Orvanta for channel monitoring.  Continue anyway?";
 
-std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Text(const std::vector<uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
 
 TEST(RefreshTimerPeriod, FollowsTheFftSizeBands) {
   EXPECT_EQ(RefreshTimerPeriod(-1), 50u);
@@ -41,8 +43,8 @@ TEST_F(Conversation, CommandsReachTheAnalyserInOrderWithTheirNul) {
   ConnectAndPrepare();
 
   const auto commands = peer.Of(Kind::Execute);
-  const std::vector<std::string> expected = {"[Stop]", "[File Close]", "[Mode Real Time]",
-                                             "[Set Sampling Rate 44100]", "[Set Sampling Precision 16]"};
+  const std::vector<std::string> expected = {"[Stop]", "[File Close]", "[Mode Real Time]", "[Set Sampling Rate 44100]",
+                                             "[Set Sampling Precision 16]"};
   ASSERT_EQ(commands.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(commands[i].bytes.size(), expected[i].size() + 1) << expected[i];

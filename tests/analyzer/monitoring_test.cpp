@@ -130,6 +130,19 @@ TEST_F(Monitoring, FftSizeChangeResizesThePayloadAndRearmsTheTimer) {
   EXPECT_EQ(TraceCount("Creating Data Handle\n"), 3u);
 }
 
+TEST_F(Monitoring, ANewSizeRearmsTheTimerEvenWhenTheStoreCannotFillTheBlockYet) {
+  auto& peer = StartPeer({.fftAnswer = "65536"});
+  ConnectAndPrepare();
+  running_ = 1;
+  monitor_.Produce(20000);
+  loop_.SetTimer(ui::kRefreshTimerId, RefreshTimerPeriod(settings_.FftSize));
+  PokeCounter() = 0;
+  EXPECT_FALSE(Link().DDEPokeTimeSeriesData());
+  EXPECT_EQ(settings_.FftSize, 65536);
+  EXPECT_EQ(loop_.TimerPeriod(ui::kRefreshTimerId), 250u);
+  EXPECT_TRUE(peer.Of(Kind::Poke).empty());
+}
+
 TEST_F(Monitoring, PayloadBufferIsKeptWhileTheSizeStaysAndReleasedAtStop) {
   StartPeer();
   ConnectAndPrepare();

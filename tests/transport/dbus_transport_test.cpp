@@ -47,7 +47,8 @@ TEST(DbusNames, ServiceAndTopicBecomeValidNamesWithoutRegardToCase) {
   // Every byte value, and the longest ServerName the settings file can hold.
   std::string all;
   for (int c = 1; c < 256; ++c) all.push_back(static_cast<char>(c));
-  for (const std::string& name : {all.substr(0, 79), all.substr(79, 79), all.substr(158, 79), std::string(79, '\xff')}) {
+  for (const std::string& name :
+       {all.substr(0, 79), all.substr(79, 79), all.substr(158, 79), std::string(79, '\xff')}) {
     const std::string bus = ServiceBusName(name);
     ASSERT_FALSE(bus.empty());
     EXPECT_TRUE(sd_bus_service_name_is_valid(bus.c_str())) << bus;
@@ -120,8 +121,8 @@ TEST_F(Wire, TransactionsArriveAsSent) {
 TEST_F(Wire, LargePokesTravelInSlicesAndArriveWhole) {
   auto& peer = Peer();
   auto t = Connected();
-  for (std::size_t size : {std::size_t{1} << 20, transport::dbus::kMaxPokeChunkBytes,
-                           2 * transport::dbus::kMaxPokeChunkBytes + 3}) {
+  for (std::size_t size :
+       {std::size_t{1} << 20, transport::dbus::kMaxPokeChunkBytes, 2 * transport::dbus::kMaxPokeChunkBytes + 3}) {
     std::vector<uint8_t> payload(size);
     for (std::size_t i = 0; i < size; ++i) payload[i] = static_cast<uint8_t>(i * 31 + i / 4096);
     peer.Clear();

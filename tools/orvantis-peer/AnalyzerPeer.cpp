@@ -109,9 +109,8 @@ struct AnalyzerPeer::Impl {
     if (int r = sd_bus_message_read_array(call, 'y', &data, &size); r < 0) return r;
     PeerOptions options = self.Options();
     std::string key(item);
-    std::transform(key.begin(), key.end(), key.begin(), [](char c) {
-      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     Partial& part = self.partial[key];
     if (offset == 0) part = Partial{total, 0, {}};
     if (offset != part.bytes.size() || total != part.total || size > total - offset) {
@@ -164,7 +163,9 @@ AnalyzerPeer::AnalyzerPeer(PeerOptions options)
       busName_(ServiceBusName(options_.serverName)),
       objectPath_(TopicObjectPath(options_.topic)) {}
 
-AnalyzerPeer::~AnalyzerPeer() { Vanish(); }
+AnalyzerPeer::~AnalyzerPeer() {
+  Vanish();
+}
 
 bool AnalyzerPeer::Start(std::string* error) {
   std::unique_lock lock(mutex_);

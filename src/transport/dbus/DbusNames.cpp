@@ -5,8 +5,12 @@ namespace {
 
 constexpr std::size_t kMaxBusNameLength = 255;
 
-bool IsLower(unsigned char c) { return c >= 'a' && c <= 'z'; }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsLower(unsigned char c) {
+  return c >= 'a' && c <= 'z';
+}
+bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
 
 }  // namespace
 

@@ -14,7 +14,9 @@ namespace {
 using namespace transport::dbus;
 using SteadyClock = std::chrono::steady_clock;
 
-uint64_t Microseconds(uint32_t ms) { return uint64_t{ms} * 1000; }
+uint64_t Microseconds(uint32_t ms) {
+  return uint64_t{ms} * 1000;
+}
 
 // How a finished call maps onto the conversation's error codes.
 TransportError Classify(int r, const BusError& error) {
@@ -65,8 +67,7 @@ class DbusTransport final : public AnalyzerTransport {
   TransportError Execute(std::span<const uint8_t> command, uint32_t timeoutMs) override {
     MessagePtr call;
     if (TransportError e = Begin("Execute", call); e != TransportError::None) return e;
-    if (sd_bus_message_append_array(call.get(), 'y', command.data(), command.size()) < 0)
-      return TransportError::Failed;
+    if (sd_bus_message_append_array(call.get(), 'y', command.data(), command.size()) < 0) return TransportError::Failed;
     MessagePtr reply;
     return Call(call, timeoutMs, reply);
   }
@@ -125,8 +126,7 @@ class DbusTransport final : public AnalyzerTransport {
     return left > 0 ? static_cast<uint32_t>(left) : 0;
   }
 
-  int NewCall(const char* destination, const char* path, const char* interface, const char* member,
-              MessagePtr& call) {
+  int NewCall(const char* destination, const char* path, const char* interface, const char* member, MessagePtr& call) {
     sd_bus_message* raw = nullptr;
     int r = sd_bus_message_new_method_call(bus_.get(), &raw, destination, path, interface, member);
     if (r < 0) return r;
@@ -139,7 +139,7 @@ class DbusTransport final : public AnalyzerTransport {
     if (!bus_) return TransportError::NotInitialised;
     if (peer_.empty()) return TransportError::NoConversation;
     return NewCall(peer_.c_str(), path_.c_str(), kInterface, member, call) < 0 ? TransportError::Failed
-                                                                                : TransportError::None;
+                                                                               : TransportError::None;
   }
 
   TransportError NameOwner(const std::string& name, std::string& owner, uint32_t timeoutMs) {
@@ -179,6 +179,8 @@ class DbusTransport final : public AnalyzerTransport {
 
 }  // namespace
 
-std::unique_ptr<AnalyzerTransport> MakeDbusTransport() { return std::make_unique<DbusTransport>(); }
+std::unique_ptr<AnalyzerTransport> MakeDbusTransport() {
+  return std::make_unique<DbusTransport>();
+}
 
 }  // namespace varnel

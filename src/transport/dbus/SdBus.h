@@ -24,7 +24,9 @@ using MessagePtr = std::unique_ptr<sd_bus_message, MessageUnref>;
 using SlotPtr = std::unique_ptr<sd_bus_slot, SlotUnref>;
 
 // A new reference to a message the library lent us.
-inline MessagePtr RefMessage(sd_bus_message* message) { return MessagePtr(sd_bus_message_ref(message)); }
+inline MessagePtr RefMessage(sd_bus_message* message) {
+  return MessagePtr(sd_bus_message_ref(message));
+}
 
 // sd_bus_error freed on scope exit.
 class BusError {
