@@ -1,0 +1,110 @@
+#include "LinkRig.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "transport/dbus/DbusTransport.h"
+#include "ui/Messages.h"
+
+namespace varnel::test {
+
+std::string UniqueServerName(const std::string& tag) {
+  static std::atomic<int> next{0};
+  return "VarnelTest_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(next++);
+}
+
+void FakeMonitor::Produce(int32_t frames) {
+  produced_ += frames;
+}
+
+std::vector<uint8_t> FakeMonitor::ExpectedPayload(int32_t frames) const {
+  std::vector<uint8_t> bytes;
+  for (int64_t f = produced_ - frames; f < produced_; ++f) {
+    for (int16_t v : {LeftSample(f), RightSample(f)}) {
+      const auto u = static_cast<uint16_t>(v);
+      bytes.push_back(static_cast<uint8_t>(u & 0xFF));
+      bytes.push_back(static_cast<uint8_t>(u >> 8));
+    }
+  }
+  return bytes;
+}
+
+int FakeMonitor::ReadMonitorFrames(int32_t count, int32_t wantLeft, int32_t wantRight, int16_t* out, int32_t noOffset) {
+  EXPECT_EQ(wantLeft, 1);
+  EXPECT_EQ(wantRight, 1);
+  EXPECT_EQ(noOffset, 0);
+  targets.push_back(out);
+  if (duringRead) {
+    auto once = std::move(duringRead);
+    duringRead = nullptr;
+    once();
+  }
+  const int64_t frames = count / 2;
+  if (produced_ == 0 || produced_ < frames) return 0;
+  for (int64_t i = 0; i < frames; ++i) {
+    const int64_t f = produced_ - frames + i;
+    out[2 * i] = LeftSample(f);
+    out[2 * i + 1] = RightSample(f);
+  }
+  return 1;
+}
+
+LinkRig::LinkRig()
+    : settings_(DefaultRecorderSettings()), channels_(DefaultChannels()), serverName_(UniqueServerName("rig")) {
+  WriteServerName(serverName_);
+  loop_.SetHandler(this);
+}
+
+LinkRig::~LinkRig() {
+  link_.reset();
+  peer_.reset();
+}
+
+void LinkRig::WriteServerName(const std::string& name) {
+  WriteFile(dir_.File("orvantis.ini"), "[DDE]\r\nServerName=" + name + "\r\n");
+}
+
+peer::AnalyzerPeer& LinkRig::StartPeer(peer::PeerOptions options) {
+  options.serverName = serverName_;
+  peer_ = std::make_unique<peer::AnalyzerPeer>(options);
+  std::string error;
+  EXPECT_TRUE(peer_->Start(&error)) << error;
+  return *peer_;
+}
+
+AnalyzerLink& LinkRig::Link() {
+  if (!link_) {
+    AnalyzerLinkContext context;
+    context.settings = &settings_;
+    context.channels = &channels_;
+    context.calibrationRecords = &records_;
+    context.monitor = &monitor_;
+    context.loop = &loop_;
+    context.ui = &ui_;
+    context.bIsRunning = &running_;
+    context.analyzerSettingsPath = dir_.File("orvantis.ini");
+    link_ = std::make_unique<AnalyzerLink>(context, MakeDbusTransport());
+  }
+  return *link_;
+}
+
+void LinkRig::ConnectAndPrepare() {
+  ASSERT_TRUE(Link().Connect());
+  Link().PrepareAnalyzer();
+}
+
+std::size_t LinkRig::Drain(int rounds) {
+  std::size_t total = 0;
+  for (int i = 0; i < rounds && loop_.PendingCount() > 0; ++i) total += loop_.DispatchPending();
+  return total;
+}
+
+intptr_t LinkRig::HandleMessage(const ui::Message& message) {
+  if (message.id == ui::WM_POKE_CALIBRATION) return Link().OnPokeCalibration();
+  if (message.id == ui::WM_TIMER) Link().DDEPokeTimeSeriesData();
+  return 0;
+}
+
+}  // namespace varnel::test

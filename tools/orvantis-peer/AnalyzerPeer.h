@@ -1,0 +1,97 @@
+#pragma once
+// The analyser's side of the conversation: owns the bus name of a ServerName,
+// serves the topic object, answers "FFT Size", and records every transaction
+// it receives. Tests run it in-process; orvantis-peer wraps it for people.
+//
+// It serves on a thread of its own with a connection of its own. It never
+// waits inside a method: a slow reply is scheduled and sent later, so a call
+// that timed out at the recorder has still been carried out here.
+// Every public operation is thread-safe.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace varnel::peer {
+
+struct PeerOptions {
+  std::string serverName = "Orvantis";
+  std::string topic = "Data";
+  // The text answered to "FFT Size" (a NUL is appended on the wire).
+  std::string fftAnswer = "16384";
+  bool refuseFft = false;
+  bool refuseCommands = false;
+  bool refusePokes = false;
+  // Every reply to Execute, Request and Poke waits this long.
+  uint32_t replyDelayMs = 0;
+};
+
+enum class Kind { Execute, Request, Poke };
+
+struct Transaction {
+  Kind kind = Kind::Execute;
+  std::string item;            // empty for commands
+  std::vector<uint8_t> bytes;  // command bytes as sent, or the whole poke payload
+  uint32_t calls = 1;          // method calls that carried it (pokes come in slices)
+  bool accepted = true;
+};
+
+class AnalyzerPeer {
+ public:
+  explicit AnalyzerPeer(PeerOptions options);
+  ~AnalyzerPeer();
+  AnalyzerPeer(const AnalyzerPeer&) = delete;
+  AnalyzerPeer& operator=(const AnalyzerPeer&) = delete;
+
+  // Connects and owns the name; false with the reason when that fails.
+  bool Start(std::string* error = nullptr);
+  // Leaves the bus at once, without answering what is still pending.
+  void Vanish();
+  bool Serving() const;
+  const std::string& BusName() const { return busName_; }
+  const std::string& ObjectPath() const { return objectPath_; }
+
+  void SetFftAnswer(std::string text);
+  void SetRefuseFft(bool refuse);
+  void SetRefusePokes(bool refuse);
+  void SetReplyDelay(uint32_t milliseconds);
+
+  std::vector<Transaction> Transactions() const;
+  std::vector<Transaction> Of(Kind kind, const std::string& item = {}) const;
+  void Clear();
+  // Waits (real time) until at least `count` transactions have arrived.
+  bool WaitForCount(std::size_t count, uint32_t timeoutMs) const;
+  // Called on the serving thread for every transaction as it arrives.
+  void SetObserver(std::function<void(const Transaction&)> observer);
+
+  // The serving thread's handlers; public for the C vtable only.
+  struct Impl;
+
+ private:
+  void Serve();
+  void Record(Transaction transaction);
+
+  PeerOptions options_;
+  std::string busName_;
+  std::string objectPath_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  std::vector<Transaction> transactions_;
+  std::function<void(const Transaction&)> observer_;
+  std::thread thread_;
+  bool started_ = false;
+  bool ready_ = false;
+  bool stop_ = false;
+  bool serving_ = false;
+  std::string startError_;
+  friend struct Impl;
+};
+
+// Case-insensitive ASCII comparison, as item names are matched.
+bool SameItem(const std::string& a, const std::string& b);
+
+}  // namespace varnel::peer
