@@ -35,13 +35,20 @@ RiffFile::~RiffFile() { Close(); }
 bool RiffFile::Open(const std::string& path, Mode mode) {
   Close();
   int flags = O_RDWR | O_CLOEXEC;
-  if (mode == Mode::kCreate) flags |= O_CREAT | O_TRUNC;
+  if (mode == Mode::kCreate) flags |= O_CREAT;
   do {
     fd_ = ::open(path.c_str(), flags, 0644);
   } while (fd_ < 0 && errno == EINTR);
   position_ = 0;
   bufferLength_ = 0;
-  return fd_ >= 0;
+  if (fd_ < 0) return false;
+  // Truncating an empty file is not harmless: ext4 then flushes the whole file
+  // when it is closed, which turns finalising a recording into a wait for the disk.
+  if (mode == Mode::kCreate && FileSize() > 0 && !Truncate(0)) {
+    Close();
+    return false;
+  }
+  return true;
 }
 
 bool RiffFile::Close() {

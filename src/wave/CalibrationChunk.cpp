@@ -3,36 +3,35 @@
 #include <cstring>
 
 namespace varnel {
-namespace {
 
-template <typename T>
-void Take(T& field, const unsigned char* chunk, std::size_t offset) {
-  std::memcpy(&field, chunk + offset, sizeof field);
-}
-
-}  // namespace
+// The record is packed: its fields are reached by offset, never by reference.
+#define VARNEL_TAKE(block, field, at) \
+  std::memcpy(reinterpret_cast<unsigned char*>(&(block)) + offsetof(ChannelCalibration, field), chunk + (at), \
+              sizeof(ChannelCalibration::field))
 
 void ConvertEarlierCalibration(const unsigned char (&chunk)[kEarlierCalibrationSize], CalibrationRecord& record) {
   ChannelCalibration& left = record.Left;
-  Take(left.CalibrationValid, chunk, 0);
+  VARNEL_TAKE(left, CalibrationValid, 0);
   std::memcpy(record.CalFileName, chunk + 4, 256);
-  Take(left.RefLevel, chunk, 260);
-  Take(left.RefType, chunk, 264);
-  Take(left.RefUnits, chunk, 268);
-  Take(left.LabelLinear, chunk, 272);
-  Take(left.LabelLog, chunk, 332);
-  Take(left.LabelType, chunk, 392);
-  Take(left.PctFullScale, chunk, 396);
-  Take(left.CalRatio, chunk, 404);
-  Take(left.ConversionType, chunk, 412);
-  Take(left.IntegrationType, chunk, 416);
-  Take(left.ChannelName, chunk, 420);
+  VARNEL_TAKE(left, RefLevel, 260);
+  VARNEL_TAKE(left, RefType, 264);
+  VARNEL_TAKE(left, RefUnits, 268);
+  VARNEL_TAKE(left, LabelLinear, 272);
+  VARNEL_TAKE(left, LabelLog, 332);
+  VARNEL_TAKE(left, LabelType, 392);
+  VARNEL_TAKE(left, PctFullScale, 396);
+  VARNEL_TAKE(left, CalRatio, 404);
+  VARNEL_TAKE(left, ConversionType, 412);
+  VARNEL_TAKE(left, IntegrationType, 416);
+  VARNEL_TAKE(left, ChannelName, 420);
 
   record.Right = left;
-  Take(record.Right.PctFullScale, chunk, 400);
-  Take(record.Right.CalRatio, chunk, 408);
-  Take(record.Right.ChannelName, chunk, 460);
+  VARNEL_TAKE(record.Right, PctFullScale, 400);
+  VARNEL_TAKE(record.Right, CalRatio, 408);
+  VARNEL_TAKE(record.Right, ChannelName, 460);
 }
+
+#undef VARNEL_TAKE
 
 void NameUnnamedChannels(CalibrationRecord& record) {
   // Only the name and its terminator are written; the rest of the field stays as stored.
