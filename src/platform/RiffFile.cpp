@@ -28,7 +28,7 @@ uint32_t GetU32(const unsigned char* p) {
 
 }  // namespace
 
-RiffFile::RiffFile() : buffer_(new unsigned char[kBufferSize]) {}
+RiffFile::RiffFile() = default;
 
 RiffFile::~RiffFile() { Close(); }
 
@@ -103,6 +103,8 @@ std::size_t RiffFile::Read(void* data, std::size_t count) {
       position_ += n;
       break;
     }
+    // Made on the first read only: a file that is just written holds no buffer.
+    if (!buffer_) buffer_.reset(new unsigned char[kBufferSize]);
     bufferStart_ = position_;
     bufferLength_ = ReadAt(position_, buffer_.get(), kBufferSize);
     if (bufferLength_ == 0) break;

@@ -154,6 +154,11 @@ TEST(WaveIODiskFull, AppendStopsAndSaveKeepsWhatFits) {
   EXPECT_EQ(0, status);
   EXPECT_EQ(std::to_string(written.size() / 2) + "\n", frames);
   EXPECT_EQ(written, bytes.substr(44));
+
+  // A recording that cannot even get its header leaves no working file behind.
+  WaveIO late(ui, test::Format(65536, 1, 2), small);
+  EXPECT_EQ(1, late.Failed);
+  EXPECT_TRUE(test::WorkingFiles(small).empty());
 }
 
 TEST(WaveIOFolders, FolderThatCannotHoldWorkingFile) {
