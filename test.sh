@@ -6,3 +6,4 @@ scripts/install-deps.sh
 scripts/build.sh
 # The analyser tests talk over a private session bus of their own.
 dbus-run-session -- ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 600
+scripts/fuzz.sh
