@@ -34,8 +34,12 @@ int32_t BlockPeak(std::span<const int16_t> block) {
   const std::size_t whole = block.size() / kLanes * kLanes;
   const int16_t* p = block.data();
   for (std::size_t i = 0; i < whole; i += kLanes) {
-    for (int32_t j = 0; j < kLanes; ++j) highs[j] = std::max(highs[j], p[i + j]);
-    for (int32_t j = 0; j < kLanes; ++j) lows[j] = std::min(lows[j], p[i + j]);
+    const int16_t* chunk = p + i;
+    for (int32_t j = 0; j < kLanes; ++j) {
+      const int16_t v = chunk[j];
+      highs[j] = v > highs[j] ? v : highs[j];
+      lows[j] = v < lows[j] ? v : lows[j];
+    }
   }
   int32_t high = 0;
   int32_t low = 0;
