@@ -1,0 +1,230 @@
+#include "acquisition/AcquisitionDevice.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/FixedString.h"
+#include "platform/Trace.h"
+
+namespace varnel {
+
+std::array<BoardEntry, kBoardTableRows> BoardTable{};
+int32_t BoardCount = 0;
+uint32_t LastBufferTick = 0;
+
+namespace {
+constexpr uint32_t kDeviceBoxStyle = ui::mb::kOk | ui::mb::kIconWarning;
+}
+
+AcquisitionDevice::AcquisitionDevice(BoardApi& board, ui::MessageLoop& loop, ui::UiServices& ui)
+    : board_(board), loop_(loop), ui_(ui), hWndNotify(&loop) {
+  for (int32_t i = 0; i < kChannelCount; ++i) {
+    ChannelList[i] = i;
+    GainList[i] = 1;
+  }
+}
+
+AcquisitionDevice::~AcquisitionDevice() {
+  Close();
+  // The blocks and stores go with their vectors.
+}
+
+int32_t AcquisitionDevice::EnumerateBoards() {
+  BoardCount = 0;
+  for (BoardEntry& entry : BoardTable) entry.bPresent = 0;
+  const BoardEnumCallback addBoard = [](std::string_view name) -> int32_t {
+    // Boards beyond the table are not listed.
+    if (BoardCount < kBoardTableRows) {
+      BoardEntry& entry = BoardTable[BoardCount];
+      entry.bPresent = 1;
+      CopyCut(entry.szName, name.substr(0, kBoardNameSize - 2));
+      ++BoardCount;
+    }
+    return 1;
+  };
+  BoardStatus status = kBoardSuccess;
+  for (int32_t attempt = 0; attempt < kBoardTableRows; ++attempt) {
+    status = board_.EnumerateBoards(addBoard);
+    if (status == kBoardSuccess) break;
+  }
+  return status;
+}
+
+int32_t AcquisitionDevice::GetBoardCount() const { return BoardCount; }
+
+void AcquisitionDevice::GetBoardName(int32_t index, char* text) const {
+  if (text == nullptr || index < 0 || index >= BoardCount) return;
+  std::memcpy(text, BoardTable[index].szName, kBoardNameSize);
+}
+
+int AcquisitionDevice::Open(ui::MessageLoop* window, int32_t index, int32_t showErrors) {
+  hWndNotify = window ? window : &loop_;
+  if (bIsOpen == 1) return 1;
+  if (index < 0 || index >= BoardCount) return 0;
+  if (!board_.LoadDriver()) return 0;
+  const BoardStatus status = board_.InitializeBoard(FieldText(BoardTable[index].szName), &hBoard);
+  if (status != kBoardSuccess) {
+    bIsOpen = 0;
+    hBoard = 0;
+    if (showErrors != 0) {
+      char text[96];
+      std::snprintf(text, sizeof text, "Error opening device DT9834. Status code %d.\n", status);
+      ui_.MessageBox(text, "", kDeviceBoxStyle);
+    }
+    return 0;
+  }
+  platform::Trace("%s\n", BoardTable[index].szName);
+  bIsOpen = 1;
+  if (board_.GetSubsystem(hBoard, kSubsystemAnalogInput, 0, &hSubsystem) != kBoardSuccess) {
+    hSubsystem = 0;
+    return 0;
+  }
+  return 1;
+}
+
+void AcquisitionDevice::Close() {
+  if (bIsAcquiring == 1) Stop();
+  if (bIsOpen == 1 && hBoard != 0) {
+    if (hSubsystem != 0) {
+      // Buffers of a configuration that never started still belong to the board.
+      if (boardBuffers_ > 0) {
+        board_.EndAcquisitionAndFlush(hSubsystem);
+        ReleaseBoardBuffers(0);
+      }
+      board_.ReleaseSubsystem(hSubsystem);
+      hSubsystem = 0;
+    }
+    board_.TerminateBoard(hBoard);
+    hBoard = 0;
+    bIsOpen = 0;
+  }
+  boardBuffers_ = 0;
+}
+
+bool AcquisitionDevice::QueryInt(int32_t code, int32_t* value) {
+  return hSubsystem != 0 && board_.GetSubsystemCapability(hSubsystem, code, value) == kBoardSuccess;
+}
+
+int32_t AcquisitionDevice::GetChannelCount() {
+  int32_t value = 0;
+  if (!QueryInt(kCapChannelCount, &value) || value <= 0 || value > kChannelCount) return kChannelCount;
+  return value;
+}
+
+int32_t AcquisitionDevice::GetGainCount() {
+  int32_t value = 0;
+  if (!QueryInt(kCapGainCount, &value)) return 4;
+  if (value <= 0) return 1;
+  return value > 4 ? 4 : value;
+}
+
+int32_t AcquisitionDevice::GetMaxThroughput() {
+  double value = 0.0;
+  if (hSubsystem == 0 || board_.GetSubsystemCapabilityValue(hSubsystem, kCapMaxThroughput, &value) != kBoardSuccess) {
+    return 0;
+  }
+  // A value no int32 holds is no usable rate.
+  if (!(value > -2147483648.0 && value < 2147483648.0)) return 0;
+  return static_cast<int32_t>(value);
+}
+
+int32_t AcquisitionDevice::SupportsSimultaneous() {
+  int32_t value = 0;
+  return (QueryInt(kCapSimultaneous, &value) && value == 1) ? 1 : 0;
+}
+
+void AcquisitionDevice::SetChannelSettings(ChannelSettings* table) { ChannelSettingsTable = table; }
+
+int AcquisitionDevice::Configure(int32_t rate, int32_t triggerMode) {
+  if (bIsOpen != 1) return 0;
+  if (bIsAcquiring == 1) Stop();
+  if (hBoard == 0 || hSubsystem == 0 || ChannelSettingsTable == nullptr) return 0;
+
+  int32_t listSize = 0;
+  for (int32_t row = 0; row < kChannelCount; ++row) {
+    const ChannelSettings& channel = ChannelSettingsTable[row];
+    if (!IsSet(channel.bIsEnabled)) continue;
+    ChannelList[listSize] = channel.ChannelIndex;
+    GainList[listSize] = channel.Gain;
+    ++listSize;
+  }
+  if (listSize == 0) return 0;
+  ListSize = listSize;
+  ChannelRate = rate;
+  const int64_t clock = SupportsSimultaneous() == 1 ? int64_t{rate} : int64_t{rate} * ListSize;
+  ClockFrequency = static_cast<int32_t>(clock > INT32_MAX ? INT32_MAX : clock);
+  SizeBuffers();
+
+  const BoardHandle sub = hSubsystem;
+  if (board_.SetDataFlow(sub, kDataFlowContinuous) != kBoardSuccess) return 0;
+  if (board_.SetWrapMode(sub, kWrapModeMultiple) != kBoardSuccess) return 0;
+  if (board_.SetClockFrequency(sub, static_cast<double>(ClockFrequency)) != kBoardSuccess) return 0;
+  if (board_.SetClockSource(sub, kClockSourceInternal) != kBoardSuccess) return 0;
+  if (board_.SetChannelListSize(sub, ListSize) != kBoardSuccess) return 0;
+  for (int32_t k = 0; k < ListSize; ++k) {
+    if (board_.SetChannelListEntry(sub, k, ChannelList[k]) != kBoardSuccess) return 0;
+    if (board_.SetGainListEntry(sub, k, static_cast<double>(GainList[k])) != kBoardSuccess) return 0;
+  }
+  BoardStatus status;
+  if (triggerMode == 1) {
+    bTriggered = 0;
+    status = board_.SetTrigger(sub, kTriggerExternalTtl);
+  } else {
+    bTriggered = 1;
+    status = board_.SetTrigger(sub, kTriggerImmediate);
+  }
+  if (status != kBoardSuccess) return 0;
+  if (board_.ApplySettings(sub) != kBoardSuccess) return 0;
+
+  for (int32_t i = 0; i < kQueuedBuffers; ++i) {
+    BoardHandle buffer = 0;
+    if (board_.AllocateBuffer(0, 0, static_cast<uint32_t>(BufferSamples), 2, &buffer) != kBoardSuccess) return 0;
+    ++boardBuffers_;
+    if (board_.QueueReadyBuffer(sub, buffer) != kBoardSuccess) {
+      board_.FreeBuffer(buffer);
+      --boardBuffers_;
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int AcquisitionDevice::Start() {
+  if (hBoard == 0 || hSubsystem == 0 || bIsOpen != 1) return 0;
+  if (bIsAcquiring == 1) return 1;
+  ClearChannelBlocks();
+  ClearMonitorStore();
+  RunTime = 0.0f;
+  board_.SetNotificationWindow(hSubsystem, hWndNotify, 0);
+  board_.ApplySettings(hSubsystem);
+  if (board_.StartAcquisition(hSubsystem) != kBoardSuccess) {
+    ui_.MessageBox("Failure starting A/D", "", kDeviceBoxStyle);
+    return 0;
+  }
+  bIsAcquiring = 1;
+  return 1;
+}
+
+void AcquisitionDevice::ReleaseBoardBuffers(int32_t atLeast) {
+  // Every buffer is on the done queue after a flush; take as many as were
+  // allocated so that none is left behind.
+  const int32_t attempts = boardBuffers_ > atLeast ? boardBuffers_ : atLeast;
+  for (int32_t i = 0; i < attempts; ++i) {
+    BoardHandle buffer = 0;
+    if (board_.TakeDoneBuffer(hSubsystem, &buffer) != kBoardSuccess || buffer == 0) continue;
+    if (board_.FreeBuffer(buffer) == kBoardSuccess && boardBuffers_ > 0) --boardBuffers_;
+  }
+}
+
+void AcquisitionDevice::Stop() {
+  if (bIsOpen != 1 || bIsAcquiring != 1) return;
+  if (bTriggered == 1) board_.StopAcquisition(hSubsystem);
+  board_.EndAcquisitionAndFlush(hSubsystem);
+  ReleaseBoardBuffers(kQueuedBuffers);
+  board_.ReleaseSubsystem(hSubsystem);
+  hSubsystem = 0;
+  bIsAcquiring = 0;
+}
+
+}  // namespace varnel

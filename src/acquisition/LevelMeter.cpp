@@ -1,0 +1,102 @@
+#include "acquisition/LevelMeter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace varnel {
+namespace {
+
+double FullScaleVolts(int32_t gain) {
+  switch (gain) {
+    case 1: return 10.0;
+    case 2: return 5.0;
+    case 4: return 2.5;
+    case 8: return 1.25;
+    default: return 1.0;
+  }
+}
+
+ui::Rgb BarColour(int32_t level) {
+  if (level == 100) return kMeterRedColour;
+  if (level >= 95) return kMeterYellowColour;
+  return kMeterGreenColour;
+}
+
+// Lane-wise maxima and minima over chunks of one vector register, so that the
+// compiler keeps the accumulators in registers and needs no scalar epilogue
+// inside the loop.
+template <int32_t kLanes>
+inline __attribute__((always_inline)) int32_t PeakOfLanes(const int16_t* p, std::size_t n) {
+  int16_t highs[kLanes] = {};
+  int16_t lows[kLanes] = {};
+  const std::size_t whole = n / kLanes * kLanes;
+  for (std::size_t i = 0; i < whole; i += kLanes) {
+    const int16_t* chunk = p + i;
+    for (int32_t j = 0; j < kLanes; ++j) {
+      const int16_t v = chunk[j];
+      highs[j] = v > highs[j] ? v : highs[j];
+      lows[j] = v < lows[j] ? v : lows[j];
+    }
+  }
+  int32_t high = 0;
+  int32_t low = 0;
+  for (int32_t j = 0; j < kLanes; ++j) {
+    high = std::max<int32_t>(high, highs[j]);
+    low = std::min<int32_t>(low, lows[j]);
+  }
+  for (std::size_t i = whole; i < n; ++i) {
+    high = std::max<int32_t>(high, p[i]);
+    low = std::min<int32_t>(low, p[i]);
+  }
+  return std::max(high, -low);
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define VARNEL_PEAK_AVX2 1
+// The same loop compiled for 256-bit registers, chosen at run time.
+__attribute__((target("avx2"))) int32_t PeakAvx2(const int16_t* p, std::size_t n) { return PeakOfLanes<16>(p, n); }
+#endif
+
+}  // namespace
+
+int32_t BlockPeak(std::span<const int16_t> block) {
+#ifdef VARNEL_PEAK_AVX2
+  static const bool haveAvx2 = __builtin_cpu_supports("avx2");
+  if (haveAvx2) return PeakAvx2(block.data(), block.size());
+#endif
+  return PeakOfLanes<8>(block.data(), block.size());
+}
+
+int32_t LevelOfPeak(int32_t peak, int32_t gain) {
+  const double peak_volts = peak * 0.00030517578125 / gain;
+  const float log_sig_range = static_cast<float>(20.0 * std::log10(FullScaleVolts(gain)));
+  const double log_peak = 20.0 * std::log10(peak_volts);
+  const double meter = 100.0 - (log_sig_range - log_peak);
+  // A zero peak has no logarithm; a gain of 0 or below has no finite level.
+  if (!std::isfinite(meter)) return 0;
+  const auto level = static_cast<int32_t>(meter);
+  return level >= 98 ? 100 : level;
+}
+
+ui::Rect MeterFrameOf(const ui::Rect& gainButton) {
+  return {gainButton.left - 20 + 44, gainButton.top + 3, gainButton.right + 20 + 44, gainButton.bottom - 3};
+}
+
+void DrawLevelMeters(ui::Canvas& canvas, const ChannelSettingsArray& channels, int32_t maxChannels,
+                     const std::function<ui::Rect(int32_t row)>& gainButtonRect) {
+  const int32_t rows = std::clamp<int32_t>(maxChannels, 0, kChannelCount);
+  for (int32_t row = 0; row < rows; ++row) {
+    const ui::Rect frame = MeterFrameOf(gainButtonRect(row));
+    const int32_t width = frame.Width();
+    canvas.FrameRect(frame, kMeterFrameColour);
+    ui::Rect inner{frame.left + 1, frame.top + 1, frame.right - 1, frame.bottom - 1};
+    canvas.FillRect(inner, kMeterBackColour);
+    const ChannelSettings& channel = channels[row];
+    if (!IsSet(channel.bIsEnabled) || channel.Level <= width) continue;
+    inner.right -= 100 - channel.Level;
+    // A frame narrower than the level's shortfall leaves no bar to paint.
+    if (inner.right > inner.left) canvas.FillRect(inner, BarColour(channel.Level));
+  }
+}
+
+}  // namespace varnel

@@ -1,0 +1,185 @@
+#include "acquisition/SampleConversion.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "acquisition/BoardApi.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <immintrin.h>
+#define VARNEL_HAVE_SSE2 1
+#endif
+
+namespace varnel {
+namespace {
+
+constexpr uint16_t kSignFlip = 0x8000;
+
+void DemultiplexOffsetScalar(const uint16_t* in, int32_t listSize, int32_t fromFrame, int32_t frames,
+                             int16_t* const* dest) {
+  for (int32_t f = fromFrame; f < frames; ++f) {
+    const uint16_t* scan = in + static_cast<std::ptrdiff_t>(f) * listSize;
+    for (int32_t e = 0; e < listSize; ++e) dest[e][f] = static_cast<int16_t>(scan[e] ^ kSignFlip);
+  }
+}
+
+#ifdef VARNEL_HAVE_SSE2
+
+// Rows r[k] = 8 samples of scan k; afterwards r[e] = sample e of scans 0..7.
+inline void Transpose8x8(__m128i r[8]) {
+  const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+  const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+  const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+  r[0] = _mm_unpacklo_epi64(b0, b4);
+  r[1] = _mm_unpackhi_epi64(b0, b4);
+  r[2] = _mm_unpacklo_epi64(b1, b5);
+  r[3] = _mm_unpackhi_epi64(b1, b5);
+  r[4] = _mm_unpacklo_epi64(b2, b6);
+  r[5] = _mm_unpackhi_epi64(b2, b6);
+  r[6] = _mm_unpacklo_epi64(b3, b7);
+  r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// Groups of eight list entries, eight scans at a time. A group with fewer than
+// eight entries loads into the next scan and keeps only its own outputs, so the
+// loop stops where such a load would leave the buffer. Returns the first frame
+// not done.
+int32_t DemultiplexOffsetSse2(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest) {
+  const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(kSignFlip));
+  const std::ptrdiff_t total = static_cast<std::ptrdiff_t>(frames) * listSize;
+  const int32_t lastGroup = (listSize - 1) / 8 * 8;
+  int32_t f = 0;
+  for (; static_cast<std::ptrdiff_t>(f + 7) * listSize + lastGroup + 8 <= total; f += 8) {
+    const uint16_t* tile = in + static_cast<std::ptrdiff_t>(f) * listSize;
+    for (int32_t e0 = 0; e0 < listSize; e0 += 8) {
+      __m128i r[8];
+      for (int k = 0; k < 8; ++k) {
+        r[k] = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(tile + k * listSize + e0)), flip);
+      }
+      Transpose8x8(r);
+      const int32_t n = listSize - e0 < 8 ? listSize - e0 : 8;
+      for (int32_t e = 0; e < n; ++e) _mm_storeu_si128(reinterpret_cast<__m128i*>(dest[e0 + e] + f), r[e]);
+    }
+  }
+  return f;
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define VARNEL_HAVE_AVX2_KERNEL 1
+
+// Sixteen entries, one 256-bit row per scan: two in-lane 8x8 transposes per
+// sixteen scans, then the lanes are paired.
+__attribute__((target("avx2"))) inline void Transpose8x8Lanes(__m256i r[8]) {
+  const __m256i a0 = _mm256_unpacklo_epi16(r[0], r[1]), a1 = _mm256_unpackhi_epi16(r[0], r[1]);
+  const __m256i a2 = _mm256_unpacklo_epi16(r[2], r[3]), a3 = _mm256_unpackhi_epi16(r[2], r[3]);
+  const __m256i a4 = _mm256_unpacklo_epi16(r[4], r[5]), a5 = _mm256_unpackhi_epi16(r[4], r[5]);
+  const __m256i a6 = _mm256_unpacklo_epi16(r[6], r[7]), a7 = _mm256_unpackhi_epi16(r[6], r[7]);
+  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+  r[0] = _mm256_unpacklo_epi64(b0, b4);
+  r[1] = _mm256_unpackhi_epi64(b0, b4);
+  r[2] = _mm256_unpacklo_epi64(b1, b5);
+  r[3] = _mm256_unpackhi_epi64(b1, b5);
+  r[4] = _mm256_unpacklo_epi64(b2, b6);
+  r[5] = _mm256_unpackhi_epi64(b2, b6);
+  r[6] = _mm256_unpacklo_epi64(b3, b7);
+  r[7] = _mm256_unpackhi_epi64(b3, b7);
+}
+
+__attribute__((target("avx2"))) int32_t DemultiplexOffset16Avx2(const uint16_t* in, int32_t frames,
+                                                                 int16_t* const* dest) {
+  const __m256i flip = _mm256_set1_epi16(static_cast<int16_t>(kSignFlip));
+  int32_t f = 0;
+  for (; f + 16 <= frames; f += 16) {
+    const __m256i* tile = reinterpret_cast<const __m256i*>(in + static_cast<std::ptrdiff_t>(f) * 16);
+    __m256i lo[8], hi[8];
+    for (int k = 0; k < 8; ++k) {
+      lo[k] = _mm256_xor_si256(_mm256_loadu_si256(tile + k), flip);
+      hi[k] = _mm256_xor_si256(_mm256_loadu_si256(tile + 8 + k), flip);
+    }
+    Transpose8x8Lanes(lo);
+    Transpose8x8Lanes(hi);
+    for (int e = 0; e < 8; ++e) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest[e] + f), _mm256_permute2x128_si256(lo[e], hi[e], 0x20));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest[e + 8] + f), _mm256_permute2x128_si256(lo[e], hi[e], 0x31));
+    }
+  }
+  return f;
+}
+
+bool HaveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+#endif  // __GNUC__ && __x86_64__
+
+#endif  // VARNEL_HAVE_SSE2
+
+}  // namespace
+
+int32_t UsableResolution(int32_t resolution) { return (resolution >= 1 && resolution <= 16) ? resolution : 16; }
+
+int16_t LowSixteenBits(double v) {
+  // Beyond +-2^63 (or NaN) the truncation has no integer to land on.
+  if (!(std::fabs(v) < 9.2e18)) return 0;
+  const auto whole = static_cast<int64_t>(v);
+  return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(whole) & 0xFFFFu));
+}
+
+int16_t ConvertCode(uint16_t raw, const CodeFormat& format, double gain) {
+  const int32_t res = UsableResolution(format.resolution);
+  uint32_t code = raw;
+  if (format.encoding != kEncodingUnsigned) code = (code ^ (1u << (res - 1))) & ((1u << res) - 1u);
+  const double u = format.upper;
+  const double l = format.lower;
+  const double g = gain;
+  const double steps = static_cast<double>(1u << res);
+  const double v = ((u / g - l / g) / steps * static_cast<double>(code) + l / g) * g * 3276.8;
+  return LowSixteenBits(v);
+}
+
+void BuildConversionTable(const CodeFormat& format, double gain, std::span<int16_t, kCodeCount> table) {
+  for (int32_t raw = 0; raw < kCodeCount; ++raw) table[raw] = ConvertCode(static_cast<uint16_t>(raw), format, gain);
+}
+
+bool IsOffsetTable(std::span<const int16_t, kCodeCount> table) {
+  for (int32_t raw = 0; raw < kCodeCount; ++raw) {
+    if (table[raw] != static_cast<int16_t>(raw ^ kSignFlip)) return false;
+  }
+  return true;
+}
+
+void DemultiplexOffset(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest) {
+  if (listSize <= 0 || frames <= 0) return;
+  int32_t done = 0;
+  if (listSize == 1) {
+    int16_t* out = dest[0];
+    for (int32_t f = 0; f < frames; ++f) out[f] = static_cast<int16_t>(in[f] ^ kSignFlip);
+    return;
+  }
+#ifdef VARNEL_HAVE_SSE2
+#ifdef VARNEL_HAVE_AVX2_KERNEL
+  if (listSize == 16 && HaveAvx2()) done = DemultiplexOffset16Avx2(in, frames, dest);
+#endif
+  if (done == 0) done = DemultiplexOffsetSse2(in, listSize, frames, dest);
+#endif
+  DemultiplexOffsetScalar(in, listSize, done, frames, dest);
+}
+
+void DemultiplexTable(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest,
+                      const int16_t* const* tables) {
+  if (listSize <= 0 || frames <= 0) return;
+  for (int32_t f = 0; f < frames; ++f) {
+    const uint16_t* scan = in + static_cast<std::ptrdiff_t>(f) * listSize;
+    for (int32_t e = 0; e < listSize; ++e) dest[e][f] = tables[e][scan[e]];
+  }
+}
+
+}  // namespace varnel

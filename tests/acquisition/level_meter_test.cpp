@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "DeviceFixture.h"
+#include "acquisition/LevelMeter.h"
+
+namespace varnel::test {
+namespace {
+
+TEST(Level, ExamplesAcrossGainsAndTheTopTwoDecibels) {
+  EXPECT_EQ(100, LevelOfPeak(32768, 1));
+  EXPECT_EQ(100, LevelOfPeak(32767, 1));
+  EXPECT_EQ(93, LevelOfPeak(16384, 2));
+  EXPECT_EQ(100, LevelOfPeak(29000, 1));
+  EXPECT_EQ(97, LevelOfPeak(24000, 1));
+  EXPECT_EQ(59, LevelOfPeak(327, 1));
+  EXPECT_EQ(100, LevelOfPeak(32768, 3));  // 110.46 before the cap
+  EXPECT_EQ(93, LevelOfPeak(16384, 8));
+}
+
+TEST(Level, ZeroPeakAndUnusableGainGiveAnEmptyBox) {
+  EXPECT_EQ(0, LevelOfPeak(0, 1));
+  EXPECT_EQ(0, LevelOfPeak(1000, 0));
+  EXPECT_EQ(0, LevelOfPeak(1000, -2));
+}
+
+TEST(Level, PeakCountsMostNegativeAsFullScale) {
+  std::vector<int16_t> block(8195, 5);
+  EXPECT_EQ(5, BlockPeak(block));
+  block[8194] = -32768;  // in the tail after the whole chunks
+  EXPECT_EQ(32768, BlockPeak(block));
+  block[8194] = 0;
+  block[100] = -700;
+  block[4000] = 699;
+  EXPECT_EQ(700, BlockPeak(block));
+  EXPECT_EQ(0, BlockPeak({}));
+}
+
+TEST_F(DeviceTest, LevelsFollowEveryBufferForEnabledRows) {
+  EnableOnly({0, 1}, {1, 2});
+  channels_[5].Level = 42;  // disabled: kept as it is
+  Run(50000);
+  std::vector<uint16_t> codes(2 * 8192, 32768);
+  codes[10] = 65535;              // channel 0 full scale
+  codes[21] = 32768 + 16384;      // channel 1 half scale at gain 2
+  Deliver(codes);
+  EXPECT_EQ(100, channels_[0].Level);
+  EXPECT_EQ(93, channels_[1].Level);
+  EXPECT_EQ(42, channels_[5].Level);
+  DeliverConstant(32768);
+  EXPECT_EQ(0, channels_[0].Level);
+}
+
+struct CanvasCall {
+  bool frame;
+  ui::Rect rect;
+  ui::Rgb colour;
+  bool operator==(const CanvasCall&) const = default;
+};
+
+class RecordingCanvas : public ui::Canvas {
+ public:
+  void FrameRect(const ui::Rect& rect, ui::Rgb colour) override { calls.push_back({true, rect, colour}); }
+  void FillRect(const ui::Rect& rect, ui::Rgb colour) override { calls.push_back({false, rect, colour}); }
+  std::vector<CanvasCall> calls;
+};
+
+// Gain buttons 16 pixels wide make meter frames 56 pixels wide.
+ui::Rect GainButton(int32_t row) { return {100, 10 + 20 * row, 116, 30 + 20 * row}; }
+
+TEST(LevelMeters, FrameGreyAndBarInTheLevelsColour) {
+  ChannelSettingsArray channels = DefaultChannels();
+  const int32_t levels[5] = {100, 97, 93, 56, 57};
+  for (int i = 0; i < 5; ++i) {
+    channels[i].bIsEnabled = 1;
+    channels[i].Level = levels[i];
+  }
+  channels[5].bIsEnabled = 0;
+  channels[5].Level = 100;
+  RecordingCanvas canvas;
+  DrawLevelMeters(canvas, channels, 6, GainButton);
+
+  auto frame = [](int row) { return ui::Rect{124, 13 + 20 * row, 180, 27 + 20 * row}; };
+  auto inner = [](int row, int cut) { return ui::Rect{125, 14 + 20 * row, 179 - cut, 26 + 20 * row}; };
+  const std::vector<CanvasCall> expected = {
+      {true, frame(0), kMeterFrameColour},  {false, inner(0, 0), kMeterBackColour},
+      {false, inner(0, 0), kMeterRedColour},                                         // full length
+      {true, frame(1), kMeterFrameColour},  {false, inner(1, 0), kMeterBackColour},
+      {false, inner(1, 3), kMeterYellowColour},
+      {true, frame(2), kMeterFrameColour},  {false, inner(2, 0), kMeterBackColour},
+      {false, inner(2, 7), kMeterGreenColour},
+      {true, frame(3), kMeterFrameColour},  {false, inner(3, 0), kMeterBackColour},  // level = width: no bar
+      {true, frame(4), kMeterFrameColour},  {false, inner(4, 0), kMeterBackColour},
+      {false, inner(4, 43), kMeterGreenColour},
+      {true, frame(5), kMeterFrameColour},  {false, inner(5, 0), kMeterBackColour},  // disabled: grey box
+  };
+  EXPECT_EQ(expected, canvas.calls);
+}
+
+TEST(LevelMeters, OnlyTheShownRowsArePainted) {
+  ChannelSettingsArray channels = DefaultChannels();
+  RecordingCanvas canvas;
+  DrawLevelMeters(canvas, channels, 2, GainButton);
+  EXPECT_EQ(4u, canvas.calls.size());
+  canvas.calls.clear();
+  DrawLevelMeters(canvas, channels, 40, GainButton);
+  EXPECT_EQ(32u, canvas.calls.size());
+}
+
+}  // namespace
+}  // namespace varnel::test
