@@ -1,0 +1,266 @@
+#include "app/RecorderDialog.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "acquisition/LevelMeter.h"
+#include "app/LabelDialog.h"
+#include "app/RecordingOptionsDialog.h"
+#include "app/SettingsFile.h"
+#include "calibration/CalibrationOptionsDialog.h"
+#include "calibration/ChannelCalibrations.h"
+#include "platform/FixedString.h"
+#include "platform/Profile.h"
+#include "ui/DialogUnits.h"
+#include "ui/Messages.h"
+
+namespace varnel {
+namespace {
+
+using ui::ControlKind;
+using ui::DluRect;
+
+AnalyzerLinkContext MakeLinkContext(RecorderDialog& d, const RecorderServices& s) {
+  AnalyzerLinkContext c;
+  c.settings = &d.Settings;
+  c.channels = &d.Channels;
+  c.calibrationRecords = &d.CalibrationRecords;
+  c.monitor = &d.Device;
+  c.loop = s.loop;
+  c.ui = s.ui;
+  c.bIsRunning = &d.bIsRunning;
+  if (s.app) c.analyzerSettingsPath = FieldText(s.app->AnalyzerSettingsFilePath);
+  return c;
+}
+
+}  // namespace
+
+RecorderDialog::RecorderDialog(RecorderServices services)
+    : Dialog("Tessaline", kMainWidthDlu, kMainHeightDlu),
+      Device(*services.board, *services.loop, *services.ui),
+      Files(*services.ui, Settings, Channels, CalibrationRecords, [this](const std::string& s) { SetStatus(s); }),
+      Link(MakeLinkContext(*this, services), std::move(services.transport)),
+      services_(std::move(services)),
+      ui_(*services_.ui),
+      loop_(*services_.loop) {
+  windowRect_ = {0, 0, ui::DluToPixelsX(kMainWidthDlu), ui::DluToPixelsY(kMainHeightDlu)};
+  BuildControls();
+}
+
+RecorderDialog::~RecorderDialog() {
+  loop_.KillTimer(ui::kRefreshTimerId);
+  Device.Close();
+}
+
+void RecorderDialog::BuildControls() {
+  AddControl(-1, ControlKind::GroupBox, "", DluRect(4, 0, 197, 47));
+  AddControl(kIdRun, ControlKind::DefaultPushButton, "&Run", DluRect(12, 10, 58, 14));
+  AddControl(kIdOptions, ControlKind::PushButton, "&Options", DluRect(12, 27, 58, 14));
+  AddControl(-2, ControlKind::StaticText, "Device:", DluRect(78, 13, 26, 8));
+  AddControl(kIdDeviceList, ControlKind::ComboBox, "", DluRect(105, 11, 75, 12)).editable = true;
+  AddControl(-3, ControlKind::StaticText, "Sampling Rate:", DluRect(78, 30, 50, 8));
+  AddControl(kIdSamplingRate, ControlKind::Edit, "", DluRect(129, 28, 51, 12));
+  AddControl(kIdGridFrame, ControlKind::GroupBox, "", DluRect(4, 42, 197, 199));
+  const std::array<std::pair<const char*, int32_t>, 9> heads = {
+      {{"CH", 12}, {"Label", 23}, {"Enable", 70}, {"Rec", 87}, {"L", 103}, {"R", 116}, {"Cal", 126}, {"Gain", 140},
+       {"Level", 168}}};
+  int32_t headId = -10;
+  for (const auto& [text, x] : heads) AddControl(headId--, ControlKind::StaticText, text, DluRect(x, 54, 22, 8));
+  for (int32_t row = 0; row < kChannelCount; ++row) {
+    const GridRow& r = kGridRows[row];
+    AddControl(r.number, ControlKind::StaticText, std::to_string(row), GridRowRect(GridColumn::Number, row));
+    AddControl(r.label, ControlKind::PushButton, "12345678", GridRowRect(GridColumn::Label, row));
+    AddControl(r.enable, ControlKind::CheckBox, "", GridRowRect(GridColumn::Enable, row));
+    AddControl(r.rec, ControlKind::CheckBox, "", GridRowRect(GridColumn::Rec, row));
+    AddControl(r.left, ControlKind::RadioButton, "", GridRowRect(GridColumn::Left, row));
+    AddControl(r.right, ControlKind::RadioButton, "", GridRowRect(GridColumn::Right, row));
+    AddControl(r.cal, ControlKind::PushButton, "C", GridRowRect(GridColumn::Cal, row));
+    AddControl(r.gain, ControlKind::PushButton, "1", GridRowRect(GridColumn::Gain, row));
+    SetRadioGroup(r.left, kLeftGroup);
+    SetRadioGroup(r.right, kRightGroup);
+  }
+  AddControl(kIdStatus, ControlKind::StaticText, "Status messages go here", DluRect(4, 230, 197, 10)).sunken = true;
+}
+
+bool RecorderDialog::OnInitDialog() {
+  const std::string settingsPath = services_.app ? std::string(FieldText(services_.app->SettingsFilePath)) : "";
+  if (!settingsPath.empty()) LoadSettings(settingsPath, Channels, Settings);
+  if (!settingsPath.empty() && services_.windowHost) RestoreWindowPosition(settingsPath, *services_.windowHost);
+  SetTitle(FieldText(Settings.Caption).data() ? std::string(FieldText(Settings.Caption)) : "");
+  SetText(kIdRun, "&Start");
+  Enable(kIdOptions, true);
+  Enable(kIdDeviceList, true);
+  Enable(kIdSamplingRate, true);
+  UpdateControlsFromSettings();
+  UpdateGridEnableState();
+  FillDeviceList();
+  SetText(kIdSamplingRate, std::to_string(Settings.SamplingRate));
+  SetStatus(" Stopped");
+  QueryDeviceCapabilities();
+  LayoutChannelGrid();
+  return true;
+}
+
+void RecorderDialog::FillDeviceList() {
+  Device.EnumerateBoards();
+  ResetList(kIdDeviceList);
+  const int32_t count = Device.GetBoardCount();
+  for (int32_t i = 0; i < count; ++i) {
+    char name[80] = {};
+    Device.GetBoardName(i, name);
+    AddListItem(kIdDeviceList, FieldText(name).data() ? std::string(FieldText(name)) : "", i);
+  }
+  if (Settings.DeviceIndex >= count) Settings.DeviceIndex = count - 1;
+  if (Settings.DeviceIndex < 0) Settings.DeviceIndex = count > 0 ? 0 : -1;
+  SelectListItem(kIdDeviceList, Settings.DeviceIndex);
+}
+
+void RecorderDialog::OnCommand(int32_t id) {
+  switch (id) {
+    case kIdRun:
+      OnRun();
+      return;
+    case kIdOptions:
+      if (!bIsRunning) OpenOptions();
+      return;
+    default:
+      break;
+  }
+  GridHit hit = FindGridControl(id);
+  if (hit.row >= 0) OnGridCommand(hit);
+}
+
+void RecorderDialog::OnGridCommand(const GridHit& hit) {
+  switch (hit.column) {
+    case GridColumn::Label:
+      if (!bIsRunning) EditLabel(hit.row);
+      break;
+    case GridColumn::Enable:
+      if (bIsRunning) break;
+      UpdateGridEnableState();
+      ReadSettingsFromControls();
+      if (onMetersChanged) onMetersChanged();
+      break;
+    case GridColumn::Rec:
+      ReadSettingsFromControls();
+      break;
+    case GridColumn::Left:
+    case GridColumn::Right:
+      if (!bIsRunning) break;
+      ReadSettingsFromControls();
+      loop_.Post({ui::WM_POKE_CALIBRATION, 0, 0});
+      break;
+    case GridColumn::Cal:
+      if (!bIsRunning) EditCalibration(hit.row);
+      break;
+    case GridColumn::Gain:
+      if (!bIsRunning) CycleGain(hit.row);
+      break;
+    default:
+      break;
+  }
+}
+
+void RecorderDialog::EditLabel(int32_t row) {
+  char buffer[256];
+  CopyCut(buffer, FieldText(Channels[row].szLabel));
+  LabelDialog dialog(ui_, row, buffer);
+  if (ui_.RunModal(dialog) != ui::DialogResult::OK) return;
+  CopyCut(Channels[row].szLabel, FieldText(buffer));
+  UpdateControlsFromSettings();
+}
+
+void RecorderDialog::EditCalibration(int32_t row) {
+  EditChannelCalibrationFile(Channels[row], std::string(FieldText(Settings.szCalPath)), services_.programBaseName,
+                             ui_);
+}
+
+void RecorderDialog::CycleGain(int32_t row) {
+  // A board with one gain fixes every gain at 1, whatever event arrives.
+  if (Settings.NumGains == 1) return;
+  Channels[row].Gain = NextGain(platform::ParseProfileInt(GetText(kGridRows[row].gain, 9), 0));
+  SetText(kGridRows[row].gain, std::to_string(Channels[row].Gain));
+}
+
+void RecorderDialog::OpenOptions() {
+  RecordingOptionsDialog dialog(ui_, Settings);
+  ui_.RunModal(dialog);
+}
+
+void RecorderDialog::OnSelectionChange(int32_t id) {
+  if (id == kIdDeviceList && !bIsRunning) OnDeviceSelected();
+}
+
+void RecorderDialog::OnDeviceSelected() {
+  int32_t selection = ListSelection(kIdDeviceList);
+  Settings.DeviceIndex = selection < 0 ? -1 : static_cast<int32_t>(ListItemData(kIdDeviceList, selection));
+  QueryDeviceCapabilities();
+  LayoutChannelGrid();
+}
+
+intptr_t RecorderDialog::OnDeviceChange() {
+  FillDeviceList();
+  QueryDeviceCapabilities();
+  LayoutChannelGrid();
+  return 1;
+}
+
+void RecorderDialog::OnCancel() {
+  // Escape must not end the window behind a running recording's back, nor
+  // drop the settings: it is ignored; the close command ends the window.
+}
+
+void RecorderDialog::OnClose() {
+  if (closed_) return;
+  StopRecording();
+  const std::string settingsPath = services_.app ? std::string(FieldText(services_.app->SettingsFilePath)) : "";
+  if (!settingsPath.empty()) {
+    SaveSettings(settingsPath, Channels, Settings);
+    if (services_.windowHost) SaveWindowPosition(settingsPath, *services_.windowHost);
+  }
+  closed_ = true;
+  EndDialog(ui::DialogResult::OK);
+  if (onClosed) onClosed();
+}
+
+intptr_t RecorderDialog::HandleMessage(const ui::Message& message) {
+  switch (message.id) {
+    case ui::kBufferDoneMessage:
+      return OnBufferDone();
+    case ui::kBufferOverrunMessage:
+      return OnBufferOverrun();
+    case ui::WM_TIMER:
+      OnRefreshTimer();
+      return 0;
+    case ui::WM_POKE_CALIBRATION:
+      if (!Link.DDEPokeCalibrationData()) loop_.Post({ui::WM_POKE_CALIBRATION, 0, 0});
+      return 1;
+    case ui::WM_DEVICECHANGE:
+      return OnDeviceChange();
+    case ui::WM_CLOSE:
+      OnClose();
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void RecorderDialog::DrawLevelMeters(ui::Canvas& canvas) {
+  varnel::DrawLevelMeters(canvas, Channels, Settings.MaxChannels,
+                          [this](int32_t row) { return GetRect(kGridRows[row].gain); });
+}
+
+ui::Rect RecorderDialog::MeterColumnRect() const {
+  ui::Rect first = GetRect(kGridRows[0].gain);
+  ui::Rect last = GetRect(kGridRows[kChannelCount - 1].gain);
+  return {first.left + 24, first.top, first.right + 64 + 1, last.bottom};
+}
+
+ui::Rect RecorderDialog::MinimisedIconRect(int32_t clientWidth, int32_t clientHeight, int32_t iconWidth,
+                                           int32_t iconHeight) {
+  int32_t left = (clientWidth - iconWidth + 1) / 2;
+  int32_t top = (clientHeight - iconHeight + 1) / 2;
+  return {left, top, left + iconWidth, top + iconHeight};
+}
+
+}  // namespace varnel

@@ -1,0 +1,125 @@
+#pragma once
+// The main window as a logic object: it owns the configuration, the board,
+// the recording file set, the calibration records and the analyser link, and
+// reacts to the user's events and the board's messages one at a time.
+//
+// Main thread only; the board's thread only posts messages.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "acquisition/AcquisitionDevice.h"
+#include "analyzer/AnalyzerLink.h"
+#include "app/ChannelSettings.h"
+#include "app/MainWindowLayout.h"
+#include "app/RecorderApp.h"
+#include "app/RecordingFileSet.h"
+#include "app/WindowPosition.h"
+#include "ui/Canvas.h"
+#include "ui/Dialog.h"
+#include "ui/MessageLoop.h"
+#include "ui/UiServices.h"
+#include "wave/CalibrationRecord.h"
+
+namespace varnel {
+
+struct RecorderServices {
+  ui::UiServices* ui = nullptr;
+  ui::MessageLoop* loop = nullptr;
+  std::unique_ptr<BoardApi> board;
+  std::unique_ptr<AnalyzerTransport> transport;
+  WindowHost* windowHost = nullptr;  // none: the placement is neither restored nor saved
+  const RecorderApp* app = nullptr;
+  std::string programBaseName = "varnel";  // caption of some calibration messages
+};
+
+class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
+ public:
+  explicit RecorderDialog(RecorderServices services);
+  ~RecorderDialog() override;
+
+  // ui::Dialog
+  bool OnInitDialog() override;
+  void OnCommand(int32_t id) override;
+  void OnSelectionChange(int32_t id) override;
+  void OnOK() override {}      // Enter presses the default button (Run) instead
+  void OnCancel() override;    // Escape
+  // ui::MessageHandler: board messages, timers, device changes, close.
+  intptr_t HandleMessage(const ui::Message& message) override;
+
+  // The window's close command.
+  void OnClose();
+
+  // Grid synchronisation.
+  void QueryDeviceCapabilities();
+  void UpdateControlsFromSettings();
+  void ReadSettingsFromControls();
+  void UpdateGridEnableState();
+  void LayoutChannelGrid();
+
+  // Run/Stop.
+  void OnRun();
+  int ValidateSamplingRate();
+  void StopRecording();
+  intptr_t OnBufferDone();
+  intptr_t OnBufferOverrun();
+  void OnRefreshTimer();
+
+  // Recording file set.
+  int CreateWaveFiles() { return Files.CreateWaveFiles(); }
+  void WriteChannelData();
+  void SaveWaveFiles() { Files.SaveWaveFiles(); }
+  bool LoadChannelCalibrations();
+
+  // Device list.
+  void OnDeviceSelected();
+  intptr_t OnDeviceChange();
+
+  // Painting.
+  void DrawLevelMeters(ui::Canvas& canvas);
+  // Where the window icon goes in a minimised window's client area.
+  static ui::Rect MinimisedIconRect(int32_t clientWidth, int32_t clientHeight, int32_t iconWidth, int32_t iconHeight);
+  // The meter column, which a view repaints after every buffer.
+  ui::Rect MeterColumnRect() const;
+  // Window rectangle in screen pixels (client area), as LayoutChannelGrid fits it.
+  const ui::Rect& WindowRect() const { return windowRect_; }
+  void SetWindowRect(const ui::Rect& rect) { windowRect_ = rect; }
+
+  void SetStatus(const std::string& text) { SetText(kIdStatus, text); }
+  const std::string& Caption() const { return Title(); }
+
+  ChannelSettingsArray Channels = DefaultChannels();
+  RecorderSettings Settings = DefaultRecorderSettings();
+  int32_t bIsRunning = 0;
+  std::array<CalibrationRecord, kChannelCount> CalibrationRecords{};
+  AcquisitionDevice Device;
+  RecordingFileSet Files;
+  AnalyzerLink Link;
+
+  // Told after every buffer so a view can repaint the meters.
+  std::function<void()> onMetersChanged;
+  // Told when the close sequence has ended the window.
+  std::function<void()> onClosed;
+
+ private:
+  void BuildControls();
+  void FillDeviceList();
+  void OnGridCommand(const GridHit& hit);
+  void EditLabel(int32_t row);
+  void EditCalibration(int32_t row);
+  void CycleGain(int32_t row);
+  void OpenOptions();
+  bool CheckLabelsAreFileNames();
+  void LockForRun(bool running);
+  void AbandonRun(bool saveFiles, bool disconnect);
+
+  RecorderServices services_;
+  ui::UiServices& ui_;
+  ui::MessageLoop& loop_;
+  ui::Rect windowRect_;
+  bool closed_ = false;
+};
+
+}  // namespace varnel

@@ -1,0 +1,144 @@
+#include "app/RecordingFileSet.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/FixedString.h"
+
+namespace varnel {
+namespace {
+
+constexpr const char* kCaption = "Tessaline";
+
+}  // namespace
+
+void MakeTimeStamp(char* text) {
+  if (!text) return;
+  std::memset(text, 0, 80);
+  platform::LocalTime t = platform::GetClock().Now();
+  std::snprintf(text, 80, "%04d_%02d_%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+RecordingFileSet::RecordingFileSet(ui::UiServices& ui, const RecorderSettings& settings,
+                                   const ChannelSettingsArray& channels,
+                                   const std::array<CalibrationRecord, kChannelCount>& calibrationRecords,
+                                   std::function<void(const std::string&)> setStatus)
+    : ui_(ui),
+      settings_(settings),
+      channels_(channels),
+      calibrationRecords_(calibrationRecords),
+      setStatus_(std::move(setStatus)),
+      rolloverUi_(ui) {}
+
+ui::DialogResult RecordingFileSet::MutingUi::MessageBox(std::string_view text, std::string_view caption,
+                                                        uint32_t style) {
+  return muted ? ui::DialogResult::OK : inner.MessageBox(text, caption, style);
+}
+
+bool RecordingFileSet::IsFinished(const std::string& name) const {
+  return std::any_of(finished_.begin(), finished_.end(), [&](const FinishedFile& f) { return f.name == name; });
+}
+
+RecordingFileSet::~RecordingFileSet() = default;
+
+std::string RecordingFileSet::FileNameFor(int32_t slot, bool timeStamped) const {
+  std::string name = std::string(FieldText(settings_.szWavePath)) + "/" + std::string(FieldText(channels_[slot].szLabel));
+  if (timeStamped) {
+    char stamp[80];
+    MakeTimeStamp(stamp);
+    name += "_" + std::string(stamp);
+  }
+  return name + ".wav";
+}
+
+int RecordingFileSet::CreateWaveFiles() {
+  RecordingFormat.Set(static_cast<uint32_t>(settings_.SamplingRate), 1, 2);
+  finished_.clear();
+  rolloverFailed_.fill(false);
+  for (int32_t slot = 0; slot < kChannelCount; ++slot) {
+    if (!IsSet(channels_[slot].bIsEnabled)) continue;
+    WaveFiles[slot].reset();
+    const std::string name = FileNameFor(slot, IsSet(settings_.bAppendTimeStamp));
+    if (settings_.bOverwriteWaveFiles == 0 && platform::FileReadable(name)) {
+      std::string question = "File " + name + " already exists.  Do you want to overwrite this file?";
+      ui::DialogResult answer = ui_.MessageBox(question, kCaption, ui::mb::kYesNoCancel | ui::mb::kIconQuestion);
+      if (answer == ui::DialogResult::Cancel) return 0;
+      if (answer != ui::DialogResult::Yes) continue;
+    }
+    WaveFiles[slot] = MakeWave(ui_);
+    if (WaveFiles[slot]->Failed == 1) {
+      ui_.MessageBox("Failure creating wave file " + name +
+                         ".  Please check that the wave file path is valid and is not write protected",
+                     kCaption, ui::mb::kOk | ui::mb::kIconError);
+      return 0;
+    }
+    WaveFiles[slot]->SetFormat(RecordingFormat);
+    WaveFiles[slot]->SetFileName(name.c_str());
+  }
+  return 1;
+}
+
+std::unique_ptr<WaveIO> RecordingFileSet::MakeWave(ui::UiServices& ui) {
+  return std::make_unique<WaveIO>(ui, RecordingFormat, FieldText(settings_.szWavePath));
+}
+
+void RecordingFileSet::WriteChannelData(ChannelBlockSource& source) {
+  for (int32_t slot = 0; slot < kChannelCount; ++slot) {
+    const ChannelSettings& c = channels_[slot];
+    if (!IsSet(c.bIsEnabled) || !IsSet(c.bIsRecording) || !WaveFiles[slot]) continue;
+    const int16_t* block = source.GetChannelBlock(slot);
+    if (!block) continue;
+    if (WaveFiles[slot]->Append(block, source.GetChannelBlockBytes()) == 1) continue;
+    // A refused append (size limit, full disk) must not silently drop the rest
+    // of the run: the channel goes on in a new file, time stamps or not.
+    RollOver(slot);
+  }
+}
+
+void RecordingFileSet::Finalise(int32_t slot, bool save) {
+  WaveIO& wave = *WaveFiles[slot];
+  if (wave.GetLength() > 0) {
+    char status[64];
+    std::snprintf(status, sizeof status, " Saving Wave file for channel %d...", slot);
+    setStatus_(status);
+    if (IsSet(settings_.bStoreCalibrationDataInWavefile)) wave.SetCalibration(calibrationRecords_[slot]);
+    const uint32_t frames = wave.GetLength();
+    if ((save ? wave.Save() : wave.Close()) == 1) finished_.push_back({std::string(FieldText(wave.FinalFileName)), frames});
+  } else {
+    wave.DeleteWorkingFile = 1;
+  }
+  WaveFiles[slot].reset();
+}
+
+void RecordingFileSet::RollOver(int32_t slot) {
+  Finalise(slot, false);
+  std::string name = FileNameFor(slot, true);
+  // Two rollovers within one second would otherwise share a name.
+  for (int n = 2; platform::FileExists(name) || IsFinished(name); ++n) {
+    name = FileNameFor(slot, true);
+    name.insert(name.size() - 4, "_" + std::to_string(n));
+  }
+  // A rollover that keeps failing retries at every buffer; its message is shown once.
+  rolloverUi_.muted = rolloverFailed_[slot];
+  WaveFiles[slot] = MakeWave(rolloverUi_);
+  rolloverUi_.muted = false;
+  if (WaveFiles[slot]->Failed == 0) {
+    WaveFiles[slot]->SetFormat(RecordingFormat);
+    WaveFiles[slot]->SetFileName(name.c_str());
+    rolloverFailed_[slot] = false;
+  } else {
+    rolloverFailed_[slot] = true;
+  }
+  setStatus_(" Running...");
+}
+
+void RecordingFileSet::SaveWaveFiles() {
+  for (int32_t slot = 0; slot < kChannelCount; ++slot) {
+    if (WaveFiles[slot]) Finalise(slot, true);
+  }
+}
+
+}  // namespace varnel

@@ -1,0 +1,91 @@
+#pragma once
+// One wave file per recorded channel of a run: created at Run, appended to
+// after every buffer, rolled over to a new file when an append fails, and
+// finalised at Stop.
+//
+// Main thread only.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ChannelSettings.h"
+#include "ui/UiServices.h"
+#include "wave/CalibrationRecord.h"
+#include "wave/SampleFormat.h"
+#include "wave/WaveIO.h"
+
+namespace varnel {
+
+// Where the samples of the current buffer come from.
+class ChannelBlockSource {
+ public:
+  virtual ~ChannelBlockSource() = default;
+  virtual const int16_t* GetChannelBlock(int32_t channel) = 0;
+  virtual uint32_t GetChannelBlockBytes() = 0;
+};
+
+struct FinishedFile {
+  std::string name;
+  uint32_t frames = 0;
+};
+
+// The local time as "%04d_%02d_%02d_%02d%02d%02d"; nothing when text is null.
+void MakeTimeStamp(char* text);
+
+class RecordingFileSet {
+ public:
+  RecordingFileSet(ui::UiServices& ui, const RecorderSettings& settings, const ChannelSettingsArray& channels,
+                   const std::array<CalibrationRecord, kChannelCount>& calibrationRecords,
+                   std::function<void(const std::string&)> setStatus);
+  ~RecordingFileSet();
+
+  int CreateWaveFiles();
+  void WriteChannelData(ChannelBlockSource& source);
+  void SaveWaveFiles();
+
+  const WaveIO* WaveFile(int32_t slot) const { return WaveFiles[slot].get(); }
+  // Final names of every file finalised so far in this run, oldest first.
+  const std::vector<FinishedFile>& FinishedFiles() const { return finished_; }
+
+  std::array<std::unique_ptr<WaveIO>, kChannelCount> WaveFiles;
+  SampleFormat RecordingFormat;
+
+ private:
+  std::unique_ptr<WaveIO> MakeWave(ui::UiServices& ui);
+  std::string FileNameFor(int32_t slot, bool timeStamped) const;
+  void Finalise(int32_t slot, bool save);
+  void RollOver(int32_t slot);
+
+  // What rolled-over files report through; silent while a failed rollover retries.
+  struct MutingUi : ui::UiServices {
+    explicit MutingUi(ui::UiServices& ui) : inner(ui) {}
+    ui::DialogResult MessageBox(std::string_view text, std::string_view caption, uint32_t style) override;
+    std::optional<std::vector<std::string>> OpenFileDialog(const ui::FileDialogRequest& r) override {
+      return inner.OpenFileDialog(r);
+    }
+    std::optional<std::string> SaveFileDialog(const ui::FileDialogRequest& r) override {
+      return inner.SaveFileDialog(r);
+    }
+    ui::DialogResult RunModal(ui::Dialog& d) override { return inner.RunModal(d); }
+    void SetWaitCursor(bool on) override { inner.SetWaitCursor(on); }
+    ui::UiServices& inner;
+    bool muted = false;
+  };
+
+  bool IsFinished(const std::string& name) const;
+
+  ui::UiServices& ui_;
+  const RecorderSettings& settings_;
+  const ChannelSettingsArray& channels_;
+  const std::array<CalibrationRecord, kChannelCount>& calibrationRecords_;
+  std::function<void(const std::string&)> setStatus_;
+  MutingUi rolloverUi_;
+  std::array<bool, kChannelCount> rolloverFailed_{};
+  std::vector<FinishedFile> finished_;
+};
+
+}  // namespace varnel

@@ -1,0 +1,73 @@
+#include "Options.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace varnel::record {
+
+const char* const kUsage =
+    "usage: varnel-record [--seconds N] [--overwrite yes|no|cancel] [--accept-rate yes|no]\n"
+    "                     [--continue-without-analyser] [--settings FILE] [--quiet]\n"
+    "Records with the settings of varnel.ini beside the program (as the window does) until N seconds\n"
+    "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n";
+
+namespace {
+
+std::optional<ui::DialogResult> Answer(const std::string& text, bool allowCancel) {
+  if (text == "yes") return ui::DialogResult::Yes;
+  if (text == "no") return ui::DialogResult::No;
+  if (allowCancel && text == "cancel") return ui::DialogResult::Cancel;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+  Options o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return std::nullopt;
+      }
+      return args[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      error.clear();
+      return std::nullopt;
+    } else if (a == "--seconds") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      char* end = nullptr;
+      o.seconds = std::strtod(v->c_str(), &end);
+      if (end == v->c_str() || *end != '\0' || !std::isfinite(o.seconds) || o.seconds <= 0) {
+        error = "--seconds needs a positive number, not \"" + *v + "\"";
+        return std::nullopt;
+      }
+    } else if (a == "--overwrite" || a == "--accept-rate") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      auto answer = Answer(*v, a == "--overwrite");
+      if (!answer) {
+        error = a + ": unknown answer \"" + *v + "\"";
+        return std::nullopt;
+      }
+      (a == "--overwrite" ? o.overwrite : o.acceptRate) = *answer;
+    } else if (a == "--continue-without-analyser") {
+      o.continueWithoutAnalyser = true;
+    } else if (a == "--quiet") {
+      o.quiet = true;
+    } else if (a == "--settings") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      o.settingsFile = *v;
+    } else {
+      error = "unknown option \"" + a + "\"";
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
+}  // namespace varnel::record

@@ -1,0 +1,25 @@
+#pragma once
+// Command line of the headless recorder.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/Dialog.h"
+
+namespace varnel::record {
+
+struct Options {
+  double seconds = 0;  // 0: until Ctrl-C or, with triggering, until the run ends itself
+  ui::DialogResult overwrite = ui::DialogResult::Cancel;
+  ui::DialogResult acceptRate = ui::DialogResult::No;
+  bool continueWithoutAnalyser = false;
+  bool quiet = false;  // no level lines
+  std::string settingsFile;  // empty: varnel.ini beside the program
+};
+
+// Nothing when the command line is wrong; `error` says why (empty for --help).
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
+extern const char* const kUsage;
+
+}  // namespace varnel::record
