@@ -1,0 +1,77 @@
+// Real-time recording through the simulated board's producer thread, with the
+// main thread held up once for longer than a buffer. Short by default; the
+// soak script in bench/ runs it for ten minutes (VARNEL_SOAK_SECONDS).
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "RecorderRig.h"
+#include "ui/Messages.h"
+
+namespace varnel {
+namespace {
+
+// Counts what the board posts and holds the main thread up once.
+class CountingHandler : public ui::MessageHandler {
+ public:
+  explicit CountingHandler(RecorderDialog& dialog) : dialog_(dialog) {}
+  intptr_t HandleMessage(const ui::Message& m) override {
+    if (m.id == ui::kBufferDoneMessage) {
+      ++posted;
+      if (dialog_.bIsRunning == 1) ++whileRunning;
+      if (posted == 5) std::this_thread::sleep_for(std::chrono::milliseconds(700));  // > 2.5 buffers
+    }
+    if (m.id == ui::kBufferOverrunMessage) ++overruns;
+    return dialog_.HandleMessage(m);
+  }
+  int64_t posted = 0;
+  int64_t whileRunning = 0;
+  int64_t overruns = 0;
+
+ private:
+  RecorderDialog& dialog_;
+};
+
+TEST(Soak, RealTimeRecordingKeepsEveryAcquiredFrame) {
+  const char* env = std::getenv("VARNEL_SOAK_SECONDS");
+  const double seconds = env ? std::atof(env) : 4.0;
+  platform::SystemClock realClock;
+  platform::ScopedClock useRealTime(realClock);
+
+  test::RecorderRig rig;
+  std::vector<int> all;
+  for (int i = 0; i < kChannelCount; ++i) all.push_back(i);
+  rig.UseChannels(all, all);
+  rig.settings.SamplingRate = 31250;
+  rig.Open();
+  rig.board->SetStepMode(false);
+  CountingHandler counter(*rig.dialog);
+  rig.loop.SetHandler(&counter);
+  rig.Run();
+  ASSERT_EQ(1, rig.dialog->bIsRunning);
+
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000));
+  while (std::chrono::steady_clock::now() < end) rig.loop.WaitAndDispatch(50);
+  rig.dialog->Click(kIdRun);
+  rig.loop.DispatchPending();
+
+  const int64_t expectedFrames = counter.whileRunning * 8192;
+  std::printf("soak: %.0f s, %lld buffers filled, %lld written, %lld overruns, %lld frames per file\n", seconds,
+              static_cast<long long>(counter.posted), static_cast<long long>(counter.whileRunning),
+              static_cast<long long>(counter.overruns), static_cast<long long>(expectedFrames));
+  EXPECT_EQ(0, counter.overruns);
+  EXPECT_GE(counter.whileRunning, static_cast<int64_t>(seconds / 0.262144) - 2);
+  std::vector<std::string> files = rig.WaveFiles();
+  ASSERT_EQ(16u, files.size());
+  for (const std::string& f : files) {
+    test::ScriptedUiServices ui;
+    WaveIO wave(ui);
+    ASSERT_EQ(1, wave.OpenExisting(rig.wavePath + "/" + f)) << f;
+    EXPECT_EQ(expectedFrames, static_cast<int64_t>(wave.Length)) << f;
+  }
+}
+
+}  // namespace
+}  // namespace varnel
