@@ -1,5 +1,6 @@
 #include "qt/DialogView.h"
 
+#include <QIcon>
 #include <QVBoxLayout>
 
 namespace varnel::qt {
@@ -22,6 +23,12 @@ ui::DialogResult DialogView::Run() {
   widget_->SyncAll();
   if (!model.IsEnded()) exec();
   return model.IsEnded() ? model.Result() : ui::DialogResult::Cancel;
+}
+
+void DialogView::SetMainWindow(const QIcon& icon) {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowIcon(icon);
 }
 
 void DialogView::reject() {

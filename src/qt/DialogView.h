@@ -17,6 +17,10 @@ class DialogView : public QDialog {
 
   DialogWidget& Widget() { return *widget_; }
 
+  // A main window rather than a dialog: minimise and close buttons, and the
+  // title-bar icon of the program.
+  void SetMainWindow(const QIcon& icon);
+
   // Initialises the model, shows the dialog and runs a nested event loop
   // until the model ends; posted messages and timers keep being dispatched
   // meanwhile. Returns the model's result (Cancel if the view was closed

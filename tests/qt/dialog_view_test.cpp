@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -230,6 +231,58 @@ TEST(DialogView, AModelThatEndsItselfClosesItsView) {
     model.SetText(SampleDialog::kName, "z");
   });
   EXPECT_EQ(ui::DialogResult::Yes, view.Run());
+}
+
+}  // namespace
+}  // namespace varnel::qt
+
+namespace varnel::qt {
+namespace {
+
+TEST(DialogWidgetAsMainWindow, CloseAndEscapeAskTheModelWhichMayRefuse) {
+  test::SampleDialog model;
+  DialogWidget window(model);
+  int asked = 0;
+  bool allow = false;
+  window.SetCloseHandler([&] {
+    ++asked;
+    if (allow) model.EndDialog(ui::DialogResult::OK);
+  });
+  std::vector<ui::DialogResult> ended;
+  QObject::connect(&window, &DialogWidget::Ended, [&](ui::DialogResult r) { ended.push_back(r); });
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.close();
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_EQ(2, asked);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_TRUE(ended.empty());
+  allow = true;
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_EQ(3, asked);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(std::vector<ui::DialogResult>{ui::DialogResult::OK}, ended);
+}
+
+TEST(DialogWidgetAsMainWindow, EnterPressesTheDefaultButton) {
+  test::SampleDialog model;
+  model.SetText(test::SampleDialog::kName, "x");
+  DialogWidget window(model);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QTest::keyClick(&window, Qt::Key_Return);
+  EXPECT_TRUE(model.IsEnded());
+  EXPECT_EQ(ui::DialogResult::OK, model.Result());
+}
+
+TEST(DialogView, AMainWindowHasMinimiseAndCloseButtons) {
+  test::SampleDialog model;
+  DialogView view(model);
+  view.SetMainWindow(QIcon());
+  EXPECT_TRUE(view.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_TRUE(view.windowFlags() & Qt::WindowCloseButtonHint);
+  QTimer::singleShot(20, &view, [&] { QTest::keyClick(&view, Qt::Key_Escape); });
+  EXPECT_EQ(ui::DialogResult::Cancel, view.Run());
 }
 
 }  // namespace
