@@ -26,8 +26,12 @@ constexpr int32_t MulDivRounded(int32_t value, int32_t numerator, int32_t denomi
   return static_cast<int32_t>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
 }
 
-constexpr int32_t DluToPixelsX(int32_t dlu) { return MulDivRounded(dlu, kDialogBaseUnitX, 4); }
-constexpr int32_t DluToPixelsY(int32_t dlu) { return MulDivRounded(dlu, kDialogBaseUnitY, 8); }
+constexpr int32_t DluToPixelsX(int32_t dlu) {
+  return MulDivRounded(dlu, kDialogBaseUnitX, 4);
+}
+constexpr int32_t DluToPixelsY(int32_t dlu) {
+  return MulDivRounded(dlu, kDialogBaseUnitY, 8);
+}
 
 // A rectangle given as left, top, right, bottom in dialog units.
 constexpr Rect DluToPixels(const Rect& dlu) {

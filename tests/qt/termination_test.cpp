@@ -1,0 +1,36 @@
+#include "qt/TerminationSignals.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <thread>
+#include <vector>
+
+#include "QtTestSupport.h"
+
+namespace varnel::qt {
+namespace {
+
+TEST(TerminationSignals, SigtermReachesTheHandlerOnTheMainThreadAndIsRestoredAfterwards) {
+  std::vector<int> received;
+  const auto mainThread = std::this_thread::get_id();
+  {
+    TerminationSignals first([&](int signal) {
+      EXPECT_EQ(mainThread, std::this_thread::get_id());
+      received.push_back(signal);
+    });
+    ASSERT_TRUE(first.Installed());
+    TerminationSignals second([](int) {});
+    EXPECT_FALSE(second.Installed());  // one owner of the signals at a time
+    std::thread([] { kill(getpid(), SIGTERM); }).join();
+    raise(SIGINT);
+    ASSERT_TRUE(test::RunUntil([&] { return received.size() == 2; }));
+  }
+  EXPECT_EQ((std::vector<int>{SIGTERM, SIGINT}), received);
+  struct sigaction now {};
+  sigaction(SIGTERM, nullptr, &now);
+  EXPECT_EQ(SIG_DFL, now.sa_handler);
+}
+
+}  // namespace
+}  // namespace varnel::qt
