@@ -106,6 +106,7 @@ void RecorderDialog::LayoutChannelGrid() {
   ui::Rect frame = GetRect(kIdGridFrame);
   frame.bottom = status.bottom + 1;
   SetRect(kIdGridFrame, frame);
+  if (onWindowFitted) onWindowFitted();
   if (onMetersChanged) onMetersChanged();
 }
 

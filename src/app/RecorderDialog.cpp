@@ -56,16 +56,27 @@ void RecorderDialog::BuildControls() {
   AddControl(-1, ControlKind::GroupBox, "", DluRect(4, 0, 197, 47));
   AddControl(kIdRun, ControlKind::DefaultPushButton, "&Run", DluRect(12, 10, 58, 14));
   AddControl(kIdOptions, ControlKind::PushButton, "&Options", DluRect(12, 27, 58, 14));
-  AddControl(-2, ControlKind::StaticText, "Device:", DluRect(78, 13, 26, 8));
+  AddControl(-2, ControlKind::StaticText, "Device:", DluRect(74, 13, 31, 8));
   AddControl(kIdDeviceList, ControlKind::ComboBox, "", DluRect(105, 11, 75, 12)).editable = true;
-  AddControl(-3, ControlKind::StaticText, "Sampling Rate:", DluRect(78, 30, 50, 8));
+  AddControl(-3, ControlKind::StaticText, "Sampling Rate:", DluRect(74, 30, 55, 8));
   AddControl(kIdSamplingRate, ControlKind::Edit, "", DluRect(129, 28, 51, 12));
   AddControl(kIdGridFrame, ControlKind::GroupBox, "", DluRect(4, 42, 197, 199));
-  const std::array<std::pair<const char*, int32_t>, 9> heads = {
-      {{"CH", 12}, {"Label", 23}, {"Enable", 70}, {"Rec", 87}, {"L", 103}, {"R", 116}, {"Cal", 126}, {"Gain", 140},
-       {"Level", 168}}};
+  struct Head {
+    const char* text;
+    int32_t x;
+    int32_t width;
+  };
+  const std::array<Head, 9> heads = {{{"CH", 12, 11},
+                                      {"Label", 23, 44},
+                                      {"Enable", 68, 20},
+                                      {"Rec", 88, 13},
+                                      {"L", 103, 10},
+                                      {"R", 116, 10},
+                                      {"Cal", 126, 14},
+                                      {"Gain", 140, 18},
+                                      {"Level", 168, 30}}};
   int32_t headId = -10;
-  for (const auto& [text, x] : heads) AddControl(headId--, ControlKind::StaticText, text, DluRect(x, 54, 22, 8));
+  for (const Head& h : heads) AddControl(headId--, ControlKind::StaticText, h.text, DluRect(h.x, 54, h.width, 8));
   for (int32_t row = 0; row < kChannelCount; ++row) {
     const GridRow& r = kGridRows[row];
     AddControl(r.number, ControlKind::StaticText, std::to_string(row), GridRowRect(GridColumn::Number, row));

@@ -86,6 +86,8 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   // Window rectangle in screen pixels (client area), as LayoutChannelGrid fits it.
   const ui::Rect& WindowRect() const { return windowRect_; }
   void SetWindowRect(const ui::Rect& rect) { windowRect_ = rect; }
+  // The view's window, for the placement saved in the settings file.
+  void SetWindowHost(WindowHost* host) { services_.windowHost = host; }
 
   void SetStatus(const std::string& text) { SetText(kIdStatus, text); }
   const std::string& Caption() const { return Title(); }
@@ -100,6 +102,8 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
 
   // Told after every buffer so a view can repaint the meters.
   std::function<void()> onMetersChanged;
+  // Told when LayoutChannelGrid has fitted the window (WindowRect).
+  std::function<void()> onWindowFitted;
   // Told when the close sequence has ended the window.
   std::function<void()> onClosed;
 

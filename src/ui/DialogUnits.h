@@ -17,7 +17,7 @@ namespace varnel::ui {
 inline constexpr int32_t kDialogBaseUnitX = 6;
 inline constexpr int32_t kDialogBaseUnitY = 13;
 // The pixel height of the dialog font that matches those base units.
-inline constexpr int32_t kDialogFontPixelSize = 11;
+inline constexpr int32_t kDialogFontPixelSize = 10;
 
 // value * numerator / denominator, rounded half away from zero.
 constexpr int32_t MulDivRounded(int32_t value, int32_t numerator, int32_t denominator) {

@@ -1,0 +1,230 @@
+// The real main window on the simulated board, driven as a user would.
+
+#include <gtest/gtest.h>
+
+#include "app/RecorderApp.h"
+#include "app/RecorderDialog.h"
+#include "app/SettingsFile.h"
+#include "boards/sim/SimulatedBoard.h"
+#include "calibration/CalibrationFile.h"
+#include "platform/Files.h"
+#include "platform/FixedString.h"
+#include "platform/Profile.h"
+#include "support/TempDir.h"
+#include "transport/dbus/DbusTransport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "QtTestSupport.h"
+#include "app/LabelDialog.h"
+#include "app/RecordingOptionsDialog.h"
+#include "qt/QtMessageLoop.h"
+#include "qt/QtUiServices.h"
+#include "qt/RecorderWindow.h"
+
+namespace varnel {
+namespace {
+
+constexpr const char* kNoAnalyser =
+    "Failure establishing a DDE link to Orvanta for channel monitoring.  Continue anyway?";
+
+// Select all and delete, as a user would (a programmatic clear is no edit).
+void ClearAsTyped(QLineEdit* edit) {
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+}
+
+// One recorder with its window; the test plays the user inside the window's run.
+class WindowRig {
+ public:
+  WindowRig() {
+    app.SetProgramFile(dir.File("varnel"));
+    wave = dir.File("wave");
+    platform::CreateFolders(wave);
+    platform::CreateFolders(dir.File("cal"));
+    ChannelSettingsArray channels = DefaultChannels();
+    RecorderSettings settings = DefaultRecorderSettings();
+    CopyCut(settings.szWavePath, wave);
+    CopyCut(settings.szCalPath, dir.File("cal"));
+    settings.SamplingRate = 20000;
+    for (int i = 0; i < kChannelCount; ++i) {
+      channels[i].bIsEnabled = i < 3 ? 1 : 0;
+      const std::string cal = dir.File("cal/ch" + std::to_string(i) + ".cal");
+      CalibrationRecord record{};
+      record.Left.CalRatio = 1.0f;
+      CalibrationFile::Write(cal.c_str(), &record);
+      CopyCut(channels[i].szCalFilename, cal);
+    }
+    SaveSettings(FieldText(app.SettingsFilePath).data(), channels, settings);
+    test::WriteFile(dir.File("orvantis.ini"), "[DDE]\nServerName=NoAnalyserQt" + std::to_string(::getpid()) + "\n");
+
+    RecorderServices services;
+    services.ui = &ui;
+    services.loop = &loop;
+    services.board = sim::MakeSimulatedBoard(dir.File("olsim.ini"));
+    services.transport = MakeDbusTransport();
+    services.app = &app;
+    recorder = std::make_unique<RecorderDialog>(std::move(services));
+    loop.SetHandler(recorder.get());
+    window = std::make_unique<qt::RecorderWindow>(*recorder, loop);
+    ui.SetViewConfigurator([this](ui::Dialog& d, qt::DialogView& v) {
+      if (&d != recorder.get()) return;
+      view = &v;
+      window->Attach(v);
+    });
+  }
+  ~WindowRig() { loop.SetHandler(nullptr); }
+
+  // Runs the window; `script` plays the user once it is shown.
+  ui::DialogResult RunWith(std::function<void()> script) {
+    QTimer::singleShot(0, [this, script] {
+      ASSERT_TRUE(test::RunUntil([this] { return view && view->isVisible(); }));
+      script();
+    });
+    return ui.RunModal(*recorder);
+  }
+
+  QAbstractButton* Button(int32_t id) { return qobject_cast<QAbstractButton*>(view->Widget().ControlWidget(id)); }
+  void Click(int32_t id) {
+    ASSERT_NE(nullptr, Button(id)) << id;
+    QTest::mouseClick(Button(id), Qt::LeftButton);
+  }
+  // Clicks a button that opens a modal window, which `user` then handles.
+  void ClickIntoModal(int32_t id, const std::function<void(QWidget*)>& user) {
+    test::WhenModal(user);
+    Click(id);
+  }
+  static void AnswerBox(QWidget* box, QMessageBox::StandardButton button, std::string* text = nullptr) {
+    auto* message = qobject_cast<QMessageBox*>(box);
+    ASSERT_NE(nullptr, message);
+    if (text) *text = message->text().toStdString();
+    QAbstractButton* answer = message->button(button);
+    ASSERT_NE(nullptr, answer) << message->text().toStdString();
+    QTest::mouseClick(answer, Qt::LeftButton);
+  }
+  std::string Status() { return recorder->GetText(kIdStatus); }
+  QString StatusShown() {
+    auto* label = qobject_cast<QLabel*>(view->Widget().ControlWidget(kIdStatus));
+    return label ? label->text() : QString();
+  }
+
+  test::TempDir dir;
+  std::string wave;
+  RecorderApp app;
+  qt::QtMessageLoop loop;
+  qt::QtUiServices ui{&loop};
+  std::unique_ptr<RecorderDialog> recorder;
+  std::unique_ptr<qt::RecorderWindow> window;
+  qt::DialogView* view = nullptr;
+};
+
+TEST(MainWindow, AUserConfiguresRecordsAndStopsThroughTheWindow) {
+  WindowRig rig;
+  std::string emptyLabelMessage, shortTimeMessage;
+  int levelBefore = 0;
+  ui::DialogResult result = rig.RunWith([&] {
+    RecorderDialog& r = *rig.recorder;
+    EXPECT_EQ(QStringLiteral("OV5 Tessaline"), rig.view->windowTitle());
+    EXPECT_EQ(QStringLiteral(" Stopped"), rig.StatusShown());
+    const GridRow& row = kGridRows[1];
+    rig.Click(row.rec);
+    rig.Click(row.left);
+    rig.Click(kGridRows[2].right);
+    rig.Click(kGridRows[2].rec);
+    EXPECT_EQ(1, r.Channels[1].bIsRecording);
+    EXPECT_TRUE(rig.Button(row.left)->isChecked());
+    // Untick Enable of row 0: its Rec, L, R are cleared and disabled.
+    rig.Click(kGridRows[0].rec);
+    rig.Click(kGridRows[0].enable);
+    EXPECT_FALSE(rig.Button(kGridRows[0].rec)->isEnabled());
+    EXPECT_FALSE(rig.Button(kGridRows[0].rec)->isChecked());
+    EXPECT_EQ(0, r.Channels[0].bIsRecording);
+    rig.Click(row.gain);
+    EXPECT_EQ(QStringLiteral("2"), rig.Button(row.gain)->text());
+    EXPECT_EQ(2, r.Channels[1].Gain);
+
+    // The label editor refuses an empty label, then takes one.
+    rig.ClickIntoModal(row.label, [&](QWidget* dialog) {
+      auto* view = qobject_cast<qt::DialogView*>(dialog);
+      ASSERT_NE(nullptr, view);
+      auto* edit = qobject_cast<QLineEdit*>(view->Widget().ControlWidget(LabelDialog::kIdLabel));
+      ClearAsTyped(edit);
+      test::WhenModal([&](QWidget* box) {
+        WindowRig::AnswerBox(box, QMessageBox::Ok, &emptyLabelMessage);
+        QTimer::singleShot(20, view, [view, edit] {
+          QTest::keyClicks(edit, "Pressure");
+          QTest::mouseClick(qobject_cast<QPushButton*>(view->Widget().ControlWidget(ui::kIdOk)), Qt::LeftButton);
+        });
+      });
+      QTest::mouseClick(qobject_cast<QPushButton*>(view->Widget().ControlWidget(ui::kIdOk)), Qt::LeftButton);
+    });
+    EXPECT_EQ(QStringLiteral("Pressure"), rig.Button(row.label)->text());
+
+    // The options dialog refuses 0.09 s.
+    rig.ClickIntoModal(kIdOptions, [&](QWidget* dialog) {
+      auto* view = qobject_cast<qt::DialogView*>(dialog);
+      ASSERT_NE(nullptr, view);
+      // A press on the box itself (its rectangle is wider than its text).
+      qobject_cast<QAbstractButton*>(view->Widget().ControlWidget(RecordingOptionsDialog::kIdTriggerEnable))->click();
+      auto* time = qobject_cast<QLineEdit*>(view->Widget().ControlWidget(RecordingOptionsDialog::kIdPostTriggerTime));
+      ClearAsTyped(time);
+      QTest::keyClicks(time, "0.09");
+      test::WhenModal([&](QWidget* box) {
+        WindowRig::AnswerBox(box, QMessageBox::Ok, &shortTimeMessage);
+        QTimer::singleShot(20, view, [view] {
+          QTest::mouseClick(qobject_cast<QPushButton*>(view->Widget().ControlWidget(ui::kIdCancel)), Qt::LeftButton);
+        });
+      });
+      QTest::mouseClick(qobject_cast<QPushButton*>(view->Widget().ControlWidget(ui::kIdOk)), Qt::LeftButton);
+    });
+    EXPECT_EQ(0, r.Settings.TriggerEnable);
+
+    // Run on the simulated board in real time.
+    levelBefore = r.Channels[1].Level;
+    rig.ClickIntoModal(kIdRun, [](QWidget* box) { WindowRig::AnswerBox(box, QMessageBox::Yes); });
+    EXPECT_EQ(QStringLiteral("&Stop"), rig.Button(kIdRun)->text());
+    EXPECT_FALSE(rig.view->Widget().ControlWidget(kIdOptions)->isEnabled());
+    EXPECT_TRUE(test::RunUntil([&] { return r.Device.GetRunTime() > 1.0f; }, 10000));
+    EXPECT_EQ(QStringLiteral(" Running..."), rig.StatusShown());
+    EXPECT_NE(levelBefore, r.Channels[1].Level);
+    EXPECT_GT(rig.view->Widget().Canvas().OperationCount(), 0u);
+    test::SaveScreenshot(*rig.view, "main-window-running");
+    rig.Click(kIdRun);
+    EXPECT_EQ(QStringLiteral(" Stopped"), rig.StatusShown());
+    rig.view->close();  // the title-bar close button
+  });
+  EXPECT_EQ(ui::DialogResult::OK, result);
+  EXPECT_EQ("The channel label must have at least one character", emptyLabelMessage);
+  EXPECT_EQ("The post trigger run time must be at least 0.100 sec.", shortTimeMessage);
+  EXPECT_TRUE(platform::FileExists(rig.wave + "/Pressure.wav"));
+  EXPECT_TRUE(platform::FileExists(rig.wave + "/Channel_2.wav"));
+  EXPECT_FALSE(platform::FileExists(rig.wave + "/Channel_0.wav"));
+  const std::string ini = FieldText(rig.app.SettingsFilePath).data();
+  EXPECT_EQ("Pressure", platform::ReadProfileString(ini, "Channel_1", "szLabel", "", 256));
+  EXPECT_EQ(2, platform::ReadProfileInt(ini, "Channel_1", "Gain", 0));
+  EXPECT_NE("", platform::ReadProfileString(ini, "Main", "WindowPosition", "", 128));
+}
+
+TEST(MainWindow, ClosingWhileRunningSavesTheFilesAndTheSettings) {
+  WindowRig rig;
+  rig.RunWith([&] {
+    rig.Click(kGridRows[0].rec);
+    rig.ClickIntoModal(kIdRun, [](QWidget* box) { WindowRig::AnswerBox(box, QMessageBox::Yes); });
+    ASSERT_TRUE(test::RunUntil([&] { return rig.recorder->Device.GetRunTime() > 0.5f; }, 10000));
+    rig.view->close();
+  });
+  EXPECT_EQ(0, rig.recorder->bIsRunning);
+  EXPECT_TRUE(platform::FileExists(rig.wave + "/Channel_0.wav"));
+  const std::string ini = FieldText(rig.app.SettingsFilePath).data();
+  EXPECT_EQ(1, platform::ReadProfileInt(ini, "Channel_0", "bIsRecording", 0));
+}
+
+}  // namespace
+}  // namespace varnel
