@@ -1,5 +1,7 @@
 #include "qt/DialogView.h"
 
+#include <QKeyEvent>
+
 #include <QIcon>
 #include <QVBoxLayout>
 
@@ -29,6 +31,15 @@ void DialogView::SetMainWindow(const QIcon& icon) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setWindowIcon(icon);
+}
+
+void DialogView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    if (!widget_->Model().IsEnded()) widget_->Model().OnCancel();
+    widget_->CheckEnded();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void DialogView::reject() {

@@ -28,7 +28,12 @@ class DialogView : public QDialog {
   ui::DialogResult Run();
 
  public slots:
-  void reject() override;  // Escape and the title-bar button
+  void reject() override;  // the title-bar button
+
+ protected:
+  // Escape is the dialog's cancel command, which a main window may ignore;
+  // it is not the close command.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   DialogWidget* widget_;  // owned as a child

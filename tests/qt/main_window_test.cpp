@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QElapsedTimer>
+#include <QImage>
 
 #include "QtTestSupport.h"
 #include "app/LabelDialog.h"
@@ -28,6 +30,13 @@
 #include "qt/QtMessageLoop.h"
 #include "qt/QtUiServices.h"
 #include "qt/RecorderWindow.h"
+#include "qt/TerminationSignals.h"
+#include "ui/Messages.h"
+#include "calibration/CalibrationOptionsDialog.h"
+#include "calibration/CreateCalibrationDialog.h"
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace varnel {
 namespace {
@@ -224,6 +233,97 @@ TEST(MainWindow, ClosingWhileRunningSavesTheFilesAndTheSettings) {
   EXPECT_TRUE(platform::FileExists(rig.wave + "/Channel_0.wav"));
   const std::string ini = FieldText(rig.app.SettingsFilePath).data();
   EXPECT_EQ(1, platform::ReadProfileInt(ini, "Channel_0", "bIsRecording", 0));
+}
+
+TEST(MainWindow, EscapeAndTheSessionEndingNeverLoseARecording) {
+  WindowRig rig;
+  qt::TerminationSignals termination([&](int) { rig.loop.Post({ui::WM_CLOSE, 0, 0}); });
+  rig.RunWith([&] {
+    rig.Click(kGridRows[1].rec);
+    rig.ClickIntoModal(kIdRun, [](QWidget* box) { WindowRig::AnswerBox(box, QMessageBox::Yes); });
+    ASSERT_TRUE(test::RunUntil([&] { return rig.recorder->Device.GetRunTime() > 0.5f; }, 10000));
+    QTest::keyClick(rig.view, Qt::Key_Escape);
+    QTest::qWait(100);
+    EXPECT_TRUE(rig.view->isVisible());
+    EXPECT_EQ(1, rig.recorder->bIsRunning);
+    std::raise(SIGTERM);
+  });
+  EXPECT_EQ(0, rig.recorder->bIsRunning);
+  EXPECT_TRUE(platform::FileExists(rig.wave + "/Channel_1.wav"));
+  const std::string ini = FieldText(rig.app.SettingsFilePath).data();
+  EXPECT_EQ(1, platform::ReadProfileInt(ini, "Channel_1", "bIsRecording", 0));
+}
+
+// Saves the look of a modal dialog once it is shown, then cancels it.
+void ShootAndCancel(ui::UiServices& ui, ui::Dialog& dialog, const std::string& name) {
+  test::WhenModal([name](QWidget* shown) {
+    QTest::qWait(20);
+    test::SaveScreenshot(*shown, name);
+    auto* view = qobject_cast<qt::DialogView*>(shown);
+    ASSERT_NE(nullptr, view);
+    QTest::mouseClick(qobject_cast<QPushButton*>(view->Widget().ControlWidget(ui::kIdCancel)), Qt::LeftButton);
+  });
+  EXPECT_EQ(ui::DialogResult::Cancel, ui.RunModal(dialog));
+}
+
+TEST(Screenshot, TheMainWindowIdleAndEveryDialog) {
+  WindowRig rig;
+  rig.RunWith([&] {
+    QTest::qWait(20);
+    const QString idle = test::SaveScreenshot(*rig.view, "main-window-idle");
+    QImage image(idle);
+    EXPECT_EQ(rig.view->size() * rig.view->devicePixelRatio(), image.size());
+    rig.view->close();
+  });
+  char label[256] = "Pressure";
+  LabelDialog labelDialog(rig.ui, 3, label);
+  ShootAndCancel(rig.ui, labelDialog, "label-dialog");
+  RecorderSettings settings = DefaultRecorderSettings();
+  RecordingOptionsDialog options(rig.ui, settings);
+  ShootAndCancel(rig.ui, options, "recording-options-dialog");
+  char cal[260] = "/home/user/orvanta/cal/mic.cal";
+  CalibrationOptionsDialog calibration(rig.dir.File("cal"), cal, "varnel", rig.ui);
+  ShootAndCancel(rig.ui, calibration, "calibration-options-dialog");
+  char created[260] = {};
+  CreateCalibrationDialog create(rig.dir.File("cal"), created, "varnel", rig.ui);
+  ShootAndCancel(rig.ui, create, "create-calibration-dialog");
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Not a test of a figure: bench/window_load.sh runs it to measure the share of
+// a core the window uses while recording 16 channels at the board's maximum.
+TEST(Load, DISABLED_SixteenChannelsAtTheMaximumRate) {
+  WindowRig rig;
+  const double seconds = qEnvironmentVariableIntValue("VARNEL_LOAD_SECONDS") > 0
+                             ? qEnvironmentVariableIntValue("VARNEL_LOAD_SECONDS")
+                             : 20.0;
+  rig.RunWith([&] {
+    for (int i = 0; i < kChannelCount; ++i) {
+      if (!rig.Button(kGridRows[i].enable)->isChecked()) rig.Click(kGridRows[i].enable);
+      rig.Click(kGridRows[i].rec);
+    }
+    auto* rate = qobject_cast<QLineEdit*>(rig.view->Widget().ControlWidget(kIdSamplingRate));
+    ClearAsTyped(rate);
+    QTest::keyClicks(rate, "31250");
+    rig.ClickIntoModal(kIdRun, [](QWidget* box) { WindowRig::AnswerBox(box, QMessageBox::Yes); });
+    ASSERT_EQ(1, rig.recorder->bIsRunning);
+    QTest::qWait(1000);
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(static_cast<int>(seconds * 1000));
+    const double cpu = CpuSeconds() - cpu0;
+    const double elapsed = wall.elapsed() / 1000.0;
+    std::printf("window load: 16 channels x 31250 Hz, %.1f s: %.3f s of CPU, %.1f%% of one core\n", elapsed, cpu,
+                100.0 * cpu / elapsed);
+    rig.Click(kIdRun);
+    rig.view->close();
+  });
 }
 
 }  // namespace
