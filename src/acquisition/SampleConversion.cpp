@@ -300,18 +300,9 @@ void DemultiplexOffset(const uint16_t* in, int32_t listSize, int32_t frames, int
 void DemultiplexTable(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest,
                       const int16_t* const* tables) {
   if (listSize <= 0 || frames <= 0) return;
-  // A few scans at a time, entry by entry, so that each entry's table and
-  // block stay in registers while its codes come from the lines just read.
-  constexpr int32_t kChunkFrames = 64;
-  for (int32_t f0 = 0; f0 < frames; f0 += kChunkFrames) {
-    const int32_t f1 = std::min(f0 + kChunkFrames, frames);
-    const uint16_t* chunk = in + static_cast<std::ptrdiff_t>(f0) * listSize;
-    for (int32_t e = 0; e < listSize; ++e) {
-      const int16_t* table = tables[e];
-      int16_t* out = dest[e];
-      const uint16_t* code = chunk + e;
-      for (int32_t f = f0; f < f1; ++f, code += listSize) out[f] = table[*code];
-    }
+  for (int32_t f = 0; f < frames; ++f) {
+    const uint16_t* scan = in + static_cast<std::ptrdiff_t>(f) * listSize;
+    for (int32_t e = 0; e < listSize; ++e) dest[e][f] = tables[e][scan[e]];
   }
 }
 
