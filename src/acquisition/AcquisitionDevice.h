@@ -80,8 +80,7 @@ class AcquisitionDevice : public MonitorSource {
   int16_t* GetChannelBlock(int32_t channel);
   int32_t GetChannelBlockBytes() const { return SamplesPerChannel * 2; }
   float GetRunTime() const { return RunTime; }
-  int ReadMonitorFrames(int32_t count, int32_t wantLeft, int32_t wantRight, int16_t* out,
-                        int32_t noOffset) override;
+  int ReadMonitorFrames(int32_t count, int32_t wantLeft, int32_t wantRight, int16_t* out, int32_t noOffset) override;
   void ComputeLevels();
 
   // State, for the window and for tests.
@@ -109,8 +108,11 @@ class AcquisitionDevice : public MonitorSource {
   bool QueryInt(int32_t code, int32_t* value);
   void ReleaseBoardBuffers(int32_t atLeast);
   void PrepareConversion(const CodeFormat& format);
-  void ConvertBuffer(const uint16_t* data);
+  // Returns true when the peaks of the entries were found on the way.
+  bool ConvertBuffer(const uint16_t* data);
   void AppendMonitorFrames();
+  // ComputeLevels from the peaks the conversion found.
+  void ComputeLevelsFromPeaks();
 
   BoardApi& board_;
   ui::MessageLoop& loop_;
@@ -151,6 +153,10 @@ class AcquisitionDevice : public MonitorSource {
   std::array<int16_t*, kChannelCount> entryDest_{};
   std::array<const int16_t*, kChannelCount> entryTable_{};
   std::vector<int16_t> discardBlock_;
+  // Per slot the last list entry that writes its block (-1: none), and per
+  // entry the peak of the latest buffer when the conversion found it.
+  std::array<int32_t, kChannelCount> blockEntry_{};
+  std::array<int32_t, kChannelCount> entryPeaks_{};
   std::vector<int16_t> tables_;
   std::vector<int32_t> tableGains_;
   CodeFormat tableFormat_{};

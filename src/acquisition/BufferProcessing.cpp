@@ -2,6 +2,7 @@
 // filled buffer, the monitor store and the channel levels.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "acquisition/AcquisitionDevice.h"
@@ -26,10 +27,14 @@ void AcquisitionDevice::SizeBuffers() {
       (static_cast<std::size_t>(SamplesPerChannel) + kLineSamples - 1) / kLineSamples * kLineSamples + kLineSamples;
   std::size_t enabled = 0;
   for (int32_t slot = 0; slot < kChannelCount; ++slot) enabled += IsSet(ChannelSettingsTable[slot].bIsEnabled);
-  blockArena_ = std::vector<int16_t>(enabled * stride);
+  // Blocks start on cache lines, so that whole-register stores never straddle two.
+  blockArena_ = std::vector<int16_t>(enabled * stride + kLineSamples);
+  const auto misalignment = reinterpret_cast<std::uintptr_t>(blockArena_.data()) % (kLineSamples * sizeof(int16_t));
+  int16_t* const firstBlock =
+      blockArena_.data() + (misalignment == 0 ? 0 : (kLineSamples * sizeof(int16_t) - misalignment) / sizeof(int16_t));
   std::size_t next = 0;
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
-    ChannelBlocks[slot] = IsSet(ChannelSettingsTable[slot].bIsEnabled) ? blockArena_.data() + stride * next++ : nullptr;
+    ChannelBlocks[slot] = IsSet(ChannelSettingsTable[slot].bIsEnabled) ? firstBlock + stride * next++ : nullptr;
   }
   ClearChannelBlocks();
 
@@ -45,11 +50,14 @@ void AcquisitionDevice::SizeBuffers() {
   // is converted into a block nobody reads.
   discardBlock_ = std::vector<int16_t>(static_cast<std::size_t>(SamplesPerChannel));
   entryDest_.fill(discardBlock_.data());
+  blockEntry_.fill(-1);
   tableGains_.clear();
   for (int32_t e = 0; e < ListSize; ++e) {
     const int32_t channel = ChannelList[e];
     if (channel >= 0 && channel < kChannelCount && ChannelBlocks[channel] != nullptr) {
       entryDest_[e] = ChannelBlocks[channel];
+      // Of two entries of one channel the later one's samples stay in the block.
+      blockEntry_[channel] = e;
     }
     if (std::find(tableGains_.begin(), tableGains_.end(), GainList[e]) == tableGains_.end()) {
       tableGains_.push_back(GainList[e]);
@@ -97,12 +105,13 @@ void AcquisitionDevice::PrepareConversion(const CodeFormat& format) {
   tablesValid_ = true;
 }
 
-void AcquisitionDevice::ConvertBuffer(const uint16_t* data) {
+bool AcquisitionDevice::ConvertBuffer(const uint16_t* data) {
   if (offsetOnly_) {
-    DemultiplexOffset(data, ListSize, SamplesPerChannel, entryDest_.data());
-  } else {
-    DemultiplexTable(data, ListSize, SamplesPerChannel, entryDest_.data(), entryTable_.data());
+    DemultiplexOffset(data, ListSize, SamplesPerChannel, entryDest_.data(), entryPeaks_.data());
+    return true;
   }
+  DemultiplexTable(data, ListSize, SamplesPerChannel, entryDest_.data(), entryTable_.data());
+  return false;
 }
 
 int AcquisitionDevice::ProcessBuffer() {
@@ -128,13 +137,17 @@ int AcquisitionDevice::ProcessBuffer() {
     return 0;
   }
   if (!tablesValid_ || !(format == tableFormat_)) PrepareConversion(format);
-  ConvertBuffer(data);
+  const bool peaksFound = ConvertBuffer(data);
   board_.QueueReadyBuffer(hSubsystem, buffer);
 
   if (ChannelRate > 0) RunTime = static_cast<float>(RunTime + static_cast<double>(SamplesPerChannel) / ChannelRate);
   platform::Trace("RunTime = %f\n", static_cast<double>(RunTime));
   AppendMonitorFrames();
-  ComputeLevels();
+  if (peaksFound) {
+    ComputeLevelsFromPeaks();
+  } else {
+    ComputeLevels();
+  }
   LastBufferTick = platform::GetClock().TickCount();
   return 1;
 }
@@ -179,6 +192,19 @@ void AcquisitionDevice::ComputeLevels() {
     const int16_t* block = ChannelBlocks[row];
     if (!IsSet(channel.bIsEnabled) || block == nullptr) continue;
     channel.Level = LevelOfPeak(BlockPeak({block, static_cast<std::size_t>(SamplesPerChannel)}), channel.Gain);
+  }
+}
+
+void AcquisitionDevice::ComputeLevelsFromPeaks() {
+  for (int32_t row = 0; row < kChannelCount; ++row) {
+    ChannelSettings& channel = ChannelSettingsTable[row];
+    const int16_t* block = ChannelBlocks[row];
+    if (!IsSet(channel.bIsEnabled) || block == nullptr) continue;
+    // A block no entry feeds still holds what it held; only it can tell its peak.
+    const int32_t entry = blockEntry_[row];
+    const int32_t peak =
+        entry >= 0 ? entryPeaks_[entry] : BlockPeak({block, static_cast<std::size_t>(SamplesPerChannel)});
+    channel.Level = LevelOfPeak(peak, channel.Gain);
   }
 }
 

@@ -1,6 +1,8 @@
 #include "acquisition/SampleConversion.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "acquisition/BoardApi.h"
@@ -14,12 +16,32 @@ namespace varnel {
 namespace {
 
 constexpr uint16_t kSignFlip = 0x8000;
+// How far ahead of the codes in hand the source is fetched: 4 KiB. Without it
+// the sixteen output streams leave the board buffer's lines arriving too late.
+constexpr std::ptrdiff_t kPrefetchCodes = 2048;
+constexpr std::ptrdiff_t kLineCodes = 32;  // codes of one 64-byte cache line
 
+// Running extremes of each list entry's samples; a zero start makes the peak
+// of nothing 0, as for a block of zeros.
+struct Extremes {
+  static constexpr int32_t kEntries = 16;
+  int16_t high[kEntries] = {};
+  int16_t low[kEntries] = {};
+};
+
+template <bool kPeaks>
 void DemultiplexOffsetScalar(const uint16_t* in, int32_t listSize, int32_t fromFrame, int32_t frames,
-                             int16_t* const* dest) {
+                             int16_t* const* dest, Extremes& extremes) {
   for (int32_t f = fromFrame; f < frames; ++f) {
     const uint16_t* scan = in + static_cast<std::ptrdiff_t>(f) * listSize;
-    for (int32_t e = 0; e < listSize; ++e) dest[e][f] = static_cast<int16_t>(scan[e] ^ kSignFlip);
+    for (int32_t e = 0; e < listSize; ++e) {
+      const auto v = static_cast<int16_t>(scan[e] ^ kSignFlip);
+      dest[e][f] = v;
+      if constexpr (kPeaks) {
+        extremes.high[e] = std::max(extremes.high[e], v);
+        extremes.low[e] = std::min(extremes.low[e], v);
+      }
+    }
   }
 }
 
@@ -49,10 +71,15 @@ inline void Transpose8x8(__m128i r[8]) {
 // eight entries loads into the next scan and keeps only its own outputs, so the
 // loop stops where such a load would leave the buffer. Returns the first frame
 // not done.
-int32_t DemultiplexOffsetSse2(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest) {
+template <bool kPeaks>
+int32_t DemultiplexOffsetSse2(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest,
+                              Extremes& extremes) {
   const __m128i flip = _mm_set1_epi16(static_cast<int16_t>(kSignFlip));
   const std::ptrdiff_t total = static_cast<std::ptrdiff_t>(frames) * listSize;
   const int32_t lastGroup = (listSize - 1) / 8 * 8;
+  __m128i highs[Extremes::kEntries];
+  __m128i lows[Extremes::kEntries];
+  for (int32_t e = 0; e < Extremes::kEntries; ++e) highs[e] = lows[e] = _mm_setzero_si128();
   int32_t f = 0;
   for (; static_cast<std::ptrdiff_t>(f + 7) * listSize + lastGroup + 8 <= total; f += 8) {
     const uint16_t* tile = in + static_cast<std::ptrdiff_t>(f) * listSize;
@@ -63,7 +90,25 @@ int32_t DemultiplexOffsetSse2(const uint16_t* in, int32_t listSize, int32_t fram
       }
       Transpose8x8(r);
       const int32_t n = listSize - e0 < 8 ? listSize - e0 : 8;
-      for (int32_t e = 0; e < n; ++e) _mm_storeu_si128(reinterpret_cast<__m128i*>(dest[e0 + e] + f), r[e]);
+      for (int32_t e = 0; e < n; ++e) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest[e0 + e] + f), r[e]);
+        if constexpr (kPeaks) {
+          highs[e0 + e] = _mm_max_epi16(highs[e0 + e], r[e]);
+          lows[e0 + e] = _mm_min_epi16(lows[e0 + e], r[e]);
+        }
+      }
+    }
+  }
+  if constexpr (kPeaks) {
+    for (int32_t e = 0; e < listSize; ++e) {
+      alignas(16) int16_t high[8];
+      alignas(16) int16_t low[8];
+      _mm_store_si128(reinterpret_cast<__m128i*>(high), highs[e]);
+      _mm_store_si128(reinterpret_cast<__m128i*>(low), lows[e]);
+      for (int k = 0; k < 8; ++k) {
+        extremes.high[e] = std::max(extremes.high[e], high[k]);
+        extremes.low[e] = std::min(extremes.low[e], low[k]);
+      }
     }
   }
   return f;
@@ -93,23 +138,59 @@ __attribute__((target("avx2"))) inline void Transpose8x8Lanes(__m256i r[8]) {
   r[7] = _mm256_unpackhi_epi64(b3, b7);
 }
 
+// Lane e of every source row is entry e, so the extremes are kept on the rows
+// as loaded, before the transpose: a few accumulators for all sixteen entries.
+// The source is a board buffer long out of the cache; it is fetched ahead.
+template <bool kPeaks>
 __attribute__((target("avx2"))) int32_t DemultiplexOffset16Avx2(const uint16_t* in, int32_t frames,
-                                                                 int16_t* const* dest) {
+                                                                int16_t* const* dest, Extremes& extremes) {
   const __m256i flip = _mm256_set1_epi16(static_cast<int16_t>(kSignFlip));
+  __m256i high = _mm256_setzero_si256();
+  __m256i low = _mm256_setzero_si256();
   int32_t f = 0;
   for (; f + 16 <= frames; f += 16) {
-    const __m256i* tile = reinterpret_cast<const __m256i*>(in + static_cast<std::ptrdiff_t>(f) * 16);
+    const uint16_t* tileCodes = in + static_cast<std::ptrdiff_t>(f) * 16;
+    const __m256i* tile = reinterpret_cast<const __m256i*>(tileCodes);
+    if (static_cast<std::ptrdiff_t>(f + 16) * 16 + kPrefetchCodes <= static_cast<std::ptrdiff_t>(frames) * 16) {
+#pragma GCC unroll 8
+      for (int line = 0; line < 8; ++line) {
+        _mm_prefetch(reinterpret_cast<const char*>(tileCodes + kPrefetchCodes + line * kLineCodes), _MM_HINT_T0);
+      }
+    }
     __m256i lo[8], hi[8];
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) {
       lo[k] = _mm256_xor_si256(_mm256_loadu_si256(tile + k), flip);
       hi[k] = _mm256_xor_si256(_mm256_loadu_si256(tile + 8 + k), flip);
     }
+    if constexpr (kPeaks) {
+      const __m256i h01 = _mm256_max_epi16(_mm256_max_epi16(lo[0], hi[0]), _mm256_max_epi16(lo[1], hi[1]));
+      const __m256i h23 = _mm256_max_epi16(_mm256_max_epi16(lo[2], hi[2]), _mm256_max_epi16(lo[3], hi[3]));
+      const __m256i h45 = _mm256_max_epi16(_mm256_max_epi16(lo[4], hi[4]), _mm256_max_epi16(lo[5], hi[5]));
+      const __m256i h67 = _mm256_max_epi16(_mm256_max_epi16(lo[6], hi[6]), _mm256_max_epi16(lo[7], hi[7]));
+      high = _mm256_max_epi16(high, _mm256_max_epi16(_mm256_max_epi16(h01, h23), _mm256_max_epi16(h45, h67)));
+      const __m256i l01 = _mm256_min_epi16(_mm256_min_epi16(lo[0], hi[0]), _mm256_min_epi16(lo[1], hi[1]));
+      const __m256i l23 = _mm256_min_epi16(_mm256_min_epi16(lo[2], hi[2]), _mm256_min_epi16(lo[3], hi[3]));
+      const __m256i l45 = _mm256_min_epi16(_mm256_min_epi16(lo[4], hi[4]), _mm256_min_epi16(lo[5], hi[5]));
+      const __m256i l67 = _mm256_min_epi16(_mm256_min_epi16(lo[6], hi[6]), _mm256_min_epi16(lo[7], hi[7]));
+      low = _mm256_min_epi16(low, _mm256_min_epi16(_mm256_min_epi16(l01, l23), _mm256_min_epi16(l45, l67)));
+    }
     Transpose8x8Lanes(lo);
     Transpose8x8Lanes(hi);
+    // In entry order, so that of two entries of one channel the later one's
+    // samples stay, as in the scan-by-scan order.
+#pragma GCC unroll 8
     for (int e = 0; e < 8; ++e) {
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest[e] + f), _mm256_permute2x128_si256(lo[e], hi[e], 0x20));
+    }
+#pragma GCC unroll 8
+    for (int e = 0; e < 8; ++e) {
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest[e + 8] + f), _mm256_permute2x128_si256(lo[e], hi[e], 0x31));
     }
+  }
+  if constexpr (kPeaks) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(extremes.high), high);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(extremes.low), low);
   }
   return f;
 }
@@ -124,7 +205,9 @@ bool HaveAvx2() {
 
 }  // namespace
 
-int32_t UsableResolution(int32_t resolution) { return (resolution >= 1 && resolution <= 16) ? resolution : 16; }
+int32_t UsableResolution(int32_t resolution) {
+  return (resolution >= 1 && resolution <= 16) ? resolution : 16;
+}
 
 int16_t LowSixteenBits(double v) {
   // Beyond +-2^63 (or NaN) the truncation has no integer to land on.
@@ -156,21 +239,62 @@ bool IsOffsetTable(std::span<const int16_t, kCodeCount> table) {
   return true;
 }
 
-void DemultiplexOffset(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest) {
-  if (listSize <= 0 || frames <= 0) return;
-  int32_t done = 0;
+namespace {
+
+template <bool kPeaks>
+void DemultiplexOffsetWith(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest,
+                           Extremes& extremes) {
   if (listSize == 1) {
     int16_t* out = dest[0];
-    for (int32_t f = 0; f < frames; ++f) out[f] = static_cast<int16_t>(in[f] ^ kSignFlip);
+    int16_t high = 0;
+    int16_t low = 0;
+    for (int32_t f = 0; f < frames; ++f) {
+      const auto v = static_cast<int16_t>(in[f] ^ kSignFlip);
+      out[f] = v;
+      if constexpr (kPeaks) {
+        high = v > high ? v : high;
+        low = v < low ? v : low;
+      }
+    }
+    extremes.high[0] = high;
+    extremes.low[0] = low;
     return;
   }
+  int32_t done = 0;
 #ifdef VARNEL_HAVE_SSE2
 #ifdef VARNEL_HAVE_AVX2_KERNEL
-  if (listSize == 16 && HaveAvx2()) done = DemultiplexOffset16Avx2(in, frames, dest);
+  if (listSize == 16 && HaveAvx2()) done = DemultiplexOffset16Avx2<kPeaks>(in, frames, dest, extremes);
 #endif
-  if (done == 0) done = DemultiplexOffsetSse2(in, listSize, frames, dest);
+  if (done == 0) done = DemultiplexOffsetSse2<kPeaks>(in, listSize, frames, dest, extremes);
 #endif
-  DemultiplexOffsetScalar(in, listSize, done, frames, dest);
+  DemultiplexOffsetScalar<kPeaks>(in, listSize, done, frames, dest, extremes);
+}
+
+}  // namespace
+
+void DemultiplexOffset(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest, int32_t* peaks) {
+  if (listSize <= 0 || frames <= 0) {
+    if (peaks != nullptr) std::fill_n(peaks, std::max(listSize, 0), 0);
+    return;
+  }
+  Extremes extremes;
+  if (peaks == nullptr || listSize > Extremes::kEntries) {
+    // Longer lists than any board's channel count have room for no extremes;
+    // their peaks are read back from the blocks.
+    DemultiplexOffsetWith<false>(in, listSize, frames, dest, extremes);
+    if (peaks != nullptr) {
+      for (int32_t e = 0; e < listSize; ++e) {
+        int32_t peak = 0;
+        for (int32_t f = 0; f < frames; ++f) peak = std::max(peak, std::abs(int32_t{dest[e][f]}));
+        peaks[e] = peak;
+      }
+    }
+    return;
+  }
+  DemultiplexOffsetWith<true>(in, listSize, frames, dest, extremes);
+  for (int32_t e = 0; e < listSize; ++e) {
+    peaks[e] = std::max(int32_t{extremes.high[e]}, -int32_t{extremes.low[e]});
+  }
 }
 
 void DemultiplexTable(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest,

@@ -41,8 +41,11 @@ void BuildConversionTable(const CodeFormat& format, double gain, std::span<int16
 bool IsOffsetTable(std::span<const int16_t, kCodeCount> table);
 
 // De-multiplexes `frames` scans of `listSize` codes: dest[e][f] = f(in[f * listSize + e]).
-// Every dest[e] must hold `frames` samples.
-void DemultiplexOffset(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest);
+// Every dest[e] must hold `frames` samples. The offset form can also give, in
+// peaks[e], the largest absolute sample written to dest[e] (0..32768, -32768
+// counting as 32768), found on the way so that the blocks need not be read again.
+void DemultiplexOffset(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest,
+                       int32_t* peaks = nullptr);
 void DemultiplexTable(const uint16_t* in, int32_t listSize, int32_t frames, int16_t* const* dest,
                       const int16_t* const* tables);
 

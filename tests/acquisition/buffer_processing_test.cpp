@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "DeviceFixture.h"
+#include "acquisition/LevelMeter.h"
 
 namespace varnel::test {
 namespace {
@@ -122,6 +123,39 @@ TEST(Demultiplex, OffsetKernelsMatchScalarForEveryListSize) {
           ASSERT_EQ(static_cast<int16_t>(in[f * listSize + e] - 32768), out[e][f])
               << "list " << listSize << " frames " << frames << " entry " << e << " frame " << f;
         }
+      }
+    }
+  }
+}
+
+TEST(Demultiplex, PeaksFoundOnTheWayEqualThePeaksOfTheBlocks) {
+  for (int32_t listSize = 1; listSize <= 16; ++listSize) {
+    for (int32_t frames : {8192, 37, 8, 3}) {
+      std::vector<uint16_t> in(static_cast<std::size_t>(listSize) * frames);
+      // Small codes around the middle, with the extremes of a few entries in
+      // the vector body, in the scalar tail and at the very ends.
+      for (std::size_t i = 0; i < in.size(); ++i)
+        in[i] = static_cast<uint16_t>(32768 + (i * 2654435761u >> 20) % 2001 - 1000);
+      in[0] = 0;                                                                          // -32768: peak 32768
+      if (listSize > 1) in[static_cast<std::size_t>(frames - 1) * listSize + 1] = 65535;  // last scan
+      if (listSize > 2) in[static_cast<std::size_t>(frames / 2) * listSize + 2] = 32768 - 20000;
+      if (listSize > 3) {
+        for (int32_t f = 0; f < frames; ++f) in[static_cast<std::size_t>(f) * listSize + 3] = 32768;  // all zero
+      }
+      std::vector<std::vector<int16_t>> out(listSize, std::vector<int16_t>(frames));
+      std::vector<int16_t*> dest;
+      for (auto& o : out) dest.push_back(o.data());
+      std::vector<int32_t> peaks(listSize, -1);
+      DemultiplexOffset(in.data(), listSize, frames, dest.data(), peaks.data());
+      for (int32_t e = 0; e < listSize; ++e) {
+        ASSERT_EQ(BlockPeak(out[e]), peaks[e]) << "list " << listSize << " frames " << frames << " entry " << e;
+        for (int32_t f = 0; f < frames; ++f) {
+          ASSERT_EQ(static_cast<int16_t>(in[f * listSize + e] - 32768), out[e][f]);
+        }
+      }
+      EXPECT_EQ(32768, peaks[0]);
+      if (listSize > 3) {
+        EXPECT_EQ(0, peaks[3]);
       }
     }
   }

@@ -42,14 +42,82 @@ TEST_F(DeviceTest, LevelsFollowEveryBufferForEnabledRows) {
   channels_[5].Level = 42;  // disabled: kept as it is
   Run(50000);
   std::vector<uint16_t> codes(2 * 8192, 32768);
-  codes[10] = 65535;              // channel 0 full scale
-  codes[21] = 32768 + 16384;      // channel 1 half scale at gain 2
+  codes[10] = 65535;          // channel 0 full scale
+  codes[21] = 32768 + 16384;  // channel 1 half scale at gain 2
   Deliver(codes);
   EXPECT_EQ(100, channels_[0].Level);
   EXPECT_EQ(93, channels_[1].Level);
   EXPECT_EQ(42, channels_[5].Level);
   DeliverConstant(32768);
   EXPECT_EQ(0, channels_[0].Level);
+}
+
+TEST_F(DeviceTest, LevelsOfTheFastPathEqualComputeLevelsOnItsOwn) {
+  const int32_t gains[4] = {1, 2, 4, 8};
+  std::vector<int32_t> rows, rowGains;
+  for (int32_t row = 0; row < kChannelCount; ++row) {
+    rows.push_back(row);
+    rowGains.push_back(gains[row % 4]);
+  }
+  EnableOnly(rows, rowGains);
+  Run(31250);  // the board's whole throughput
+  ASSERT_EQ(8192, Device().GetSamplesPerChannel());
+  std::vector<uint16_t> codes(16 * 8192);
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    const int32_t channel = static_cast<int32_t>(i % 16);
+    codes[i] = static_cast<uint16_t>(32768 + static_cast<int32_t>(i * 40503u % 401) * channel * 4 - 800 * channel);
+  }
+  codes[0] = 0;                  // channel 0 at -32768
+  codes[16 * 8191 + 5] = 65535;  // channel 5 full scale in the last scan
+  codes[16 * 4000 + 9] = 32768 + 24000;
+  for (int32_t f = 0; f < 8192; ++f) codes[f * 16 + 12] = 32768;  // channel 12 silent
+  Deliver(codes);
+  ASSERT_TRUE(Device().UsedOffsetPath());
+  std::array<int32_t, kChannelCount> fast{};
+  for (int32_t row = 0; row < kChannelCount; ++row) fast[row] = channels_[row].Level;
+  EXPECT_EQ(100, fast[0]);
+  EXPECT_EQ(100, fast[5]);
+  EXPECT_EQ(0, fast[12]);
+  for (auto& c : channels_) c.Level = -999;
+  Device().ComputeLevels();
+  for (int32_t row = 0; row < kChannelCount; ++row) EXPECT_EQ(channels_[row].Level, fast[row]) << "row " << row;
+}
+
+TEST_F(DeviceTest, OfTwoEntriesOfOneChannelTheLaterOneFillsTheBlockAndGivesTheLevel) {
+  std::vector<int32_t> rows;
+  for (int32_t row = 0; row < kChannelCount; ++row) rows.push_back(row);
+  EnableOnly(rows);
+  channels_[10].ChannelIndex = 3;  // entries 3 and 10 both go to block 3; block 10 gets none
+  Run(31250);
+  std::vector<uint16_t> codes(16 * 8192, 32768);
+  for (int32_t f = 0; f < 8192; ++f) {
+    codes[f * 16 + 3] = static_cast<uint16_t>(32768 + 30000);
+    codes[f * 16 + 10] = static_cast<uint16_t>(32768 + f % 1000);
+  }
+  Device().GetChannelBlock(10)[7] = 20000;
+  Deliver(codes);
+  ASSERT_TRUE(Device().UsedOffsetPath());
+  const int16_t* three = Device().GetChannelBlock(3);
+  for (int32_t f = 0; f < 8192; ++f) ASSERT_EQ(f % 1000, three[f]) << f;
+  std::array<int32_t, kChannelCount> fast{};
+  for (int32_t row = 0; row < kChannelCount; ++row) fast[row] = channels_[row].Level;
+  Device().ComputeLevels();
+  for (int32_t row = 0; row < kChannelCount; ++row) EXPECT_EQ(channels_[row].Level, fast[row]) << "row " << row;
+  EXPECT_EQ(69, fast[3]);   // peak 999
+  EXPECT_EQ(95, fast[10]);  // its own 20000
+}
+
+TEST_F(DeviceTest, BlockThatNoListEntryFeedsKeepsItsOwnLevel) {
+  EnableOnly({0, 2});
+  channels_[2].ChannelIndex = 5;  // its entry has no block to go to
+  Run(50000);
+  Device().GetChannelBlock(2)[100] = -16384;
+  DeliverConstant(32768);
+  ASSERT_TRUE(Device().UsedOffsetPath());
+  const int32_t fast = channels_[2].Level;
+  Device().ComputeLevels();
+  EXPECT_EQ(channels_[2].Level, fast);
+  EXPECT_EQ(93, fast);
 }
 
 struct CanvasCall {
@@ -67,7 +135,9 @@ class RecordingCanvas : public ui::Canvas {
 };
 
 // Gain buttons 16 pixels wide make meter frames 56 pixels wide.
-ui::Rect GainButton(int32_t row) { return {100, 10 + 20 * row, 116, 30 + 20 * row}; }
+ui::Rect GainButton(int32_t row) {
+  return {100, 10 + 20 * row, 116, 30 + 20 * row};
+}
 
 TEST(LevelMeters, FrameGreyAndBarInTheLevelsColour) {
   ChannelSettingsArray channels = DefaultChannels();
@@ -84,16 +154,15 @@ TEST(LevelMeters, FrameGreyAndBarInTheLevelsColour) {
   auto frame = [](int row) { return ui::Rect{124, 13 + 20 * row, 180, 27 + 20 * row}; };
   auto inner = [](int row, int cut) { return ui::Rect{125, 14 + 20 * row, 179 - cut, 26 + 20 * row}; };
   const std::vector<CanvasCall> expected = {
-      {true, frame(0), kMeterFrameColour},  {false, inner(0, 0), kMeterBackColour},
-      {false, inner(0, 0), kMeterRedColour},                                         // full length
-      {true, frame(1), kMeterFrameColour},  {false, inner(1, 0), kMeterBackColour},
-      {false, inner(1, 3), kMeterYellowColour},
-      {true, frame(2), kMeterFrameColour},  {false, inner(2, 0), kMeterBackColour},
-      {false, inner(2, 7), kMeterGreenColour},
-      {true, frame(3), kMeterFrameColour},  {false, inner(3, 0), kMeterBackColour},  // level = width: no bar
-      {true, frame(4), kMeterFrameColour},  {false, inner(4, 0), kMeterBackColour},
-      {false, inner(4, 43), kMeterGreenColour},
-      {true, frame(5), kMeterFrameColour},  {false, inner(5, 0), kMeterBackColour},  // disabled: grey box
+      {true, frame(0), kMeterFrameColour},      {false, inner(0, 0), kMeterBackColour},
+      {false, inner(0, 0), kMeterRedColour},  // full length
+      {true, frame(1), kMeterFrameColour},      {false, inner(1, 0), kMeterBackColour},
+      {false, inner(1, 3), kMeterYellowColour}, {true, frame(2), kMeterFrameColour},
+      {false, inner(2, 0), kMeterBackColour},   {false, inner(2, 7), kMeterGreenColour},
+      {true, frame(3), kMeterFrameColour},      {false, inner(3, 0), kMeterBackColour},  // level = width: no bar
+      {true, frame(4), kMeterFrameColour},      {false, inner(4, 0), kMeterBackColour},
+      {false, inner(4, 43), kMeterGreenColour}, {true, frame(5), kMeterFrameColour},
+      {false, inner(5, 0), kMeterBackColour},  // disabled: grey box
   };
   EXPECT_EQ(expected, canvas.calls);
 }
