@@ -16,6 +16,7 @@
 #include "boards/sim/SimulatedBoard.h"
 #include "platform/Files.h"
 #include "platform/Trace.h"
+#include "ui/QuietUiServices.h"
 
 #include <unistd.h>
 
@@ -35,14 +36,7 @@ class NullLoop : public ui::MessageLoop {
   void SetHandler(ui::MessageHandler*) override {}
 };
 
-class NullUi : public ui::UiServices {
- public:
-  ui::DialogResult MessageBox(std::string_view, std::string_view, uint32_t) override { return ui::DialogResult::OK; }
-  std::optional<std::vector<std::string>> OpenFileDialog(const ui::FileDialogRequest&) override { return {}; }
-  std::optional<std::string> SaveFileDialog(const ui::FileDialogRequest&) override { return {}; }
-  ui::DialogResult RunModal(ui::Dialog&) override { return ui::DialogResult::Cancel; }
-  void SetWaitCursor(bool) override {}
-};
+using NullUi = ui::QuietUiServices;
 
 class NullTraces : public platform::TraceSink {
  public:

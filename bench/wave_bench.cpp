@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/Files.h"
-#include "ui/UiServices.h"
+#include "ui/QuietUiServices.h"
 #include "wave/WaveIO.h"
 
 namespace {
@@ -30,16 +30,7 @@ constexpr int kFiles = 16;
 constexpr uint32_t kBlockBytes = 8192 * 2;
 constexpr int kBlocksPerFile = 128;  // 2 MiB per file, 32 MiB per recording
 
-class QuietUi : public varnel::ui::UiServices {
- public:
-  varnel::ui::DialogResult MessageBox(std::string_view, std::string_view, uint32_t) override {
-    return varnel::ui::DialogResult::OK;
-  }
-  std::optional<std::vector<std::string>> OpenFileDialog(const varnel::ui::FileDialogRequest&) override { return {}; }
-  std::optional<std::string> SaveFileDialog(const varnel::ui::FileDialogRequest&) override { return {}; }
-  varnel::ui::DialogResult RunModal(varnel::ui::Dialog&) override { return varnel::ui::DialogResult::Cancel; }
-  void SetWaitCursor(bool) override {}
-};
+using QuietUi = varnel::ui::QuietUiServices;
 
 class BenchFolder {
  public:

@@ -9,17 +9,17 @@
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "wave/CalibrationChunk.h"
+#include "wave/ChunkIds.h"
 
 namespace varnel {
 namespace {
 
-using platform::MakeFourCC;
 using platform::RiffChunk;
 using platform::RiffFile;
 
-constexpr platform::FourCC kWaveId = MakeFourCC('W', 'A', 'V', 'E');
-constexpr platform::FourCC kFmtId = MakeFourCC('f', 'm', 't', ' ');
-constexpr platform::FourCC kDataId = MakeFourCC('d', 'a', 't', 'a');
+using wave::kDataId;
+using wave::kFmtId;
+using wave::kWaveId;
 
 std::atomic<uint32_t> gRiffSizeLimit{kMaxRiffSize};
 

@@ -7,18 +7,18 @@
 
 #include "platform/FixedString.h"
 #include "wave/CalibrationChunk.h"
+#include "wave/ChunkIds.h"
 #include "wave/WaveIO.h"
 
 namespace varnel {
 namespace {
 
-using platform::MakeFourCC;
 using platform::RiffChunk;
 using platform::RiffFile;
 
-constexpr platform::FourCC kWaveId = MakeFourCC('W', 'A', 'V', 'E');
-constexpr platform::FourCC kFmtId = MakeFourCC('f', 'm', 't', ' ');
-constexpr platform::FourCC kDataId = MakeFourCC('d', 'a', 't', 'a');
+using wave::kDataId;
+using wave::kFmtId;
+using wave::kWaveId;
 // Channels (bytes 2-3), rate (4-7) and block align (12-13) are all a reader uses.
 constexpr uint32_t kShortestFmt = 14;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "QuietUi.h"
+#include "ui/QuietUiServices.h"
 #include "platform/FixedString.h"
 #include "wave/CalibrationChunk.h"
 #include "wave/WaveIO.h"
@@ -31,7 +31,7 @@ CalibrationRecord Calibration(const char* left) {
 
 bool Write(const std::string& folder, const char* name, uint32_t rate, uint32_t channels, uint32_t bytes,
            std::size_t dataBytes, const CalibrationRecord* cal, bool finish = true) {
-  varnel::fuzz::QuietUi ui;
+  varnel::ui::QuietUiServices ui;
   SampleFormat format;
   format.Set(rate, channels, bytes);
   WaveIO wave(ui, format, folder);

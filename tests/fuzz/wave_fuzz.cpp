@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "QuietUi.h"
+#include "ui/QuietUiServices.h"
 #include "wave/WaveIO.h"
 
 namespace {
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
   std::fclose(f);
 
-  varnel::fuzz::QuietUi ui;
+  varnel::ui::QuietUiServices ui;
   varnel::WaveIO wave(ui);
   if (wave.OpenExisting(path) == 1) {
     wave.ReadCalibration();

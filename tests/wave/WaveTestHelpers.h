@@ -10,6 +10,7 @@
 
 #include "platform/FixedString.h"
 #include "support/ScriptedUiServices.h"
+#include "ui/QuietUiServices.h"
 #include "wave/WaveIO.h"
 
 namespace varnel::test {
@@ -90,14 +91,6 @@ inline bool Record(ui::UiServices& ui, const std::string& folder, const std::str
   return wave.Close() == 1;
 }
 
-// Answers every box with OK and keeps nothing; for child processes and fuzzing.
-class QuietUiServices : public ui::UiServices {
- public:
-  ui::DialogResult MessageBox(std::string_view, std::string_view, uint32_t) override { return ui::DialogResult::OK; }
-  std::optional<std::vector<std::string>> OpenFileDialog(const ui::FileDialogRequest&) override { return {}; }
-  std::optional<std::string> SaveFileDialog(const ui::FileDialogRequest&) override { return {}; }
-  ui::DialogResult RunModal(ui::Dialog&) override { return ui::DialogResult::Cancel; }
-  void SetWaitCursor(bool) override {}
-};
+using QuietUiServices = ui::QuietUiServices;
 
 }  // namespace varnel::test
