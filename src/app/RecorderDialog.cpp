@@ -97,7 +97,7 @@ bool RecorderDialog::OnInitDialog() {
   const std::string settingsPath = services_.app ? std::string(FieldText(services_.app->SettingsFilePath)) : "";
   if (!settingsPath.empty()) LoadSettings(settingsPath, Channels, Settings);
   if (!settingsPath.empty() && services_.windowHost) RestoreWindowPosition(settingsPath, *services_.windowHost);
-  SetTitle(FieldText(Settings.Caption).data() ? std::string(FieldText(Settings.Caption)) : "");
+  SetTitle(std::string(FieldText(Settings.Caption)));
   SetText(kIdRun, "&Start");
   Enable(kIdOptions, true);
   Enable(kIdDeviceList, true);
@@ -119,7 +119,7 @@ void RecorderDialog::FillDeviceList() {
   for (int32_t i = 0; i < count; ++i) {
     char name[80] = {};
     Device.GetBoardName(i, name);
-    AddListItem(kIdDeviceList, FieldText(name).data() ? std::string(FieldText(name)) : "", i);
+    AddListItem(kIdDeviceList, std::string(FieldText(name)), i);
   }
   if (Settings.DeviceIndex >= count) Settings.DeviceIndex = count - 1;
   if (Settings.DeviceIndex < 0) Settings.DeviceIndex = count > 0 ? 0 : -1;
@@ -231,7 +231,6 @@ void RecorderDialog::OnClose() {
   }
   closed_ = true;
   EndDialog(ui::DialogResult::OK);
-  if (onClosed) onClosed();
 }
 
 intptr_t RecorderDialog::HandleMessage(const ui::Message& message) {
@@ -244,8 +243,7 @@ intptr_t RecorderDialog::HandleMessage(const ui::Message& message) {
       OnRefreshTimer();
       return 0;
     case ui::WM_POKE_CALIBRATION:
-      if (!Link.DDEPokeCalibrationData()) loop_.Post({ui::WM_POKE_CALIBRATION, 0, 0});
-      return 1;
+      return Link.OnPokeCalibration();
     case ui::WM_DEVICECHANGE:
       return OnDeviceChange();
     case ui::WM_CLOSE:
@@ -259,12 +257,6 @@ intptr_t RecorderDialog::HandleMessage(const ui::Message& message) {
 void RecorderDialog::DrawLevelMeters(ui::Canvas& canvas) {
   varnel::DrawLevelMeters(canvas, Channels, Settings.MaxChannels,
                           [this](int32_t row) { return GetRect(kGridRows[row].gain); });
-}
-
-ui::Rect RecorderDialog::MeterColumnRect() const {
-  ui::Rect first = GetRect(kGridRows[0].gain);
-  ui::Rect last = GetRect(kGridRows[kChannelCount - 1].gain);
-  return {first.left + 24, first.top, first.right + 64 + 1, last.bottom};
 }
 
 ui::Rect RecorderDialog::MinimisedIconRect(int32_t clientWidth, int32_t clientHeight, int32_t iconWidth,

@@ -81,8 +81,6 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   void DrawLevelMeters(ui::Canvas& canvas);
   // Where the window icon goes in a minimised window's client area.
   static ui::Rect MinimisedIconRect(int32_t clientWidth, int32_t clientHeight, int32_t iconWidth, int32_t iconHeight);
-  // The meter column, which a view repaints after every buffer.
-  ui::Rect MeterColumnRect() const;
   // Window rectangle in screen pixels (client area), as LayoutChannelGrid fits it.
   const ui::Rect& WindowRect() const { return windowRect_; }
   void SetWindowRect(const ui::Rect& rect) { windowRect_ = rect; }
@@ -90,7 +88,6 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   void SetWindowHost(WindowHost* host) { services_.windowHost = host; }
 
   void SetStatus(const std::string& text) { SetText(kIdStatus, text); }
-  const std::string& Caption() const { return Title(); }
 
   ChannelSettingsArray Channels = DefaultChannels();
   RecorderSettings Settings = DefaultRecorderSettings();
@@ -104,8 +101,6 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   std::function<void()> onMetersChanged;
   // Told when LayoutChannelGrid has fitted the window (WindowRect).
   std::function<void()> onWindowFitted;
-  // Told when the close sequence has ended the window.
-  std::function<void()> onClosed;
 
  private:
   void BuildControls();

@@ -16,23 +16,28 @@ constexpr const char* kCaption = "Tessaline";
 
 void Sleep(uint32_t ms) { platform::GetClock().Sleep(ms); }
 
+// Room for "_yyyy_mm_dd_hhmmss" and ".wav" after the label.
+constexpr std::size_t kNameSuffix = 18 + 4;
+// Longest path a wave file may have.
+constexpr std::size_t kMaxWavePath = 255;
+
 // The name a label gives its wave file must stay a single name in the wave
-// folder; anything else would fail only when the recording is finalised.
-bool IsFileNameLabel(std::string_view label) {
+// folder, and fit; anything else would fail only when the recording is
+// finalised, with the whole recording left under its working name.
+bool IsFileNameLabel(std::string_view label, std::string_view folder) {
   if (label.empty() || label == "." || label == "..") return false;
   if (label.find('/') != std::string_view::npos) return false;
-  // Room for "_yyyy_mm_dd_hhmmss" and ".wav" within one file name.
-  return label.size() + 18 + 4 <= 255;
+  return folder.size() + 1 + label.size() + kNameSuffix <= kMaxWavePath;
 }
 
 }  // namespace
 
 bool RecorderDialog::CheckLabelsAreFileNames() {
   for (const ChannelSettings& c : Channels) {
-    if (!IsSet(c.bIsEnabled) || IsFileNameLabel(FieldText(c.szLabel))) continue;
+    if (!IsSet(c.bIsEnabled) || IsFileNameLabel(FieldText(c.szLabel), FieldText(Settings.szWavePath))) continue;
     std::string text = "The channel label \"" + std::string(FieldText(c.szLabel)) +
                        "\" cannot be used as a wave file name.  Labels must not contain \"/\", must not be \".\" or "
-                       "\"..\" and must be shorter than 234 characters.";
+                       "\"..\", and the wave file path with the label must stay within 255 characters.";
     ui_.MessageBox(text, kCaption, ui::mb::kOk | ui::mb::kIconError);
     return false;
   }

@@ -125,7 +125,6 @@ class RecorderRig {
   ui::QueueMessageLoop loop;
   sim::SimulatedBoard* board = nullptr;
   std::unique_ptr<RecorderDialog> dialog;
-  platform::FakeClock& Clock() { return clock_; }
 
  private:
   platform::FakeClock clock_;

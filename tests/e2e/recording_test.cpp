@@ -264,7 +264,8 @@ TEST(Recording, EscapeNeitherEndsTheWindowNorLosesTheRun) {
 }
 
 TEST(Recording, LabelsThatCannotBeFileNamesAreRefusedBeforeAnythingIsWritten) {
-  for (const char* bad : {"a/b", "..", "."}) {
+  const std::string tooLong(240, 'x');
+  for (const char* bad : {"a/b", "..", ".", tooLong.c_str()}) {
     RecorderRig rig;
     rig.UseChannels({0}, {0});
     CopyCut(rig.channels[0].szLabel, bad);
