@@ -15,7 +15,7 @@ packages=(
   # analyser conversation over the session bus
   dbus libsystemd-dev
   # the window and device-change notifications
-  qt6-base-dev libudev-dev
+  qt6-base-dev libudev-dev fonts-dejavu-core
 )
 
 missing=()

@@ -294,3 +294,71 @@ TEST(Recording, MissingCalibrationAbandonsTheRunAndRemovesTheWorkingFiles) {
 
 }  // namespace
 }  // namespace varnel
+
+namespace varnel {
+namespace {
+
+using test::RecorderRig;
+using ui::DialogResult;
+
+TEST(RecordingFailures, EachFailedStepShowsItsMessageAndUndoesTheRun) {
+  {  // A wave folder that does not exist.
+    RecorderRig rig;
+    rig.UseChannels({0}, {0});
+    CopyCut(rig.settings.szWavePath, rig.dir.File("missing"));
+    rig.Open();
+    rig.ui.ExpectMessageBox(test::kNoAnalyser, DialogResult::Yes);
+    rig.ui.ExpectMessageBox("FILE_OPEN_FAIL", DialogResult::OK);
+    rig.ui.ExpectMessageBox("Failure creating wave file " + rig.dir.File("missing") +
+                                "/Channel_0.wav.  Please check that the wave file path is valid and is not write "
+                                "protected",
+                            DialogResult::OK);
+    rig.dialog->Click(kIdRun);
+    EXPECT_EQ(0, rig.dialog->bIsRunning);
+    EXPECT_FALSE(rig.dialog->Device.IsOpen());
+    EXPECT_EQ(ui::mb::kIconError, rig.ui.Messages().back().style & ui::mb::kIconMask);
+  }
+  {  // The board refuses its settings.
+    RecorderRig rig;
+    rig.UseChannels({0}, {0});
+    rig.Open();
+    rig.board->FailCall(sim::SimCall::SetClockFrequency, sim::kSimBusy);
+    rig.ui.ExpectMessageBox(test::kNoAnalyser, DialogResult::Yes);
+    rig.ui.ExpectMessageBox("Unable to open the device.  It may already be in use by another program",
+                            DialogResult::OK);
+    rig.dialog->Click(kIdRun);
+    EXPECT_EQ(0, rig.dialog->bIsRunning);
+    EXPECT_EQ(" Stopped", rig.dialog->GetText(kIdStatus));
+    EXPECT_FALSE(rig.dialog->Device.IsOpen());
+    EXPECT_TRUE(rig.WaveFiles().empty());
+  }
+  {  // The board does not start.
+    RecorderRig rig;
+    rig.UseChannels({0}, {0});
+    rig.Open();
+    rig.board->FailCall(sim::SimCall::StartAcquisition, sim::kSimBusy);
+    rig.ui.ExpectMessageBox(test::kNoAnalyser, DialogResult::Yes);
+    rig.ui.ExpectMessageBox("Failure starting A/D", DialogResult::OK);
+    rig.dialog->Click(kIdRun);
+    EXPECT_EQ(0, rig.dialog->bIsRunning);
+    EXPECT_EQ(" Starting Device...", rig.dialog->GetText(kIdStatus));
+    EXPECT_EQ("&Start", rig.dialog->GetText(kIdRun));
+    EXPECT_TRUE(rig.dialog->IsEnabled(kIdOptions));
+    EXPECT_TRUE(rig.WaveFiles().empty());
+  }
+}
+
+TEST(RecordingFailures, ABoardThatIsGoneBetweenQueryAndRunIsReportedByOpen) {
+  RecorderRig rig;
+  rig.UseChannels({0}, {0});
+  rig.Open();
+  rig.board->FailCall(sim::SimCall::InitializeBoard, sim::kSimNoSuchBoard);
+  rig.ui.ExpectMessageBox("Error opening device DT9834. Status code 5.\n", DialogResult::OK);
+  rig.dialog->Click(kIdRun);
+  EXPECT_EQ(0, rig.dialog->bIsRunning);
+  EXPECT_EQ("", rig.ui.Messages().back().caption);
+  EXPECT_EQ(ui::mb::kIconWarning, rig.ui.Messages().back().style & ui::mb::kIconMask);
+}
+
+}  // namespace
+}  // namespace varnel
