@@ -29,7 +29,8 @@ class StatusPrinter : public ui::ControlObserver {
  public:
   explicit StatusPrinter(const ui::Dialog& dialog) : dialog_(dialog) {}
   void ControlChanged(int32_t id) override {
-    if (id == kIdStatus) std::printf("status:%s\n", dialog_.GetText(kIdStatus).c_str());
+    if (id != kIdStatus) return;
+    std::printf("status:%s\n", dialog_.GetText(kIdStatus).c_str());
     std::fflush(stdout);
   }
 
