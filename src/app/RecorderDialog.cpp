@@ -67,9 +67,9 @@ void RecorderDialog::BuildControls() {
     int32_t width;
   };
   const std::array<Head, 9> heads = {{{"CH", 12, 11},
-                                      {"Label", 23, 44},
-                                      {"Enable", 68, 20},
-                                      {"Rec", 88, 13},
+                                      {"Label", 23, 43},
+                                      {"Enable", 65, 24},
+                                      {"Rec", 90, 11},
                                       {"L", 103, 10},
                                       {"R", 116, 10},
                                       {"Cal", 126, 14},
