@@ -25,7 +25,7 @@ TEST(Headless, CtrlCStopsAndSavesEverything) {
   test::RecorderRig rig;
   const std::string ini = PrepareSettings(rig);
   int status = 0;
-  std::string out = test::RunCommand("timeout --preserve-status -s INT 2 " + Tool() + " --continue-without-analyser --settings '" +
+  std::string out = test::RunCommand("timeout --preserve-status -s INT 4 " + Tool() + " --continue-without-analyser --settings '" +
                                          ini + "' 2>&1",
                                      &status);
   EXPECT_EQ(0, status) << out;
@@ -49,7 +49,7 @@ TEST(Headless, AnswersComeFromTheCommandLine) {
   EXPECT_EQ(1, status) << out;
   EXPECT_NE(std::string::npos, out.find("Continue anyway? -> No")) << out;
   // The overwrite question answered No: channel 0 keeps its old file.
-  out = test::RunCommand(Tool() + " --seconds 0.6 --overwrite no --continue-without-analyser --settings '" + ini +
+  out = test::RunCommand(Tool() + " --seconds 1.5 --overwrite no --continue-without-analyser --settings '" + ini +
                              "' 2>&1",
                          &status);
   EXPECT_EQ(0, status) << out;
