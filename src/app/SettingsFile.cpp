@@ -13,7 +13,6 @@ namespace {
 
 using platform::ReadProfileInt;
 using platform::ReadProfileString;
-using platform::WriteProfileString;
 
 constexpr const char* kMain = "Main";
 
@@ -25,8 +24,8 @@ void ReadField(const std::string& path, const std::string& section, const char* 
   CopyCut(field, ReadProfileString(path, section, key, def, N));
 }
 
-void WriteInt(const std::string& path, const std::string& section, const char* key, int32_t value) {
-  WriteProfileString(path, section, key, std::to_string(value));
+void WriteInt(platform::ProfileEdit& edit, const std::string& section, const char* key, int32_t value) {
+  edit.WriteString(section, key, std::to_string(value));
 }
 
 }  // namespace
@@ -66,30 +65,33 @@ void LoadSettings(const std::string& path, ChannelSettingsArray& channels, Recor
 }
 
 void SaveSettings(const std::string& path, const ChannelSettingsArray& channels, const RecorderSettings& settings) {
+  // One rewrite of the file: a close never leaves half the settings saved.
+  platform::ProfileEdit edit(path);
   for (std::size_t i = 0; i < channels.size(); ++i) {
     const ChannelSettings& c = channels[i];
     const std::string section = SectionOf(i);
-    WriteInt(path, section, "bIsEnabled", c.bIsEnabled);
-    WriteInt(path, section, "ChannelIndex", c.ChannelIndex);
-    WriteInt(path, section, "Gain", c.Gain);
-    WriteInt(path, section, "bIsRecording", c.bIsRecording);
-    WriteInt(path, section, "bIsMonitoringLeft", c.bIsMonitoringLeft);
-    WriteInt(path, section, "bIsMonitoringRight", c.bIsMonitoringRight);
-    WriteProfileString(path, section, "szLabel", FieldText(c.szLabel));
-    WriteProfileString(path, section, "szCalFilename", FieldText(c.szCalFilename));
+    WriteInt(edit, section, "bIsEnabled", c.bIsEnabled);
+    WriteInt(edit, section, "ChannelIndex", c.ChannelIndex);
+    WriteInt(edit, section, "Gain", c.Gain);
+    WriteInt(edit, section, "bIsRecording", c.bIsRecording);
+    WriteInt(edit, section, "bIsMonitoringLeft", c.bIsMonitoringLeft);
+    WriteInt(edit, section, "bIsMonitoringRight", c.bIsMonitoringRight);
+    edit.WriteString(section, "szLabel", FieldText(c.szLabel));
+    edit.WriteString(section, "szCalFilename", FieldText(c.szCalFilename));
   }
-  WriteInt(path, kMain, "SamplingRate", settings.SamplingRate);
-  WriteInt(path, kMain, "DeviceIndex", settings.DeviceIndex);
-  WriteInt(path, kMain, "bStoreCalibrationDataInWavefile", settings.bStoreCalibrationDataInWavefile);
-  WriteInt(path, kMain, "bAppendTimeStamp", settings.bAppendTimeStamp);
-  WriteInt(path, kMain, "bOverwriteWaveFiles", settings.bOverwriteWaveFiles);
-  WriteProfileString(path, kMain, "szWavePath", FieldText(settings.szWavePath));
-  WriteProfileString(path, kMain, "szCalPath", FieldText(settings.szCalPath));
-  WriteInt(path, kMain, "TriggerEnable", settings.TriggerEnable);
+  WriteInt(edit, kMain, "SamplingRate", settings.SamplingRate);
+  WriteInt(edit, kMain, "DeviceIndex", settings.DeviceIndex);
+  WriteInt(edit, kMain, "bStoreCalibrationDataInWavefile", settings.bStoreCalibrationDataInWavefile);
+  WriteInt(edit, kMain, "bAppendTimeStamp", settings.bAppendTimeStamp);
+  WriteInt(edit, kMain, "bOverwriteWaveFiles", settings.bOverwriteWaveFiles);
+  edit.WriteString(kMain, "szWavePath", FieldText(settings.szWavePath));
+  edit.WriteString(kMain, "szCalPath", FieldText(settings.szCalPath));
+  WriteInt(edit, kMain, "TriggerEnable", settings.TriggerEnable);
   char time[64];
   std::snprintf(time, sizeof time, "%f", static_cast<double>(settings.PostTriggerRunTime));
-  WriteProfileString(path, kMain, "PostTriggerRunTime", time);
-  WriteProfileString(path, kMain, "Caption", FieldText(settings.Caption));
+  edit.WriteString(kMain, "PostTriggerRunTime", time);
+  edit.WriteString(kMain, "Caption", FieldText(settings.Caption));
+  edit.Commit();
 }
 
 }  // namespace varnel

@@ -137,10 +137,10 @@ bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t 
 bool CalibrationFile::Write(const char* path, CalibrationRecord* record) {
   if (path == nullptr || record == nullptr) return false;
   CopyCut(record->CalFileName, path);
-  const std::string file(path);
-  for (const CalibrationKey& key : kKeys)
-    if (!platform::WriteProfileString(file, kSection, key.name, FormatValue(record->Left, key))) return false;
-  return true;
+  // All eleven values land in one rewrite: a failed write leaves no half-new file.
+  platform::ProfileEdit edit(path);
+  for (const CalibrationKey& key : kKeys) edit.WriteString(kSection, key.name, FormatValue(record->Left, key));
+  return edit.Commit();
 }
 
 }  // namespace varnel

@@ -233,14 +233,25 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
   return result;
 }
 
+ProfileEdit::ProfileEdit(const std::string& path) : target_(ResolvedPath(path)) {
+  struct stat st {};
+  auto existing = ReadWholeFile(target_);
+  // There, but unreadable: writing would drop every line we could not read.
+  if (!existing && ::stat(target_.c_str(), &st) == 0) readable_ = false;
+  text_ = existing.value_or(std::string());
+}
+
+void ProfileEdit::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  if (readable_) text_ = Edited(text_, OneLine(section), OneLine(key), OneLine(value));
+}
+
+bool ProfileEdit::Commit() { return readable_ && WriteFileAtomically(target_, text_); }
+
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
-  const std::string target = ResolvedPath(path);
-  struct stat st {};
-  auto existing = ReadWholeFile(target);
-  if (!existing && ::stat(target.c_str(), &st) == 0) return false;  // there, but unreadable: keep it
-  std::string text = existing.value_or(std::string());
-  return WriteFileAtomically(target, Edited(text, OneLine(section), OneLine(key), OneLine(value)));
+  ProfileEdit edit(path);
+  edit.WriteString(section, key, value);
+  return edit.Commit();
 }
 
 }  // namespace varnel::platform

@@ -33,6 +33,22 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
 
+// Several writes to one file that land together: the file is read once, each
+// write is applied in memory as WriteProfileString would apply it, and Commit
+// replaces the file atomically, so a reader never sees half of them.
+class ProfileEdit {
+ public:
+  explicit ProfileEdit(const std::string& path);
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // False when the file cannot be written; the previous file then stays as it was.
+  bool Commit();
+
+ private:
+  std::string target_;
+  std::string text_;
+  bool readable_ = true;
+};
+
 // The integer rule of ReadProfileInt applied to a text.
 int32_t ParseProfileInt(std::string_view text, int32_t defaultValue);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/TempDir.h"
 
@@ -166,6 +167,38 @@ TEST(Profile, EmbeddedNulEndsTheValue) {
   const std::string path = dir.File("a.ini");
   WriteFile(path, std::string("[Main]\nKey=ab\0cd\n", 17));
   EXPECT_EQ("ab", ReadProfileString(path, "Main", "Key", "", 256));
+}
+
+}  // namespace
+}  // namespace varnel::platform
+
+namespace varnel::platform {
+namespace {
+
+TEST(ProfileEdit, SeveralWritesLandInOneRewrite) {
+  test::TempDir dir;
+  const std::string path = dir.File("batch.ini");
+  test::WriteFile(path, "; kept\r\n[A]\r\nx=1\r\n");
+  ProfileEdit edit(path);
+  edit.WriteString("a", "X", "2");
+  edit.WriteString("B", "y", "3");
+  EXPECT_EQ("; kept\r\n[A]\r\nx=1\r\n", test::ReadFile(path));  // nothing before Commit
+  ASSERT_TRUE(edit.Commit());
+  EXPECT_EQ("; kept\r\n[A]\r\nx=2\r\n[B]\r\ny=3\r\n", test::ReadFile(path));
+  EXPECT_EQ(3, ReadProfileInt(path, "b", "Y", 0));
+}
+
+TEST(ProfileEdit, AnUnreadableFileIsNeverReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  test::TempDir dir;
+  const std::string path = dir.File("locked.ini");
+  test::WriteFile(path, "[A]\nx=1\n");
+  ::chmod(path.c_str(), 0200);
+  ProfileEdit edit(path);
+  edit.WriteString("A", "x", "2");
+  EXPECT_FALSE(edit.Commit());
+  ::chmod(path.c_str(), 0600);
+  EXPECT_EQ("[A]\nx=1\n", test::ReadFile(path));
 }
 
 }  // namespace
