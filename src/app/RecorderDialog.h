@@ -83,7 +83,6 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   static ui::Rect MinimisedIconRect(int32_t clientWidth, int32_t clientHeight, int32_t iconWidth, int32_t iconHeight);
   // Window rectangle in screen pixels (client area), as LayoutChannelGrid fits it.
   const ui::Rect& WindowRect() const { return windowRect_; }
-  void SetWindowRect(const ui::Rect& rect) { windowRect_ = rect; }
   // The view's window, for the placement saved in the settings file.
   void SetWindowHost(WindowHost* host) { services_.windowHost = host; }
 

@@ -47,7 +47,6 @@ class RecordingFileSet {
   void WriteChannelData(ChannelBlockSource& source);
   void SaveWaveFiles();
 
-  const WaveIO* WaveFile(int32_t slot) const { return WaveFiles[slot].get(); }
   // Final names of every file finalised so far in this run, oldest first.
   const std::vector<FinishedFile>& FinishedFiles() const { return finished_; }
 
