@@ -11,17 +11,15 @@
 namespace varnel {
 namespace {
 
-using platform::ReadProfileInt;
-using platform::ReadProfileString;
 
 constexpr const char* kMain = "Main";
 
 std::string SectionOf(std::size_t channel) { return "Channel_" + std::to_string(channel); }
 
 template <std::size_t N>
-void ReadField(const std::string& path, const std::string& section, const char* key, std::string_view def,
-               char (&field)[N]) {
-  CopyCut(field, ReadProfileString(path, section, key, def, N));
+void ReadField(const platform::ProfileReader& file, const std::string& section, const char* key,
+               std::string_view def, char (&field)[N]) {
+  CopyCut(field, file.ReadString(section, key, def, N));
 }
 
 void WriteInt(platform::ProfileEdit& edit, const std::string& section, const char* key, int32_t value) {
@@ -39,29 +37,30 @@ float ParsePostTriggerRunTime(const std::string& text) {
 
 void LoadSettings(const std::string& path, ChannelSettingsArray& channels, RecorderSettings& settings) {
   const RecorderSettings defaults = DefaultRecorderSettings();
+  const platform::ProfileReader file(path);
   for (std::size_t i = 0; i < channels.size(); ++i) {
     ChannelSettings& c = channels[i];
     const std::string section = SectionOf(i);
-    c.bIsEnabled = ReadProfileInt(path, section, "bIsEnabled", 1);
+    c.bIsEnabled = file.ReadInt(section, "bIsEnabled", 1);
     c.ChannelIndex = static_cast<int32_t>(i);
-    c.Gain = ReadProfileInt(path, section, "Gain", 1);
-    c.bIsRecording = ReadProfileInt(path, section, "bIsRecording", 0);
-    c.bIsMonitoringLeft = ReadProfileInt(path, section, "bIsMonitoringLeft", 0);
-    c.bIsMonitoringRight = ReadProfileInt(path, section, "bIsMonitoringRight", 0);
+    c.Gain = file.ReadInt(section, "Gain", 1);
+    c.bIsRecording = file.ReadInt(section, "bIsRecording", 0);
+    c.bIsMonitoringLeft = file.ReadInt(section, "bIsMonitoringLeft", 0);
+    c.bIsMonitoringRight = file.ReadInt(section, "bIsMonitoringRight", 0);
     c.Level = 0;
-    ReadField(path, section, "szLabel", section, c.szLabel);
-    ReadField(path, section, "szCalFilename", "", c.szCalFilename);
+    ReadField(file, section, "szLabel", section, c.szLabel);
+    ReadField(file, section, "szCalFilename", "", c.szCalFilename);
   }
-  settings.SamplingRate = ReadProfileInt(path, kMain, "SamplingRate", 22050);
-  settings.DeviceIndex = ReadProfileInt(path, kMain, "DeviceIndex", 0);
-  settings.bStoreCalibrationDataInWavefile = ReadProfileInt(path, kMain, "bStoreCalibrationDataInWavefile", 1);
-  settings.bAppendTimeStamp = ReadProfileInt(path, kMain, "bAppendTimeStamp", 0);
-  settings.bOverwriteWaveFiles = ReadProfileInt(path, kMain, "bOverwriteWaveFiles", 0);
-  ReadField(path, kMain, "szWavePath", FieldText(defaults.szWavePath), settings.szWavePath);
-  ReadField(path, kMain, "szCalPath", FieldText(defaults.szCalPath), settings.szCalPath);
-  settings.TriggerEnable = ReadProfileInt(path, kMain, "TriggerEnable", 0);
-  settings.PostTriggerRunTime = ParsePostTriggerRunTime(ReadProfileString(path, kMain, "PostTriggerRunTime", "1.0", 80));
-  ReadField(path, kMain, "Caption", "OV5 Tessaline", settings.Caption);
+  settings.SamplingRate = file.ReadInt(kMain, "SamplingRate", 22050);
+  settings.DeviceIndex = file.ReadInt(kMain, "DeviceIndex", 0);
+  settings.bStoreCalibrationDataInWavefile = file.ReadInt(kMain, "bStoreCalibrationDataInWavefile", 1);
+  settings.bAppendTimeStamp = file.ReadInt(kMain, "bAppendTimeStamp", 0);
+  settings.bOverwriteWaveFiles = file.ReadInt(kMain, "bOverwriteWaveFiles", 0);
+  ReadField(file, kMain, "szWavePath", FieldText(defaults.szWavePath), settings.szWavePath);
+  ReadField(file, kMain, "szCalPath", FieldText(defaults.szCalPath), settings.szCalPath);
+  settings.TriggerEnable = file.ReadInt(kMain, "TriggerEnable", 0);
+  settings.PostTriggerRunTime = ParsePostTriggerRunTime(file.ReadString(kMain, "PostTriggerRunTime", "1.0", 80));
+  ReadField(file, kMain, "Caption", "OV5 Tessaline", settings.Caption);
 }
 
 void SaveSettings(const std::string& path, const ChannelSettingsArray& channels, const RecorderSettings& settings) {

@@ -126,9 +126,9 @@ bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t 
   CopyCut(record->CalFileName, path);
   ChannelCalibration& left = record->Left;
   left.CalibrationValid = 1;
-  const std::string file(path);
+  const platform::ProfileReader file(path);
   for (const CalibrationKey& key : kKeys)
-    StoreValue(left, key, platform::ReadProfileString(file, kSection, key.name, key.defaultText, key.bufferSize));
+    StoreValue(left, key, file.ReadString(kSection, key.name, key.defaultText, key.bufferSize));
   left.PctFullScale = ToCalibrationFloat(static_cast<long double>(left.PctFullScale) * gain);
   std::memcpy(&record->Right, &record->Left, sizeof(ChannelCalibration));
   return true;

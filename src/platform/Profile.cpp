@@ -214,23 +214,33 @@ int32_t ParseProfileInt(std::string_view text, int32_t defaultValue) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
+ProfileReader::ProfileReader(const std::string& path) : text_(ReadWholeFile(path)) {}
+
+int32_t ProfileReader::ReadInt(std::string_view section, std::string_view key, int32_t defaultValue) const {
+  if (!text_) return defaultValue;
+  auto value = LookUp(*text_, section, key);
+  return value ? ParseProfileInt(Unquote(*value), defaultValue) : defaultValue;
+}
+
+std::string ProfileReader::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                      std::size_t bufferSize) const {
+  if (bufferSize == 0) return {};
+  std::string result(defaultValue);
+  if (text_) {
+    if (auto value = LookUp(*text_, section, key)) result = std::string(Unquote(*value));
+  }
+  result = result.substr(0, std::min(result.find('\0'), bufferSize - 1));
+  return result;
+}
+
 int32_t ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
                        int32_t defaultValue) {
-  auto text = ReadWholeFile(path);
-  if (!text) return defaultValue;
-  auto value = LookUp(*text, section, key);
-  return value ? ParseProfileInt(Unquote(*value), defaultValue) : defaultValue;
+  return ProfileReader(path).ReadInt(section, key, defaultValue);
 }
 
 std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
                               std::string_view defaultValue, std::size_t bufferSize) {
-  if (bufferSize == 0) return {};
-  std::string result(defaultValue);
-  if (auto text = ReadWholeFile(path)) {
-    if (auto value = LookUp(*text, section, key)) result = std::string(Unquote(*value));
-  }
-  result = result.substr(0, std::min(result.find('\0'), bufferSize - 1));
-  return result;
+  return ProfileReader(path).ReadString(section, key, defaultValue, bufferSize);
 }
 
 ProfileEdit::ProfileEdit(const std::string& path) : target_(ResolvedPath(path)) {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,19 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 // as it was. Returns false when the file cannot be written.
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// Several reads of one file: the file is read once, each value as
+// ReadProfileInt and ReadProfileString would give it.
+class ProfileReader {
+ public:
+  explicit ProfileReader(const std::string& path);
+  int32_t ReadInt(std::string_view section, std::string_view key, int32_t defaultValue) const;
+  std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                         std::size_t bufferSize) const;
+
+ private:
+  std::optional<std::string> text_;
+};
 
 // Several writes to one file that land together: the file is read once, each
 // write is applied in memory as WriteProfileString would apply it, and Commit
