@@ -15,7 +15,7 @@
 #include "acquisition/BoardApi.h"
 #include "acquisition/MonitorSource.h"
 #include "acquisition/SampleConversion.h"
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "ui/MessageLoop.h"
 #include "ui/UiServices.h"
 

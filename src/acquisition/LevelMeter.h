@@ -9,7 +9,7 @@
 #include <functional>
 #include <span>
 
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "ui/Canvas.h"
 
 namespace varnel {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "analyzer/AnalyzerTransport.h"
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "acquisition/MonitorSource.h"
 #include "ui/MessageLoop.h"
 #include "ui/UiServices.h"

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "ui/ControlState.h"
 
 namespace varnel {

@@ -12,7 +12,7 @@
 
 #include "acquisition/AcquisitionDevice.h"
 #include "analyzer/AnalyzerLink.h"
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "app/MainWindowLayout.h"
 #include "app/RecorderApp.h"
 #include "app/RecordingFileSet.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
 #include "wave/SampleFormat.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "ui/Dialog.h"
 #include "ui/UiServices.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 
 namespace varnel {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "ui/Dialog.h"
 #include "ui/UiServices.h"
 

@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
 

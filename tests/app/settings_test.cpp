@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 #include "app/RecorderApp.h"
 #include "app/SettingsFile.h"
 #include "app/WindowPosition.h"

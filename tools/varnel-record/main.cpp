@@ -10,11 +10,11 @@
 #include "Options.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
-#include "boards/sim/SimulatedBoard.h"
+#include "boards/PlatformBoards.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
-#include "transport/dbus/DbusTransport.h"
+#include "transport/PlatformTransport.h"
 #include "ui/QueueMessageLoop.h"
 
 namespace {
@@ -57,8 +57,8 @@ int Record(const record::Options& options) {
   RecorderServices services;
   services.ui = &ui;
   services.loop = &loop;
-  services.board = std::make_unique<sim::SimulatedBoard>(platform::ExecutableFolder() + "/olsim.ini");
-  services.transport = MakeDbusTransport();
+  services.board = boards::MakePlatformBoards(platform::ExecutableFolder());
+  services.transport = MakePlatformTransport();
   services.app = &app;
   RecorderDialog dialog(std::move(services));
   loop.SetHandler(&dialog);

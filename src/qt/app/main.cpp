@@ -4,8 +4,8 @@
 // ("signals", "slots") would otherwise rewrite their member names.
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
-#include "boards/sim/SimulatedBoard.h"
-#include "transport/dbus/DbusTransport.h"
+#include "boards/PlatformBoards.h"
+#include "transport/PlatformTransport.h"
 
 #include <QApplication>
 #include <clocale>
@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
   RecorderServices services;
   services.ui = &ui;
   services.loop = &loop;
-  services.board = sim::MakeSimulatedBoard(std::string(FieldText(app.ProgramFolder)) + "/olsim.ini");
-  services.transport = MakeDbusTransport();
+  services.board = boards::MakePlatformBoards(std::string(FieldText(app.ProgramFolder)));
+  services.transport = MakePlatformTransport();
   services.app = &app;
   RecorderDialog recorder(std::move(services));
   loop.SetHandler(&recorder);

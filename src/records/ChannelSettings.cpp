@@ -1,4 +1,4 @@
-#include "app/ChannelSettings.h"
+#include "records/ChannelSettings.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,169 @@
+#include "boards/BoardSet.h"
+
+namespace varnel::boards {
+
+BoardSet::BoardSet(std::vector<std::unique_ptr<BoardApi>> kinds) : kinds_(std::move(kinds)) {}
+
+bool BoardSet::LoadDriver() {
+  bool any = false;
+  for (auto& kind : kinds_) any = kind->LoadDriver() || any;
+  return any;
+}
+
+BoardStatus BoardSet::EnumerateBoards(const BoardEnumCallback& callback) {
+  listed_.clear();
+  BoardStatus last = kBoardSuccess;
+  bool goOn = true;
+  for (size_t k = 0; k < kinds_.size() && goOn; ++k) {
+    if (!kinds_[k]->LoadDriver()) continue;
+    const BoardStatus status = kinds_[k]->EnumerateBoards([&](std::string_view name) -> int32_t {
+      listed_.emplace_back(std::string(name), k);
+      goOn = callback(name) != 0;
+      return goOn ? 1 : 0;
+    });
+    // One kind that cannot enumerate must not hide the boards of the others.
+    if (status != kBoardSuccess) last = status;
+  }
+  return listed_.empty() ? last : kBoardSuccess;
+}
+
+BoardStatus BoardSet::InitializeBoard(std::string_view name, BoardHandle* board) {
+  for (const auto& [listedName, kind] : listed_) {
+    if (listedName != name) continue;
+    BoardHandle inner = 0;
+    const BoardStatus status = kinds_[kind]->InitializeBoard(name, &inner);
+    if (status != kBoardSuccess) return status;
+    currentKind_ = kind;
+    if (board) *board = Wrap(kind, inner);
+    return kBoardSuccess;
+  }
+  return kUnknownBoardStatus;
+}
+
+const BoardSet::Inner* BoardSet::Find(BoardHandle outer) const {
+  const auto it = handles_.find(outer);
+  return it == handles_.end() ? nullptr : &it->second;
+}
+
+BoardHandle BoardSet::Wrap(size_t kind, BoardHandle inner) {
+  if (inner == 0) return 0;
+  const auto known = outerOf_.find({kind, inner});
+  if (known != outerOf_.end()) return known->second;
+  BoardHandle outer = nextHandle_++;
+  if (nextHandle_ == 0) nextHandle_ = 1;
+  handles_[outer] = {kind, inner};
+  outerOf_[{kind, inner}] = outer;
+  return outer;
+}
+
+void BoardSet::Forget(BoardHandle outer) {
+  const auto it = handles_.find(outer);
+  if (it == handles_.end()) return;
+  outerOf_.erase({it->second.kind, it->second.handle});
+  handles_.erase(it);
+}
+
+template <typename Call>
+BoardStatus BoardSet::Route(BoardHandle outer, Call&& call) {
+  const Inner* inner = Find(outer);
+  if (!inner) return kBadHandleStatus;
+  return call(*kinds_[inner->kind], inner->kind, inner->handle);
+}
+
+BoardStatus BoardSet::TerminateBoard(BoardHandle board) {
+  const BoardStatus status = Route(board, [](BoardApi& k, size_t, BoardHandle h) { return k.TerminateBoard(h); });
+  if (status == kBoardSuccess) Forget(board);
+  return status;
+}
+
+BoardStatus BoardSet::GetSubsystem(BoardHandle board, int32_t type, int32_t element, BoardHandle* subsystem) {
+  return Route(board, [&](BoardApi& k, size_t kind, BoardHandle h) {
+    BoardHandle inner = 0;
+    const BoardStatus status = k.GetSubsystem(h, type, element, &inner);
+    if (status == kBoardSuccess && subsystem) *subsystem = Wrap(kind, inner);
+    return status;
+  });
+}
+
+BoardStatus BoardSet::ReleaseSubsystem(BoardHandle subsystem) {
+  const BoardStatus status =
+      Route(subsystem, [](BoardApi& k, size_t, BoardHandle h) { return k.ReleaseSubsystem(h); });
+  if (status == kBoardSuccess) Forget(subsystem);
+  return status;
+}
+
+#define VARNEL_ROUTE(handle, expr) Route(handle, [&](BoardApi& k, size_t, BoardHandle h) { return k.expr; })
+
+BoardStatus BoardSet::GetSubsystemCapability(BoardHandle s, int32_t code, int32_t* value) {
+  return VARNEL_ROUTE(s, GetSubsystemCapability(h, code, value));
+}
+BoardStatus BoardSet::GetSubsystemCapabilityValue(BoardHandle s, int32_t code, double* value) {
+  return VARNEL_ROUTE(s, GetSubsystemCapabilityValue(h, code, value));
+}
+BoardStatus BoardSet::SetDataFlow(BoardHandle s, int32_t flow) { return VARNEL_ROUTE(s, SetDataFlow(h, flow)); }
+BoardStatus BoardSet::SetWrapMode(BoardHandle s, int32_t mode) { return VARNEL_ROUTE(s, SetWrapMode(h, mode)); }
+BoardStatus BoardSet::SetClockFrequency(BoardHandle s, double hz) { return VARNEL_ROUTE(s, SetClockFrequency(h, hz)); }
+BoardStatus BoardSet::SetClockSource(BoardHandle s, int32_t source) {
+  return VARNEL_ROUTE(s, SetClockSource(h, source));
+}
+BoardStatus BoardSet::SetChannelListSize(BoardHandle s, int32_t size) {
+  return VARNEL_ROUTE(s, SetChannelListSize(h, size));
+}
+BoardStatus BoardSet::SetChannelListEntry(BoardHandle s, int32_t index, int32_t channel) {
+  return VARNEL_ROUTE(s, SetChannelListEntry(h, index, channel));
+}
+BoardStatus BoardSet::SetGainListEntry(BoardHandle s, int32_t index, double gain) {
+  return VARNEL_ROUTE(s, SetGainListEntry(h, index, gain));
+}
+BoardStatus BoardSet::SetTrigger(BoardHandle s, int32_t trigger) { return VARNEL_ROUTE(s, SetTrigger(h, trigger)); }
+BoardStatus BoardSet::ApplySettings(BoardHandle s) { return VARNEL_ROUTE(s, ApplySettings(h)); }
+BoardStatus BoardSet::SetNotificationWindow(BoardHandle s, ui::MessageLoop* window, intptr_t lParam) {
+  return VARNEL_ROUTE(s, SetNotificationWindow(h, window, lParam));
+}
+BoardStatus BoardSet::StartAcquisition(BoardHandle s) { return VARNEL_ROUTE(s, StartAcquisition(h)); }
+BoardStatus BoardSet::StopAcquisition(BoardHandle s) { return VARNEL_ROUTE(s, StopAcquisition(h)); }
+BoardStatus BoardSet::EndAcquisitionAndFlush(BoardHandle s) { return VARNEL_ROUTE(s, EndAcquisitionAndFlush(h)); }
+BoardStatus BoardSet::GetRange(BoardHandle s, double* upper, double* lower) {
+  return VARNEL_ROUTE(s, GetRange(h, upper, lower));
+}
+BoardStatus BoardSet::GetEncoding(BoardHandle s, int32_t* encoding) { return VARNEL_ROUTE(s, GetEncoding(h, encoding)); }
+BoardStatus BoardSet::GetResolution(BoardHandle s, int32_t* bits) { return VARNEL_ROUTE(s, GetResolution(h, bits)); }
+BoardStatus BoardSet::GetBufferData(BoardHandle b, uint16_t** data) { return VARNEL_ROUTE(b, GetBufferData(h, data)); }
+BoardStatus BoardSet::GetValidSamples(BoardHandle b, int32_t* samples) {
+  return VARNEL_ROUTE(b, GetValidSamples(h, samples));
+}
+
+#undef VARNEL_ROUTE
+
+BoardStatus BoardSet::TakeDoneBuffer(BoardHandle subsystem, BoardHandle* buffer) {
+  return Route(subsystem, [&](BoardApi& k, size_t kind, BoardHandle h) {
+    BoardHandle inner = 0;
+    const BoardStatus status = k.TakeDoneBuffer(h, &inner);
+    if (buffer) *buffer = status == kBoardSuccess ? Wrap(kind, inner) : 0;
+    return status;
+  });
+}
+
+BoardStatus BoardSet::QueueReadyBuffer(BoardHandle subsystem, BoardHandle buffer) {
+  const Inner* inner = Find(buffer);
+  if (!inner) return kBadHandleStatus;
+  const BoardHandle innerBuffer = inner->handle;
+  return Route(subsystem, [&](BoardApi& k, size_t, BoardHandle h) { return k.QueueReadyBuffer(h, innerBuffer); });
+}
+
+BoardStatus BoardSet::AllocateBuffer(uint32_t flags, uint32_t reserved, uint32_t samples, uint32_t sampleBytes,
+                                     BoardHandle* buffer) {
+  if (kinds_.empty()) return kBadHandleStatus;
+  BoardHandle inner = 0;
+  const BoardStatus status = kinds_[currentKind_]->AllocateBuffer(flags, reserved, samples, sampleBytes, &inner);
+  if (buffer) *buffer = status == kBoardSuccess ? Wrap(currentKind_, inner) : 0;
+  return status;
+}
+
+BoardStatus BoardSet::FreeBuffer(BoardHandle buffer) {
+  const BoardStatus status = Route(buffer, [](BoardApi& k, size_t, BoardHandle h) { return k.FreeBuffer(h); });
+  if (status == kBoardSuccess) Forget(buffer);
+  return status;
+}
+
+}  // namespace varnel::boards

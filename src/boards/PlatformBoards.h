@@ -1,0 +1,16 @@
+#pragma once
+// The one place that knows which kinds of board this platform offers and in
+// which order the device list shows them. The programs call it; nothing else
+// above src/boards knows which kind it drives.
+
+#include <memory>
+#include <string>
+
+#include "acquisition/BoardApi.h"
+
+namespace varnel::boards {
+
+// `programFolder` is where the boards' own settings files sit (olsim.ini).
+std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& programFolder);
+
+}  // namespace varnel::boards
