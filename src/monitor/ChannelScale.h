@@ -11,6 +11,7 @@
 //
 // Plain values; safe from any thread.
 
+#include <cmath>
 #include <string>
 
 #include "wave/CalibrationRecord.h"
@@ -44,6 +45,10 @@ struct ChannelScale {
   double Level(double codes, double frequency) const;
   // The same in decibels; -inf for no level.
   double Decibels(double codes, double frequency) const;
+  // Instantaneous units of one code, and their name, for the waveform (an
+  // integrated channel's waveform stays the acceleration it measured).
+  double UnitsPerCode() const { return 1.0 / codesPerUnit; }
+  std::string WaveformUnits() const { return integrations > 0 ? "G" : linearUnits; }
 };
 
 // The scale of a half; `side` ("Left", "Right") names a channel without one.

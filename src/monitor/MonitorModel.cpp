@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace varnel::monitor {
 
@@ -30,8 +31,13 @@ void MonitorModel::Apply(const LinkEvent& event) {
       }
       break;
     case EventKind::Calibration:
-      channels_[0].scale = ScaleOf(event.calibration.Left, kSideNames[0]);
-      channels_[1].scale = ScaleOf(event.calibration.Right, kSideNames[1]);
+      for (int side = 0; side < 2; ++side) {
+        const ChannelCalibration& half = side == 0 ? event.calibration.Left : event.calibration.Right;
+        // Another channel (or calibration) on this side: its average starts afresh.
+        if (std::memcmp(&half, &halves_[side], sizeof half) != 0) channels_[side].spectrum.Reset();
+        halves_[side] = half;
+        channels_[side].scale = ScaleOf(half, kSideNames[side]);
+      }
       break;
     case EventKind::FftRequest:
       break;

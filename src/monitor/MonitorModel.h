@@ -53,6 +53,7 @@ class MonitorModel {
 
  private:
   std::array<ChannelView, 2> channels_;
+  std::array<ChannelCalibration, 2> halves_{};
   Averaging averaging_ = Averaging::Linear;
   double samplingRate_ = 0.0;
   int64_t precision_ = 0;

@@ -35,6 +35,10 @@ bool MonitorServer::Start(std::string* error) {
   return peer_.Start(error);
 }
 
+void MonitorServer::Stop() {
+  peer_.Vanish();
+}
+
 void MonitorServer::SetFftSize(uint32_t size) {
   peer_.SetFftAnswer(std::to_string(size));
 }

@@ -46,6 +46,8 @@ class MonitorServer {
   ~MonitorServer();
 
   bool Start(std::string* error);
+  // Leaves the bus; nothing arrives or wakes anyone afterwards.
+  void Stop();
   const std::string& BusName() const { return peer_.BusName(); }
   const std::string& ServerName() const { return serverName_; }
   // The answer to "FFT Size" from now on.
