@@ -49,6 +49,8 @@ class MonitorServer {
   // Leaves the bus; nothing arrives or wakes anyone afterwards.
   void Stop();
   const std::string& BusName() const { return peer_.BusName(); }
+  // False once the bus has gone away (or after Stop).
+  bool Serving() const { return peer_.Serving(); }
   const std::string& ServerName() const { return serverName_; }
   // The answer to "FFT Size" from now on.
   void SetFftSize(uint32_t size);

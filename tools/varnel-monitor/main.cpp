@@ -100,6 +100,15 @@ int main(int argc, char** argv) {
   }
   std::cout << "serving " << server.BusName() << std::endl;
   if (timeout > 0) QTimer::singleShot(static_cast<int>(timeout * 1000), &app, [] { QCoreApplication::exit(3); });
+  // Without its bus the monitor has nothing left to show (its session ended).
+  QTimer busWatch;
+  QObject::connect(&busWatch, &QTimer::timeout, &app, [&server] {
+    if (!server.Serving()) {
+      std::cerr << "varnel-monitor: the session bus has gone away\n";
+      QCoreApplication::exit(1);
+    }
+  });
+  busWatch.start(1000);
   window.show();
   const int status = app.exec();
   server.Stop();
