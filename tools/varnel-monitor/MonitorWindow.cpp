@@ -116,7 +116,7 @@ void MonitorWindow::Drain() {
     if (event.kind == EventKind::Refusal) refusal_->setText(Q(event.text));
   }
   if (mail_.hasBlock) {
-    model_.AddBlock(mail_.block);
+    ShowBlock(mail_.block);
     if (options_.report) {
       char line[64];
       std::snprintf(line, sizeof line, "block %llu of %zu frames: ", static_cast<unsigned long long>(model_.Blocks()),
@@ -127,6 +127,11 @@ void MonitorWindow::Drain() {
   for (int side = 0; side < 2; ++side) Show(side);
   status_->setText(Q(model_.StatusLine()) + "   serving " + Q(server_.BusName()));
   MaybeScreenshot();
+}
+
+void MonitorWindow::ShowBlock(const std::vector<int16_t>& interleaved) {
+  model_.AddBlock(interleaved);
+  for (int side = 0; side < 2; ++side) Show(side);
 }
 
 void MonitorWindow::Show(int side) {

@@ -44,6 +44,8 @@ class MonitorWindow : public QMainWindow {
 
   // Takes what the server holds and shows it; queued by the server's wake-up.
   void Drain();
+  // One interleaved Left/Right block through the model into the plots.
+  void ShowBlock(const std::vector<int16_t>& interleaved);
 
  private:
   void Show(int side);
