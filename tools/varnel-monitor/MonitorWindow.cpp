@@ -148,7 +148,7 @@ void MonitorWindow::Show(int side) {
     extent = std::max(extent, std::fabs(wave.values[i]));
   }
   if (!(extent > 0.0f)) extent = static_cast<float>(32768.0 * perCode);
-  const double step = TickStep(extent, 2);
+  const double step = TickStep(extent, 4);
   wave.yHigh = std::ceil(extent * 1.05 / step) * step;
   wave.yLow = -wave.yHigh;
   const double frames = static_cast<double>(std::max<std::size_t>(c.waveform.size(), 2) - 1);
