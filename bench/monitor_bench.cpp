@@ -30,11 +30,13 @@ std::vector<int16_t> Block(std::size_t frames, double rate) {
 
 void Label(benchmark::State& state, double periodMs) {
   state.counters["period_ms"] = periodMs;
-  state.counters["core_share_%"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * periodMs * 1e-3 / 100.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["core_share_%"] = benchmark::Counter(static_cast<double>(state.iterations()) * periodMs * 1e-3 / 100.0,
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-double PeriodOf(std::size_t frames) { return frames < 16384 ? 50.0 : 100.0; }
+double PeriodOf(std::size_t frames) {
+  return frames < 16384 ? 50.0 : 100.0;
+}
 
 // Model only: FFT of both channels, averaging, decibels, peaks.
 void BM_MonitorModel(benchmark::State& state) {

@@ -13,19 +13,31 @@ constexpr double kStandardGravity = 9.80665;  // m/s^2 per G
 // Length units of the acceleration conversions, in metres.
 double MetresPerUnit(int conversion) {
   switch (conversion) {
-    case 1: case 4: return 0.3048;       // ft
-    case 2: case 5: return 0.0254;       // in
-    case 7: case 8: return 0.0000254;    // mils
-    case 3: case 6: return 0.001;        // mm
-    default: return 0.0;
+    case 1:
+    case 4:
+      return 0.3048;  // ft
+    case 2:
+    case 5:
+      return 0.0254;  // in
+    case 7:
+    case 8:
+      return 0.0000254;  // mils
+    case 3:
+    case 6:
+      return 0.001;  // mm
+    default:
+      return 0.0;
   }
 }
 
 double DecibelReferenceOf(int refUnits) {
   switch (refUnits) {
-    case 8: return 20e-6;  // Pa in air
-    case 11: return 1e-6;  // Pa in water
-    default: return 1.0;   // V, mV, G and anything else: one unit
+    case 8:
+      return 20e-6;  // Pa in air
+    case 11:
+      return 1e-6;  // Pa in water
+    default:
+      return 1.0;  // V, mV, G and anything else: one unit
   }
 }
 
@@ -43,10 +55,14 @@ CalibrationFault CheckCalibration(const ChannelCalibration& half) {
 
 const char* FaultText(CalibrationFault fault) {
   switch (fault) {
-    case CalibrationFault::None: return "";
-    case CalibrationFault::NotFinite: return "calibration with a number that is not finite";
-    case CalibrationFault::ZeroRatio: return "calibration with a zero full-scale share or ratio";
-    case CalibrationFault::ZeroReference: return "calibration with a zero reference level";
+    case CalibrationFault::None:
+      return "";
+    case CalibrationFault::NotFinite:
+      return "calibration with a number that is not finite";
+    case CalibrationFault::ZeroRatio:
+      return "calibration with a zero full-scale share or ratio";
+    case CalibrationFault::ZeroReference:
+      return "calibration with a zero reference level";
   }
   return "calibration refused";
 }

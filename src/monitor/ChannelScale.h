@@ -37,7 +37,7 @@ struct ChannelScale {
   double codesPerUnit = 1.0;
   // The level that reads 0 dB, in the displayed units.
   double decibelReference = 1.0;
-  int integrations = 0;     // 0, 1 (velocity) or 2 (displacement)
+  int integrations = 0;           // 0, 1 (velocity) or 2 (displacement)
   double integratedFactor = 1.0;  // units of the integral per (unit * s^n)
 
   // The level of a component of `codes` (in the measure) at `frequency`;

@@ -34,7 +34,8 @@ std::optional<int64_t> WholeNumber(const std::string& text, int64_t limit) {
 }
 
 std::string ScreenCalibration(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() != kCalibrationBytes) return "CalibrationData of " + std::to_string(bytes.size()) + " bytes, not 2048";
+  if (bytes.size() != kCalibrationBytes)
+    return "CalibrationData of " + std::to_string(bytes.size()) + " bytes, not 2048";
   CalibrationRecord record;
   std::memcpy(&record, bytes.data(), sizeof record);
   for (const ChannelCalibration* half : {&record.Left, &record.Right}) {
@@ -80,11 +81,16 @@ std::optional<Command> ParseCommand(const std::vector<uint8_t>& bytes) {
 
 std::string CommandText(const Command& command) {
   switch (command.kind) {
-    case CommandKind::Stop: return "stopped";
-    case CommandKind::FileClose: return "file closed";
-    case CommandKind::RealTime: return "real time";
-    case CommandKind::SamplingRate: return std::to_string(command.value) + " Hz";
-    case CommandKind::SamplingPrecision: return std::to_string(command.value) + " bits";
+    case CommandKind::Stop:
+      return "stopped";
+    case CommandKind::FileClose:
+      return "file closed";
+    case CommandKind::RealTime:
+      return "real time";
+    case CommandKind::SamplingRate:
+      return std::to_string(command.value) + " Hz";
+    case CommandKind::SamplingPrecision:
+      return std::to_string(command.value) + " bits";
   }
   return {};
 }

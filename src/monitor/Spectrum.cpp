@@ -65,10 +65,10 @@ void Spectrum::Add(const int16_t* samples, std::size_t stride, std::size_t count
   const std::size_t bins = power_.size();
   const bool nyquist = count % 2 == 0;
   ++blocks_;
-  const double weight = averaging_ == Averaging::None      ? 1.0
-                        : averaging_ == Averaging::Linear  ? 1.0 / static_cast<double>(blocks_)
-                        : blocks_ == 1                     ? 1.0
-                                                           : kExponentialWeight;
+  const double weight = averaging_ == Averaging::None     ? 1.0
+                        : averaging_ == Averaging::Linear ? 1.0 / static_cast<double>(blocks_)
+                        : blocks_ == 1                    ? 1.0
+                                                          : kExponentialWeight;
   for (std::size_t k = 0; k < bins; ++k) {
     const double re = fft_->out[k][0];
     const double im = fft_->out[k][1];

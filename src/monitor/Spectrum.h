@@ -59,7 +59,7 @@ struct SpectrumPeak {
   bool found = false;
   double frequency = 0.0;  // Hz (bins when the rate is unknown)
   double decibels = 0.0;
-  double level = 0.0;      // in the linear units
+  double level = 0.0;  // in the linear units
 };
 
 // The strongest component as the scale shows it; its level sums the power of

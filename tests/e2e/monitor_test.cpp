@@ -33,7 +33,8 @@ Peak PeakIn(const std::string& out, std::size_t from, const std::string& name, c
   const std::size_t line = out.find('\n', from);
   const std::string text = out.substr(from, line == std::string::npos ? std::string::npos : line - from);
   std::smatch m;
-  const std::regex pattern(name + ": peak ([0-9.]+) Hz, (-?[0-9.]+) " + std::regex_replace(units, std::regex(R"([()])"), R"(\$&)"));
+  const std::regex pattern(name + ": peak ([0-9.]+) Hz, (-?[0-9.]+) " +
+                           std::regex_replace(units, std::regex(R"([()])"), R"(\$&)"));
   if (!std::regex_search(text, m, pattern)) {
     ADD_FAILURE() << "no peak of " << name << " in units " << units << " in: " << text;
     return {};

@@ -19,7 +19,9 @@ using test::Sine;
 const double kOnePascal = 20 * std::log10(1.0 / 20e-6);
 
 // Codes at the converter (peak) of a sine of `volts` peak at gain 1.
-double CodesOfVolts(double volts) { return volts / 10.0 * 32768.0; }
+double CodesOfVolts(double volts) {
+  return volts / 10.0 * 32768.0;
+}
 
 SpectrumPeak PeakOf(const std::vector<int16_t>& samples, double rate, const ChannelCalibration& half) {
   Spectrum spectrum;
@@ -46,8 +48,7 @@ TEST(CalibratedLevel, AKiloHertzSineReadsItsLevelWithinATenthOfADecibel) {
       {"accelerometer 5 G", Accelerometer(10.0f), 5 * vPerG, 20 * std::log10(5.0)},
       {"velocity mm/sec", Accelerometer(10.0f, 3, 1), vPerG, 20 * std::log10(v1k * 1000.0)},
       {"velocity in/sec", Accelerometer(10.0f, 2, 1), vPerG, 20 * std::log10(v1k / 0.0254)},
-      {"displacement mils", Accelerometer(10.0f, 8, 2), vPerG,
-       20 * std::log10(v1k / (2 * M_PI * 1000.0) / 0.0000254)},
+      {"displacement mils", Accelerometer(10.0f, 8, 2), vPerG, 20 * std::log10(v1k / (2 * M_PI * 1000.0) / 0.0000254)},
   };
   // Bin-centred (8192 Hz / 8192) and between bins (48 kHz / 8192: 170.67 bins).
   for (double rate : {8192.0, 48000.0, 44100.0}) {

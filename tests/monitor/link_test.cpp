@@ -193,9 +193,9 @@ TEST_F(MonitorLink, HostilePokesAreRefusedWithTheDocumentedErrorAndNothingBreaks
       {"CalibrationData", 1024, 4096, 1024, false},  // the total changed
       {"CalibrationData", 0, 1000, 1024, false},     // more than the total
       {"TimeSeriesData", 0, 8, 6, true},
-      {"TimeSeriesData", 6, 8, 4, false},            // beyond the end
-      {"TimeSeriesData", 0, 100u << 20, 4, false},   // larger than any block
-      {"TimeSeriesData", 0, 10, 10, false},          // not whole frames
+      {"TimeSeriesData", 6, 8, 4, false},           // beyond the end
+      {"TimeSeriesData", 0, 100u << 20, 4, false},  // larger than any block
+      {"TimeSeriesData", 0, 10, 10, false},         // not whole frames
   };
   for (const Step& s : steps) {
     EXPECT_EQ(s.accepted ? "" : refused, client.Poke(s.item, s.offset, s.total, std::vector<uint8_t>(s.size)))
@@ -231,8 +231,8 @@ TEST_F(MonitorLink, TheRecordersConversationReachesTheModel) {
   auto transport = MakeDbusTransport();
   ASSERT_TRUE(transport->Initialize());
   ASSERT_EQ(TransportError::None, transport->Connect(name_, "Data", 1000));
-  for (const char* command : {"[Stop]", "[File Close]", "[Mode Real Time]", "[Set Sampling Rate 8192]",
-                              "[Set Sampling Precision 16]"}) {
+  for (const char* command :
+       {"[Stop]", "[File Close]", "[Mode Real Time]", "[Set Sampling Rate 8192]", "[Set Sampling Precision 16]"}) {
     const auto bytes = Text(command);
     EXPECT_EQ(TransportError::None, transport->Execute(bytes, 1000)) << command;
   }

@@ -22,14 +22,19 @@ constexpr double kSpectrumSpanDb = 120.0;
 
 const char* AveragingName(Averaging a) {
   switch (a) {
-    case Averaging::None: return "None";
-    case Averaging::Linear: return "Linear";
-    case Averaging::Exponential: return "Exponential";
+    case Averaging::None:
+      return "None";
+    case Averaging::Linear:
+      return "Linear";
+    case Averaging::Exponential:
+      return "Exponential";
   }
   return "";
 }
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -80,9 +85,8 @@ MonitorWindow::MonitorWindow(MonitorServer& server, const MonitorOptions& option
   averaging_->setCurrentIndex(averaging_->findData(static_cast<int>(options.averaging)));
   connect(fftSize_, &QComboBox::currentIndexChanged, this,
           [this] { server_.SetFftSize(fftSize_->currentData().toUInt()); });
-  connect(averaging_, &QComboBox::currentIndexChanged, this, [this] {
-    model_.SetAveraging(static_cast<Averaging>(averaging_->currentData().toInt()));
-  });
+  connect(averaging_, &QComboBox::currentIndexChanged, this,
+          [this] { model_.SetAveraging(static_cast<Averaging>(averaging_->currentData().toInt())); });
   connect(restart, &QPushButton::clicked, this, [this] {
     const Averaging a = model_.GetAveraging();
     model_.SetAveraging(Averaging::None);
@@ -105,8 +109,12 @@ void MonitorWindow::SelectAveraging(Averaging averaging) {
   averaging_->setCurrentIndex(averaging_->findData(static_cast<int>(averaging)));
 }
 
-QString MonitorWindow::StatusText() const { return status_->text(); }
-QString MonitorWindow::RefusalText() const { return refusal_->text(); }
+QString MonitorWindow::StatusText() const {
+  return status_->text();
+}
+QString MonitorWindow::RefusalText() const {
+  return refusal_->text();
+}
 
 void MonitorWindow::Drain() {
   server_.Take(mail_);
@@ -162,7 +170,8 @@ void MonitorWindow::Show(int side) {
   spectrum.values = c.decibels;
   const std::size_t length = c.spectrum.Length();
   spectrum.xLast = length > 0 ? BinFrequency(c.decibels.empty() ? 1 : c.decibels.size() - 1, length, rate) : 1.0;
-  const double top = c.peak.found && std::isfinite(c.peak.decibels) ? std::ceil((c.peak.decibels + 5.0) / 10.0) * 10.0 : 0.0;
+  const double top =
+      c.peak.found && std::isfinite(c.peak.decibels) ? std::ceil((c.peak.decibels + 5.0) / 10.0) * 10.0 : 0.0;
   spectrum.yHigh = top;
   spectrum.yLow = top - kSpectrumSpanDb;
   spectrum.xLabel = rate > 0.0 ? "Frequency (Hz)" : "Frequency (bin)";

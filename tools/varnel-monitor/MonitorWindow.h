@@ -24,9 +24,9 @@ class PlotWidget;
 struct MonitorOptions {
   uint32_t fftSize = kDefaultFftSize;
   Averaging averaging = Averaging::Linear;
-  std::string screenshot;   // written after `afterBlocks` blocks, then the program ends
+  std::string screenshot;  // written after `afterBlocks` blocks, then the program ends
   uint64_t afterBlocks = 20;
-  bool report = false;      // one line per event on standard output
+  bool report = false;  // one line per event on standard output
 };
 
 class MonitorWindow : public QMainWindow {

@@ -60,7 +60,8 @@ void PlotWidget::paintEvent(QPaintEvent*) {
     painter.setPen(grid);
     painter.drawLine(QPointF(px(x), area.top()), QPointF(px(x), area.bottom()));
     painter.setPen(palette().windowText().color());
-    painter.drawText(QRectF(px(x) - 40, area.bottom() + 2, 80, line), Qt::AlignHCenter | Qt::AlignTop, TickText(x, xStep));
+    painter.drawText(QRectF(px(x) - 40, area.bottom() + 2, 80, line), Qt::AlignHCenter | Qt::AlignTop,
+                     TickText(x, xStep));
   }
   const double yStep = TickStep(ySpan, std::max(2, area.height() / 40));
   for (double y = std::ceil(s.yLow / yStep) * yStep; y <= s.yHigh + 1e-9 * ySpan; y += yStep) {
@@ -101,7 +102,10 @@ void PlotWidget::paintEvent(QPaintEvent*) {
       const double x = area.left() + c + 0.5;
       const double yLow = std::clamp(py(columnLow_[c]), area.top() - 1.0, area.bottom() + 1.0);
       const double yHigh = std::clamp(py(columnHigh_[c]), area.top() - 1.0, area.bottom() + 1.0);
-      if (!open) path.moveTo(x, yLow); else path.lineTo(x, yLow);
+      if (!open)
+        path.moveTo(x, yLow);
+      else
+        path.lineTo(x, yLow);
       path.lineTo(x, yHigh);
       open = true;
     }

@@ -52,10 +52,14 @@ bool Parse(int argc, char** argv, std::string& serverName, MonitorOptions& optio
       options.fftSize = static_cast<uint32_t>(n);
     } else if (arg == "--averaging") {
       if (!value(text)) return false;
-      if (text == "none") options.averaging = Averaging::None;
-      else if (text == "linear") options.averaging = Averaging::Linear;
-      else if (text == "exponential") options.averaging = Averaging::Exponential;
-      else return false;
+      if (text == "none")
+        options.averaging = Averaging::None;
+      else if (text == "linear")
+        options.averaging = Averaging::Linear;
+      else if (text == "exponential")
+        options.averaging = Averaging::Exponential;
+      else
+        return false;
     } else if (arg == "--screenshot") {
       if (!value(options.screenshot)) return false;
     } else if (arg == "--after-blocks") {

@@ -41,7 +41,7 @@ struct Transaction {
   std::vector<uint8_t> bytes;  // command bytes as sent, or the whole poke payload
   uint32_t calls = 1;          // method calls that carried it (pokes come in slices)
   bool accepted = true;
-  std::string refusal;         // why it was refused, as the error message says
+  std::string refusal;  // why it was refused, as the error message says
 };
 
 // Decides on the serving thread whether a command or a complete poke is
