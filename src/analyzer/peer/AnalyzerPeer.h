@@ -1,7 +1,8 @@
 #pragma once
 // The analyser's side of the conversation: owns the bus name of a ServerName,
 // serves the topic object, answers "FFT Size", and records every transaction
-// it receives. Tests run it in-process; orvantis-peer wraps it for people.
+// it receives. Tests run it in-process; orvantis-peer and varnel-monitor wrap
+// it for people.
 //
 // It serves on a thread of its own with a connection of its own. It never
 // waits inside a method: a slow reply is scheduled and sent later, so a call
@@ -28,6 +29,8 @@ struct PeerOptions {
   bool refusePokes = false;
   // Every reply to Execute, Request and Poke waits this long.
   uint32_t replyDelayMs = 0;
+  // Off for a long-running server that only observes: nothing piles up.
+  bool keepTransactions = true;
 };
 
 enum class Kind { Execute, Request, Poke };
@@ -38,7 +41,13 @@ struct Transaction {
   std::vector<uint8_t> bytes;  // command bytes as sent, or the whole poke payload
   uint32_t calls = 1;          // method calls that carried it (pokes come in slices)
   bool accepted = true;
+  std::string refusal;  // why it was refused, as the error message says
 };
+
+// Decides on the serving thread whether a command or a complete poke is
+// carried out: an empty answer accepts, any text refuses with that text.
+// It must return at once; it never sees what the options already refuse.
+using Screen = std::function<std::string(const Transaction&)>;
 
 class AnalyzerPeer {
  public:
@@ -59,6 +68,7 @@ class AnalyzerPeer {
   void SetRefuseFft(bool refuse);
   void SetRefusePokes(bool refuse);
   void SetReplyDelay(uint32_t milliseconds);
+  void SetScreen(Screen screen);
 
   std::vector<Transaction> Transactions() const;
   std::vector<Transaction> Of(Kind kind, const std::string& item = {}) const;
@@ -82,6 +92,7 @@ class AnalyzerPeer {
   mutable std::condition_variable changed_;
   std::vector<Transaction> transactions_;
   std::function<void(const Transaction&)> observer_;
+  Screen screen_;
   std::thread thread_;
   bool started_ = false;
   bool ready_ = false;

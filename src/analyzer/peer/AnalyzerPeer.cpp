@@ -14,6 +14,9 @@ namespace varnel::peer {
 using namespace transport::dbus;
 using SteadyClock = std::chrono::steady_clock;
 
+// The largest payload the recorder sends (16777216 frames of two samples).
+constexpr uint32_t kMaxPokeBytes = 64u << 20;
+
 bool SameItem(const std::string& a, const std::string& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -69,10 +72,13 @@ struct AnalyzerPeer::Impl {
     std::size_t size = 0;
     if (int r = sd_bus_message_read_array(call, 'y', &data, &size); r < 0) return r;
     PeerOptions options = self.Options();
-    Transaction t{Kind::Execute, {}, {}, 1, !options.refuseCommands};
+    Transaction t{Kind::Execute, {}, {}, 1, !options.refuseCommands, options.refuseCommands ? "command refused" : ""};
     if (size) t.bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-    self.peer.Record(t);
-    return self.Answer(t.accepted ? Ok(call) : Refusal(call, "command refused"), options.replyDelayMs);
+    self.Screened(t);
+    const uint32_t delay = options.replyDelayMs;
+    sd_bus_message* reply = t.accepted ? Ok(call) : Refusal(call, t.refusal.c_str());
+    self.peer.Record(std::move(t));
+    return self.Answer(reply, delay);
   }
 
   static int OnRequest(sd_bus_message* call, void* userdata, sd_bus_error*) {
@@ -81,7 +87,7 @@ struct AnalyzerPeer::Impl {
     if (int r = sd_bus_message_read(call, "s", &item); r < 0) return r;
     PeerOptions options = self.Options();
     const bool known = SameItem(item, "FFT Size") && !options.refuseFft;
-    Transaction t{Kind::Request, item, {}, 1, known};
+    Transaction t{Kind::Request, item, {}, 1, known, known ? "" : "no such item"};
     sd_bus_message* reply = nullptr;
     if (known) {
       t.bytes.assign(options.fftAnswer.begin(), options.fftAnswer.end());
@@ -98,7 +104,7 @@ struct AnalyzerPeer::Impl {
     return self.Answer(reply, options.replyDelayMs);
   }
 
-  static int OnPoke(sd_bus_message* call, void* userdata, sd_bus_error* error) {
+  static int OnPoke(sd_bus_message* call, void* userdata, sd_bus_error*) {
     auto& self = *static_cast<Impl*>(userdata);
     const char* item = nullptr;
     uint32_t offset = 0;
@@ -113,19 +119,46 @@ struct AnalyzerPeer::Impl {
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     Partial& part = self.partial[key];
     if (offset == 0) part = Partial{total, 0, {}};
-    if (offset != part.bytes.size() || total != part.total || size > total - offset) {
+    const char* fault = nullptr;
+    if (offset != part.bytes.size() || total != part.total || size > total - offset)
+      fault = "poke slice out of order";
+    else if (total > kMaxPokeBytes)
+      fault = "poke too large";
+    if (fault) {
+      // A refusal the caller can see, and a line for whoever watches the peer.
+      self.peer.Record(Transaction{Kind::Poke, item, {}, part.calls + 1, false, fault});
       self.partial.erase(key);
-      return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "poke slice out of order");
+      return self.Answer(Refusal(call, fault), options.replyDelayMs);
     }
     const auto* bytes = static_cast<const uint8_t*>(data);
     part.bytes.insert(part.bytes.end(), bytes, bytes + size);
     ++part.calls;
-    const bool accepted = !options.refusePokes;
+    bool accepted = !options.refusePokes;
+    std::string refusal = accepted ? "" : "poke refused";
     if (part.bytes.size() == total || !accepted) {
-      self.peer.Record(Transaction{Kind::Poke, item, std::move(part.bytes), part.calls, accepted});
+      Transaction t{Kind::Poke, item, std::move(part.bytes), part.calls, accepted, refusal};
       self.partial.erase(key);
+      self.Screened(t);
+      accepted = t.accepted;
+      refusal = t.refusal;
+      self.peer.Record(std::move(t));
     }
-    return self.Answer(accepted ? Ok(call) : Refusal(call, "poke refused"), options.replyDelayMs);
+    return self.Answer(accepted ? Ok(call) : Refusal(call, refusal.c_str()), options.replyDelayMs);
+  }
+
+  // Lets the owner refuse what the options accept.
+  void Screened(Transaction& t) {
+    if (!t.accepted) return;
+    Screen screen;
+    {
+      std::lock_guard lock(peer.mutex_);
+      screen = peer.screen_;
+    }
+    if (!screen) return;
+    std::string why = screen(t);
+    if (why.empty()) return;
+    t.accepted = false;
+    t.refusal = std::move(why);
   }
 
   void SendDue() {
@@ -259,11 +292,16 @@ void AnalyzerPeer::SetReplyDelay(uint32_t milliseconds) {
   options_.replyDelayMs = milliseconds;
 }
 
+void AnalyzerPeer::SetScreen(Screen screen) {
+  std::lock_guard lock(mutex_);
+  screen_ = std::move(screen);
+}
+
 void AnalyzerPeer::Record(Transaction transaction) {
   std::function<void(const Transaction&)> observer;
   {
     std::lock_guard lock(mutex_);
-    transactions_.push_back(transaction);
+    if (options_.keepTransactions) transactions_.push_back(transaction);
     observer = observer_;
   }
   changed_.notify_all();
