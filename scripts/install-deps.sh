@@ -16,6 +16,8 @@ packages=(
   dbus libsystemd-dev
   # the window and device-change notifications
   qt6-base-dev libudev-dev fonts-dejavu-core
+  # sound cards and audio interfaces as boards
+  libasound2-dev
 )
 
 missing=()

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "ui/MessageLoop.h"
@@ -71,6 +73,17 @@ class BoardApi {
   virtual BoardStatus SetGainListEntry(BoardHandle subsystem, int32_t index, double gain) = 0;      // 28
   virtual BoardStatus SetTrigger(BoardHandle subsystem, int32_t trigger) = 0;                       // 38
   virtual BoardStatus ApplySettings(BoardHandle subsystem) = 0;                                     // 46
+
+  // Not an ordinal of the vendor's driver: whether a run with this clock,
+  // trigger and channel list can start, asked before anything of the run is
+  // made. A board that refuses puts a sentence for the user into `refusal`
+  // (empty: it has nothing to say). Boards that know of no such limit keep
+  // this default, and the settings calls alone judge them.
+  virtual BoardStatus CheckRun(BoardHandle subsystem, double clockHz, int32_t trigger,
+                               std::span<const int32_t> channels, std::string* refusal) {
+    (void)subsystem, (void)clockHz, (void)trigger, (void)channels, (void)refusal;
+    return kBoardSuccess;
+  }
 
   // OLDAAPI32 67: where buffer-done and overrun messages go (nullptr: nowhere).
   virtual BoardStatus SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) = 0;

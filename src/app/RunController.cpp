@@ -1,6 +1,7 @@
 // Starting and stopping a recording, and the per-buffer work while it runs.
 
 #include <cstdio>
+#include <string>
 
 #include "app/RecorderDialog.h"
 #include "calibration/ChannelCalibrations.h"
@@ -105,6 +106,12 @@ void RecorderDialog::OnRun() {
   if (!CheckUniqueLabels(Channels, ui_) || !CheckLabelsAreFileNames() || !ValidateSamplingRate()) {
     AbandonRun(false, false);
     return;
+  }
+  // What the board cannot do (a rate it does not run, a missing trigger) is
+  // said before any file is made.
+  if (std::string refusal; !Device.CheckRun(Channels.data(), Settings.SamplingRate, Settings.TriggerEnable, &refusal)) {
+    ui_.MessageBox(refusal, kCaption, ui::mb::kOk | ui::mb::kIconError);
+    return AbandonRun(false, false);
   }
   if (!Link.Connect()) return AbandonRun(false, false);
   if (!CreateWaveFiles()) return AbandonRun(false, true);
