@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/MessageLoop.h"
 
@@ -83,6 +84,13 @@ class BoardApi {
                                std::span<const int32_t> channels, std::string* refusal) {
     (void)subsystem, (void)clockHz, (void)trigger, (void)channels, (void)refusal;
     return kBoardSuccess;
+  }
+  // Not an ordinal either: the only rates the board runs, when it has such a
+  // list (a sound card); otherwise a non-zero status, and any rate up to the
+  // maximum throughput goes.
+  virtual BoardStatus GetNativeRates(BoardHandle subsystem, std::vector<int32_t>* rates) {
+    (void)subsystem, (void)rates;
+    return 1;
   }
 
   // OLDAAPI32 67: where buffer-done and overrun messages go (nullptr: nowhere).

@@ -133,6 +133,9 @@ BoardStatus BoardSet::CheckRun(BoardHandle s, double clockHz, int32_t trigger, s
                                std::string* refusal) {
   return VARNEL_ROUTE(s, CheckRun(h, clockHz, trigger, channels, refusal));
 }
+BoardStatus BoardSet::GetNativeRates(BoardHandle s, std::vector<int32_t>* rates) {
+  return VARNEL_ROUTE(s, GetNativeRates(h, rates));
+}
 BoardStatus BoardSet::SetNotificationWindow(BoardHandle s, ui::MessageLoop* window, intptr_t lParam) {
   return VARNEL_ROUTE(s, SetNotificationWindow(h, window, lParam));
 }

@@ -501,6 +501,15 @@ BoardStatus AlsaBoard::CheckRun(BoardHandle subsystem, double clockHz, int32_t t
   return Refuse(*device, setup, refusal);
 }
 
+BoardStatus AlsaBoard::GetNativeRates(BoardHandle subsystem, std::vector<int32_t>* rates) {
+  std::lock_guard lock(mutex_);
+  Device* device = FindSubsystem(subsystem);
+  if (device == nullptr) return kAlsaBadHandle;
+  if (rates == nullptr) return kAlsaBadValue;
+  rates->assign(device->caps.rates.begin(), device->caps.rates.end());
+  return kBoardSuccess;
+}
+
 BoardStatus AlsaBoard::SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t) {
   std::lock_guard lock(mutex_);
   Device* device = FindSubsystem(subsystem);

@@ -73,6 +73,7 @@ class AlsaBoard : public BoardApi {
   BoardStatus ApplySettings(BoardHandle subsystem) override;
   BoardStatus CheckRun(BoardHandle subsystem, double clockHz, int32_t trigger, std::span<const int32_t> channels,
                        std::string* refusal) override;
+  BoardStatus GetNativeRates(BoardHandle subsystem, std::vector<int32_t>* rates) override;
   BoardStatus SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) override;
   BoardStatus StartAcquisition(BoardHandle subsystem) override;
   BoardStatus StopAcquisition(BoardHandle subsystem) override;
