@@ -48,6 +48,7 @@ void PrintDeviceList(BoardApi& board, std::FILE* out) {
 
 DeviceChoice::DeviceChoice(RecorderDialog& dialog, int32_t index)
     : dialog_(dialog), saved_(dialog.Settings.DeviceIndex) {
+  CopyCut(savedName_, FieldText(dialog.Settings.szDeviceName));
   if (index >= dialog.Device.GetBoardCount()) {
     std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", index);
     valid_ = false;
@@ -63,6 +64,9 @@ DeviceChoice::DeviceChoice(RecorderDialog& dialog, int32_t index)
   if (used >= 0) std::printf("device: %d %s\n", used, name);
 }
 
-void DeviceChoice::Restore() { dialog_.Settings.DeviceIndex = saved_; }
+void DeviceChoice::Restore() {
+  dialog_.Settings.DeviceIndex = saved_;
+  CopyCut(dialog_.Settings.szDeviceName, FieldText(savedName_));
+}
 
 }  // namespace varnel::record

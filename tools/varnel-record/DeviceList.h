@@ -25,6 +25,7 @@ class DeviceChoice {
  private:
   RecorderDialog& dialog_;
   int32_t saved_;
+  char savedName_[80] = {};
   bool valid_ = true;
 };
 
