@@ -10,6 +10,7 @@
 
 #include "support/AlsaTestConfig.h"
 #include "support/PcmFaults.h"
+#include "platform/Trace.h"
 #include "ui/Messages.h"
 #include "ui/QueueMessageLoop.h"
 
@@ -192,6 +193,38 @@ TEST_F(AlsaOverrunTest, AnOverrunIsReportedAndCaptureGoesOn) {
   EXPECT_EQ(1u, board_.OverrunCount());
   EXPECT_EQ(2, calls_->prepared);  // at the start, and after the overrun
   EXPECT_EQ(8, loop_.done);
+}
+
+}  // namespace
+}  // namespace varnel::alsa
+
+namespace varnel::alsa {
+namespace {
+
+TEST(AlsaErrors, AlsaLibsOwnMessagesGoToTheTracesNotToStderr) {
+  AlsaTestConfig config{1 << 12};
+  platform::MemoryTraceSink traces;
+  platform::TraceSink* before = platform::SetTraceSink(&traces);
+  testing::internal::CaptureStderr();
+  const DeviceCaps caps = ProbeDevice("varnel_nowhere");
+  const std::string printed = testing::internal::GetCapturedStderr();
+  platform::SetTraceSink(before);
+  EXPECT_EQ(-ENOENT, caps.error);
+  EXPECT_TRUE(traces.Contains("Unknown PCM varnel_nowhere")) << (traces.Lines().empty() ? "" : traces.Lines()[0]);
+  EXPECT_EQ("", printed);
+}
+
+TEST(AlsaNames, BoardNamesKeepTheirAlsaNameWithinTheList) {
+  struct Case {
+    std::string name, details, shown;
+  };
+  const std::string longName(90, 'n');
+  for (const Case& c : {Case{"USB Audio CODEC: USB Audio", "hw:CODEC,0", "USB Audio CODEC: USB Audio (hw:CODEC,0)"},
+                        Case{longName, "hw:CODEC,0", std::string(78 - 13, 'n') + " (hw:CODEC,0)"},
+                        Case{"Default", std::string(80, 'd'), ("Default (" + std::string(80, 'd')).substr(0, 78)}}) {
+    EXPECT_EQ(c.shown, BoardLabel(c.name, c.details));
+    EXPECT_LE(BoardLabel(c.name, c.details).size(), kMaxBoardName);
+  }
 }
 
 }  // namespace

@@ -147,6 +147,9 @@ class AlsaBoard : public BoardApi {
   uint64_t overruns_ = 0;
 };
 
+// An ALSA error as a board status: its errno.
+inline BoardStatus FromAlsa(int error) { return error < 0 ? -error : kAlsaUnsupported; }
+
 // Copies `frames` interleaved frames of `deviceChannels` channels into `out`
 // in the order of `list` (each a device channel). The one copy of the path.
 void CopyInListOrder(const int16_t* in, unsigned deviceChannels, std::span<const int32_t> list, std::size_t frames,
