@@ -63,8 +63,8 @@ class DoneLoop : public ui::MessageLoop {
 };
 
 std::string WriteConfig() {
-  const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                           "/varnel_alsa_bench_" + std::to_string(::getpid()) + ".conf";
+  const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/varnel_alsa_bench_" +
+                           std::to_string(::getpid()) + ".conf";
   std::FILE* f = std::fopen(path.c_str(), "w");
   std::fputs(
       "pcm.varnel_bench {\n  type plug\n  slave { pcm { type null } channels 16 rate 48000 format S16_LE }\n"
@@ -115,8 +115,12 @@ void ReadPath(benchmark::State& state, bool reversed) {
   state.counters["fraction_of_real_time"] = elapsed / (static_cast<double>(state.iterations()) * kBufferSeconds);
 }
 
-void BM_AlsaReadPathInCardOrder(benchmark::State& state) { ReadPath(state, false); }
-void BM_AlsaReadPathReversed(benchmark::State& state) { ReadPath(state, true); }
+void BM_AlsaReadPathInCardOrder(benchmark::State& state) {
+  ReadPath(state, false);
+}
+void BM_AlsaReadPathReversed(benchmark::State& state) {
+  ReadPath(state, true);
+}
 BENCHMARK(BM_AlsaReadPathInCardOrder)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AlsaReadPathReversed)->UseRealTime()->Unit(benchmark::kMicrosecond);
 

@@ -4,13 +4,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/Trace.h"
 #include "support/AlsaTestConfig.h"
 #include "support/PcmFaults.h"
-#include "platform/Trace.h"
 #include "ui/Messages.h"
 #include "ui/QueueMessageLoop.h"
 

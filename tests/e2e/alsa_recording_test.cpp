@@ -122,9 +122,9 @@ TEST(AlsaRecording, WhatTheCardCannotDoIsRefusedBeforeAnyFileIsMade) {
     int32_t trigger;
     std::string says;
   };
-  for (const Case& c : {Case{44100, 0, "cannot sample at 44100 Hz without resampling"},
-                        Case{32000, 0, "Rates it runs: 48000 Hz."},
-                        Case{48000, 1, "has no external TTL trigger input"}}) {
+  for (const Case& c :
+       {Case{44100, 0, "cannot sample at 44100 Hz without resampling"}, Case{32000, 0, "Rates it runs: 48000 Hz."},
+        Case{48000, 1, "has no external TTL trigger input"}}) {
     SCOPED_TRACE(c.says);
     test::RecorderRig rig;
     Prepare(rig, AlsaTestConfig::CardName(), {0, 1});

@@ -41,9 +41,8 @@ TEST(HeadlessDevices, TheDeviceChosenForARunIsUsedAndNotSaved) {
   SaveSettings(ini, rig.channels, rig.settings);
   int status = -1;
   // The card runs 48000 Hz only: the run is refused before any file is made.
-  std::string out = test::RunCommand(Tool() + " --device 4 --seconds 1 --continue-without-analyser --settings '" +
-                                         ini + "' 2>&1",
-                                     &status);
+  std::string out = test::RunCommand(
+      Tool() + " --device 4 --seconds 1 --continue-without-analyser --settings '" + ini + "' 2>&1", &status);
   EXPECT_EQ(1, status) << out;
   EXPECT_NE(std::string::npos, out.find("device: 4 " + AlsaTestConfig::CardName())) << out;
   EXPECT_NE(std::string::npos, out.find("Rates it runs: 48000 Hz.")) << out;

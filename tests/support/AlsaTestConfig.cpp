@@ -31,7 +31,9 @@ std::string AlsaTestConfig::InputName(int channels) {
   return "Varnel test input, " + std::to_string(channels) + " channels (varnel_in_" + std::to_string(channels) + ")";
 }
 
-std::string AlsaTestConfig::CardName() { return "Varnel test card, 48 kHz only (varnel_card)"; }
+std::string AlsaTestConfig::CardName() {
+  return "Varnel test card, 48 kHz only (varnel_card)";
+}
 
 AlsaTestConfig::AlsaTestConfig(int64_t frames) : path_(dir_.File("asound.conf")) {
   std::string config;

@@ -21,7 +21,8 @@ std::string Rates(BoardApi& board, AcquisitionDevice& device) {
     return text + " Hz";
   }
   const int32_t max = device.GetMaxThroughput();
-  return "any rate up to " + std::to_string(max) + " Hz" + (device.SupportsSimultaneous() == 1 ? "" : " for all channels together");
+  return "any rate up to " + std::to_string(max) + " Hz" +
+         (device.SupportsSimultaneous() == 1 ? "" : " for all channels together");
 }
 
 }  // namespace

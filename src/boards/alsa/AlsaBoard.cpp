@@ -18,12 +18,15 @@ constexpr uint32_t kMaxBufferSamples = 1u << 26;
 constexpr double kRangeVolts = 10.0;
 constexpr int32_t kTwosComplement = 0;
 
-
 }  // namespace
 
-std::shared_ptr<PcmCalls> RealPcmCalls() { return std::make_shared<PcmCalls>(); }
+std::shared_ptr<PcmCalls> RealPcmCalls() {
+  return std::make_shared<PcmCalls>();
+}
 
-AlsaBoard::AlsaBoard(std::shared_ptr<PcmCalls> calls) : calls_(std::move(calls)) { RouteAlsaErrorsToTraces(); }
+AlsaBoard::AlsaBoard(std::shared_ptr<PcmCalls> calls) : calls_(std::move(calls)) {
+  RouteAlsaErrorsToTraces();
+}
 
 AlsaBoard::~AlsaBoard() {
   std::unique_lock lock(mutex_);
@@ -183,10 +186,17 @@ BoardStatus AlsaBoard::GetSubsystemCapability(BoardHandle subsystem, int32_t cod
   if (device == nullptr) return kAlsaBadHandle;
   if (value == nullptr) return kAlsaBadValue;
   switch (code) {
-    case kCapChannelCount: *value = static_cast<int32_t>(device->caps.channels); return kBoardSuccess;
-    case kCapGainCount: *value = 1; return kBoardSuccess;
-    case kCapSimultaneous: *value = 1; return kBoardSuccess;
-    default: return kAlsaUnsupported;
+    case kCapChannelCount:
+      *value = static_cast<int32_t>(device->caps.channels);
+      return kBoardSuccess;
+    case kCapGainCount:
+      *value = 1;
+      return kBoardSuccess;
+    case kCapSimultaneous:
+      *value = 1;
+      return kBoardSuccess;
+    default:
+      return kAlsaUnsupported;
   }
 }
 
@@ -201,10 +211,10 @@ BoardStatus AlsaBoard::GetSubsystemCapabilityValue(BoardHandle subsystem, int32_
 }
 
 // Settings are refused while the device captures.
-#define VARNEL_ALSA_SETTING                          \
-  std::lock_guard lock(mutex_);                      \
-  Device* device = FindSubsystem(subsystem);         \
-  if (device == nullptr) return kAlsaBadHandle;      \
+#define VARNEL_ALSA_SETTING                     \
+  std::lock_guard lock(mutex_);                 \
+  Device* device = FindSubsystem(subsystem);    \
+  if (device == nullptr) return kAlsaBadHandle; \
   if (device->running) return kAlsaBusy
 
 BoardStatus AlsaBoard::SetDataFlow(BoardHandle subsystem, int32_t flow) {
@@ -275,8 +285,8 @@ BoardStatus AlsaBoard::CheckRun(BoardHandle subsystem, double clockHz, int32_t t
   Device* device = FindSubsystem(subsystem);
   if (device == nullptr) return kAlsaBadHandle;
   Setup setup;
-  setup.rate = clockHz >= 1.0 && clockHz <= 4.0e6 && clockHz == std::floor(clockHz) ? static_cast<unsigned>(clockHz)
-                                                                                       : 0;
+  setup.rate =
+      clockHz >= 1.0 && clockHz <= 4.0e6 && clockHz == std::floor(clockHz) ? static_cast<unsigned>(clockHz) : 0;
   setup.channels.assign(channels.begin(), channels.end());
   setup.trigger = trigger;
   return Refuse(*device, setup, refusal);
@@ -382,8 +392,7 @@ BoardStatus AlsaBoard::GetResolution(BoardHandle subsystem, int32_t* bits) {
   return kBoardSuccess;
 }
 
-BoardStatus AlsaBoard::AllocateBuffer(uint32_t, uint32_t, uint32_t samples, uint32_t sampleBytes,
-                                      BoardHandle* buffer) {
+BoardStatus AlsaBoard::AllocateBuffer(uint32_t, uint32_t, uint32_t samples, uint32_t sampleBytes, BoardHandle* buffer) {
   if (buffer == nullptr) return kAlsaBadValue;
   *buffer = 0;
   if (sampleBytes != 2 || samples == 0 || samples > kMaxBufferSamples) return kAlsaBadValue;

@@ -123,7 +123,7 @@ class AlsaBoard : public BoardApi {
   Device* FindSubsystem(BoardHandle subsystem);  // lock held
   Buffer* FindBuffer(BoardHandle buffer);        // lock held
   BoardStatus Refuse(const Device& device, const Setup& setup, std::string* refusal) const;
-  BoardStatus Configure(Device& device);         // lock held
+  BoardStatus Configure(Device& device);  // lock held
   void StopReader(std::unique_lock<std::mutex>& lock, Device& device);
   void Wake(const Device& device) const;
   void CloseDevice(std::unique_lock<std::mutex>& lock, BoardHandle board);
@@ -148,7 +148,9 @@ class AlsaBoard : public BoardApi {
 };
 
 // An ALSA error as a board status: its errno.
-inline BoardStatus FromAlsa(int error) { return error < 0 ? -error : kAlsaUnsupported; }
+inline BoardStatus FromAlsa(int error) {
+  return error < 0 ? -error : kAlsaUnsupported;
+}
 
 // Copies `frames` interleaved frames of `deviceChannels` channels into `out`
 // in the order of `list` (each a device channel). The one copy of the path.

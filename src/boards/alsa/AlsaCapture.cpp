@@ -47,6 +47,11 @@ void AlsaBoard::WaitForWork(Device& device, bool haveBuffer) {
   do {
     ready = ::poll(fds.data(), fds.size(), timeoutMs);
   } while (ready < 0 && errno == EINTR);
+  // Some plugins (a sound server's) must see their events decoded to clear them.
+  if (ready > 0 && count > 0) {
+    unsigned short events = 0;
+    snd_pcm_poll_descriptors_revents(device.pcm, fds.data(), static_cast<unsigned>(count), &events);
+  }
   if (fds.back().revents & POLLIN) {
     uint64_t count64 = 0;
     [[maybe_unused]] const ssize_t got = ::read(device.wakeFd, &count64, sizeof count64);
@@ -97,6 +102,13 @@ bool AlsaBoard::CopyFrames(std::unique_lock<std::mutex>& lock, Device& device, s
   const snd_pcm_channel_area_t* areas = nullptr;
   snd_pcm_uframes_t offset = 0;
   int result = calls_->MmapBegin(device.pcm, &areas, &offset, &n);
+  // Interleaved 16-bit frames of the channels opened, or nothing is read as
+  // something it is not.
+  if (result >= 0 && (areas[0].step != 16 * device.caps.openChannels || areas[0].first % 8 != 0)) {
+    platform::Trace("ALSA %s gives no interleaved 16-bit frames\n", device.label.c_str());
+    calls_->MmapCommit(device.pcm, offset, 0);
+    result = -EINVAL;
+  }
   if (result >= 0) {
     const auto* base = static_cast<const char*>(areas[0].addr) + (areas[0].first + offset * areas[0].step) / 8;
     CopyInListOrder(reinterpret_cast<const int16_t*>(base), device.caps.openChannels, list, n,

@@ -3,8 +3,8 @@
 #include <alsa/asoundlib.h>
 
 #include <cstdarg>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 
@@ -24,7 +24,8 @@ void ErrorToTrace(const char* file, int line, const char* function, int err, con
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  platform::Trace("ALSA %s:%d (%s) %s%s%s\n", file, line, function, text, err ? ": " : "", err ? snd_strerror(err) : "");
+  platform::Trace("ALSA %s:%d (%s) %s%s%s\n", file, line, function, text, err ? ": " : "",
+                  err ? snd_strerror(err) : "");
 }
 
 std::string FirstLine(const char* text) {
@@ -35,10 +36,11 @@ std::string FirstLine(const char* text) {
 }
 
 // Name hints that stand for one card's device repeat what the card list holds.
-bool IsCardAlias(const std::string& name) { return name.find("CARD=") != std::string::npos; }
+bool IsCardAlias(const std::string& name) {
+  return name.find("CARD=") != std::string::npos;
+}
 
-void AddUnique(std::vector<CaptureDevice>& devices, std::set<std::string>& labels, std::string label,
-               std::string pcm) {
+void AddUnique(std::vector<CaptureDevice>& devices, std::set<std::string>& labels, std::string label, std::string pcm) {
   for (const CaptureDevice& d : devices) {
     if (d.pcm == pcm) return;
   }

@@ -29,9 +29,9 @@ std::vector<CaptureDevice> ListCaptureDevices();
 
 // What a device runs without any conversion by ALSA.
 struct DeviceCaps {
-  int error = 0;           // 0, or the negative ALSA error of opening or probing it
-  unsigned channels = 0;   // capture channels offered to the recorder (at most 16)
-  unsigned openChannels = 0;  // channels the device is opened with (>= channels)
+  int error = 0;                // 0, or the negative ALSA error of opening or probing it
+  unsigned channels = 0;        // capture channels offered to the recorder (at most 16)
+  unsigned openChannels = 0;    // channels the device is opened with (>= channels)
   std::vector<unsigned> rates;  // native rates among the usual ones, ascending
 };
 

@@ -21,12 +21,11 @@ BoardStatus AlsaBoard::Refuse(const Device& device, const Setup& setup, std::str
     if (channel < 0 || channel >= static_cast<int32_t>(device.caps.channels)) {
       return say(kAlsaNoSuchChannel, "Channel " + std::to_string(channel) + " is not an input of \"" + device.label +
                                          "\": it has " + std::to_string(device.caps.channels) +
-                                         " input channels (0 to " + std::to_string(device.caps.channels - 1) +
-                                         ").");
+                                         " input channels (0 to " + std::to_string(device.caps.channels - 1) + ").");
     }
   }
-  const bool native = std::find(device.caps.rates.begin(), device.caps.rates.end(), setup.rate) !=
-                      device.caps.rates.end();
+  const bool native =
+      std::find(device.caps.rates.begin(), device.caps.rates.end(), setup.rate) != device.caps.rates.end();
   if (!native) {
     return say(kAlsaRateNotNative, "\"" + device.label + "\" cannot sample at " + std::to_string(setup.rate) +
                                        " Hz without resampling, and a resampled measurement is not the signal.  "
