@@ -174,6 +174,19 @@ TEST_F(AlsaBoardTest, WithoutAReadyBufferItWaitsAndStopsPromptly) {
   EXPECT_EQ(9600u, TakeDone().size());
 }
 
+TEST_F(AlsaBoardTest, ABufferHandedBackHoldsNothingValidUntilFilledAgain) {
+  Open(AlsaTestConfig::InputName(2));
+  Program(48000, {0, 1}, 1, 4800);
+  ASSERT_EQ(kBoardSuccess, board_.StartAcquisition(sub));
+  WaitForBuffers(1);
+  ASSERT_EQ(kBoardSuccess, board_.StopAcquisition(sub));
+  BoardHandle buffer = 0;
+  ASSERT_EQ(kBoardSuccess, board_.TakeDoneBuffer(sub, &buffer));
+  ASSERT_EQ(kBoardSuccess, board_.QueueReadyBuffer(sub, buffer));
+  ASSERT_EQ(kBoardSuccess, board_.EndAcquisitionAndFlush(sub));
+  EXPECT_EQ(0u, TakeDone().size());
+}
+
 struct WithOverrunSeam {
   std::shared_ptr<OverrunOnce> calls_ = std::make_shared<OverrunOnce>(2);
 };

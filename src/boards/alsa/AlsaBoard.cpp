@@ -362,6 +362,7 @@ BoardStatus AlsaBoard::QueueReadyBuffer(BoardHandle subsystem, BoardHandle buffe
   if (!device->pending.channels.empty() && found->samples.size() % device->pending.channels.size() != 0) {
     return kAlsaBadValue;
   }
+  found->valid = 0;  // handed back for filling: nothing in it counts any more
   device->ready.push_back(buffer);
   Wake(*device);
   return kBoardSuccess;
