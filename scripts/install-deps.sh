@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   g++ cmake ninja-build pkg-config
+  # sound cards and audio interfaces as boards (ALSA)
+  libasound2-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # independent wave-file readers used by the tests
@@ -16,8 +18,6 @@ packages=(
   dbus libsystemd-dev
   # the window and device-change notifications
   qt6-base-dev libudev-dev fonts-dejavu-core
-  # sound cards and audio interfaces as boards
-  libasound2-dev
 )
 
 missing=()
