@@ -87,7 +87,8 @@ class AlsaBoardTest : public ::testing::Test {
 TEST_F(AlsaBoardTest, ListsHintedDevicesByTheirDescriptionButNeverTheNullDevice) {
   const std::vector<std::string> names = Names();
   EXPECT_EQ((std::vector<std::string>{AlsaTestConfig::InputName(2), AlsaTestConfig::InputName(8),
-                                      AlsaTestConfig::InputName(16), AlsaTestConfig::CardName()}),
+                                      AlsaTestConfig::InputName(16), AlsaTestConfig::CardName(),
+                                      AlsaTestConfig::Input32Name()}),
             names);
   for (const std::string& name : names) EXPECT_LE(name.size(), kMaxBoardName) << name;
 }
@@ -159,6 +160,22 @@ TEST_F(AlsaBoardTest, FillsBuffersInTheChannelListsOrderAcrossBuffers) {
       for (std::size_t e = 0; e < list.size(); ++e)
         ASSERT_EQ(AlsaTestConfig::Signal(list[e], b * frames + f), static_cast<int16_t>(samples[f * list.size() + e]))
             << "buffer " << b << " frame " << f << " entry " << e;
+  }
+}
+
+TEST_F(AlsaBoardTest, ACardWithout16BitSamplesGivesTheUpperHalfOfItsOwn) {
+  Open(AlsaTestConfig::Input32Name());
+  const std::vector<int32_t> list = {1, 0};
+  Program(48000, list, 2, 3000);
+  ASSERT_EQ(kBoardSuccess, board_.StartAcquisition(sub));
+  WaitForBuffers(2);
+  ASSERT_EQ(kBoardSuccess, board_.StopAcquisition(sub));
+  for (int b = 0; b < 2; ++b) {
+    const std::vector<uint16_t> samples = TakeDone();
+    ASSERT_EQ(6000u, samples.size());
+    for (int f = 0; f < 3000; ++f)
+      for (std::size_t e = 0; e < 2; ++e)
+        ASSERT_EQ(AlsaTestConfig::Signal(list[e], b * 3000 + f), static_cast<int16_t>(samples[f * 2 + e]));
   }
 }
 

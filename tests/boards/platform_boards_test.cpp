@@ -27,7 +27,8 @@ TEST(PlatformBoards, SimulatedBoardsAreListedOnlyWithTheirFileAndSaySo) {
   test::TempDir dir;
   auto boards = MakePlatformBoards(dir.Path());
   const std::vector<std::string> sound = {AlsaTestConfig::InputName(2), AlsaTestConfig::InputName(8),
-                                          AlsaTestConfig::InputName(16), AlsaTestConfig::CardName()};
+                                          AlsaTestConfig::InputName(16), AlsaTestConfig::CardName(),
+                                          AlsaTestConfig::Input32Name()};
   EXPECT_EQ(sound, Names(*boards));
   test::WriteFile(dir.File("olsim.ini"), "[Boards]\nCount=2\n[Board1]\nName=Bench rig\n");
   std::vector<std::string> withSim = {"Simulated DT9834(00)", "Simulated Bench rig"};

@@ -1,7 +1,7 @@
 #pragma once
 // A private ALSA configuration for tests: no sound hardware, only alsa-lib's
 // own plugins. Each input is a `file` plugin over `null` whose infile holds a
-// known signal per channel, behind a `plug` that fixes its channel count (and
+// known signal per channel (one input in 32-bit samples), behind a `plug` that fixes its channel count (and
 // for the restricted one its rate, as a card would), with a name hint.
 // Installing it points ALSA_CONFIG_PATH at it for this process and its
 // children.
@@ -26,6 +26,7 @@ class AlsaTestConfig {
   // Board names as the ALSA boards list them.
   static std::string InputName(int channels);  // any usual rate
   static std::string CardName();               // 2 channels, 48000 Hz only
+  static std::string Input32Name();            // 2 channels of S32_LE only
   const std::string& Path() const { return path_; }
 
  private:

@@ -156,5 +156,8 @@ inline BoardStatus FromAlsa(int error) {
 // in the order of `list` (each a device channel). The one copy of the path.
 void CopyInListOrder(const int16_t* in, unsigned deviceChannels, std::span<const int32_t> list, std::size_t frames,
                      uint16_t* out);
+// The same from 32-bit samples, keeping their upper 16 bits.
+void CopyInListOrder(const int32_t* in, unsigned deviceChannels, std::span<const int32_t> list, std::size_t frames,
+                     uint16_t* out);
 
 }  // namespace varnel::alsa

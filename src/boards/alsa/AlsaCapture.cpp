@@ -35,6 +35,14 @@ void CopyInListOrder(const int16_t* in, unsigned deviceChannels, std::span<const
   }
 }
 
+void CopyInListOrder(const int32_t* in, unsigned deviceChannels, std::span<const int32_t> list, std::size_t frames,
+                     uint16_t* out) {
+  const std::size_t n = list.size();
+  for (std::size_t f = 0; f < frames; ++f, in += deviceChannels, out += n) {
+    for (std::size_t e = 0; e < n; ++e) out[e] = static_cast<uint16_t>(static_cast<uint32_t>(in[list[e]]) >> 16);
+  }
+}
+
 void AlsaBoard::WaitForWork(Device& device, bool haveBuffer) {
   // Without a ready buffer only the wake-up counts; the timeout is there to
   // notice an overrun of the device's ring in the meantime.
@@ -102,17 +110,22 @@ bool AlsaBoard::CopyFrames(std::unique_lock<std::mutex>& lock, Device& device, s
   const snd_pcm_channel_area_t* areas = nullptr;
   snd_pcm_uframes_t offset = 0;
   int result = calls_->MmapBegin(device.pcm, &areas, &offset, &n);
-  // Interleaved 16-bit frames of the channels opened, or nothing is read as
+  // Interleaved frames of the channels opened, or nothing is read as
   // something it is not.
-  if (result >= 0 && (areas[0].step != 16 * device.caps.openChannels || areas[0].first % 8 != 0)) {
-    platform::Trace("ALSA %s gives no interleaved 16-bit frames\n", device.label.c_str());
+  const unsigned bits = 8 * device.caps.sampleBytes;
+  if (result >= 0 && (areas[0].step != bits * device.caps.openChannels || areas[0].first % 8 != 0)) {
+    platform::Trace("ALSA %s gives no interleaved frames\n", device.label.c_str());
     calls_->MmapCommit(device.pcm, offset, 0);
     result = -EINVAL;
   }
   if (result >= 0) {
     const auto* base = static_cast<const char*>(areas[0].addr) + (areas[0].first + offset * areas[0].step) / 8;
-    CopyInListOrder(reinterpret_cast<const int16_t*>(base), device.caps.openChannels, list, n,
-                    buffer->samples.data() + at * listSize);
+    uint16_t* out = buffer->samples.data() + at * listSize;
+    if (bits == 32) {
+      CopyInListOrder(reinterpret_cast<const int32_t*>(base), device.caps.openChannels, list, n, out);
+    } else {
+      CopyInListOrder(reinterpret_cast<const int16_t*>(base), device.caps.openChannels, list, n, out);
+    }
     const snd_pcm_sframes_t committed = calls_->MmapCommit(device.pcm, offset, n);
     if (committed < 0 || static_cast<snd_pcm_uframes_t>(committed) != n) {
       result = committed < 0 ? static_cast<int>(committed) : -EPIPE;

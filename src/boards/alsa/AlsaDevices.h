@@ -29,16 +29,23 @@ std::vector<CaptureDevice> ListCaptureDevices();
 
 // What a device runs without any conversion by ALSA.
 struct DeviceCaps {
-  int error = 0;                // 0, or the negative ALSA error of opening or probing it
-  unsigned channels = 0;        // capture channels offered to the recorder (at most 16)
-  unsigned openChannels = 0;    // channels the device is opened with (>= channels)
+  int error = 0;              // 0, or the negative ALSA error of opening or probing it
+  unsigned channels = 0;      // capture channels offered to the recorder (at most 16)
+  unsigned openChannels = 0;  // channels the device is opened with (>= channels)
+  // Bytes of one sample: 2 for S16_LE; 4 for S32_LE, of which the upper 16
+  // bits are kept (a card that offers no 16-bit format, as many 24-bit
+  // interfaces do).
+  unsigned sampleBytes = 2;
   std::vector<unsigned> rates;  // native rates among the usual ones, ascending
 };
 
-// Probes an open capture PCM (S16_LE, interleaved memory-mapped access).
+// Probes an open capture PCM (S16_LE, else S32_LE; interleaved memory-mapped access).
 DeviceCaps ProbeOpenPcm(snd_pcm_t* pcm);
 // Opens, probes and closes the device.
 DeviceCaps ProbeDevice(const std::string& pcm);
+
+// The ALSA format of `sampleBytes`.
+int SampleFormat(unsigned sampleBytes);
 
 // The flags every capture is opened with: no resampling, no channel or format
 // conversion by ALSA, and no blocking.
