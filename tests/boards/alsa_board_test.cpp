@@ -1,3 +1,6 @@
+// ALSA and the Linux composition of boards: Linux only.
+#ifndef _WIN32
+
 #include "boards/alsa/AlsaBoard.h"
 
 #include <gtest/gtest.h>
@@ -259,3 +262,5 @@ TEST(AlsaNames, BoardNamesKeepTheirAlsaNameWithinTheList) {
 
 }  // namespace
 }  // namespace varnel::alsa
+
+#endif  // _WIN32

@@ -1,3 +1,6 @@
+// ALSA and the Linux composition of boards: Linux only.
+#ifndef _WIN32
+
 #include "boards/PlatformBoards.h"
 
 #include <gtest/gtest.h>
@@ -55,3 +58,5 @@ TEST(BoardSetLabels, ALongNameIsCutToTheListAndStillOpens) {
 
 }  // namespace
 }  // namespace varnel::boards
+
+#endif  // _WIN32

@@ -1,3 +1,6 @@
+// ALSA and the Linux composition of boards: Linux only.
+#ifndef _WIN32
+
 #include "support/AlsaTestConfig.h"
 
 #include <cstdio>
@@ -72,3 +75,5 @@ AlsaTestConfig::AlsaTestConfig(int64_t frames) : path_(dir_.File("asound.conf"))
 }
 
 }  // namespace varnel::test
+
+#endif  // _WIN32
