@@ -49,6 +49,20 @@ TEST(HeadlessDevices, TheDeviceChosenForARunIsUsedAndNotSaved) {
   EXPECT_TRUE(rig.WaveFiles().empty());
   EXPECT_NE(std::string::npos, test::ReadFile(ini).find("DeviceIndex=0")) << test::ReadFile(ini);
 
+  // Without --device the settings' own device; a list that changed since is
+  // said once, and the next run records from the device now there.
+  rig.settings.SamplingRate = 20000;
+  CopyCut(rig.settings.szDeviceName, "USB Audio CODEC: USB Audio (hw:CODEC,0)");
+  SaveSettings(ini, rig.channels, rig.settings);
+  const std::string run = Tool() + " --seconds 0.5 --continue-without-analyser --settings '" + ini + "' 2>&1";
+  out = test::RunCommand(run, &status);
+  EXPECT_EQ(1, status) << out;
+  EXPECT_NE(std::string::npos, out.find("device 0 is now \"Simulated DT9834(00)\"")) << out;
+  out = test::RunCommand(run, &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_NE(std::string::npos, out.find("device: 0 Simulated DT9834(00)")) << out;
+  EXPECT_NE(std::string::npos, test::ReadFile(ini).find("szDeviceName=Simulated DT9834(00)"));
+
   out = test::RunCommand(Tool() + " --device 9 --settings '" + ini + "' 2>&1", &status);
   EXPECT_EQ(2, status) << out;
   EXPECT_NE(std::string::npos, out.find("there is no device 9")) << out;

@@ -55,7 +55,8 @@ DeviceChoice::DeviceChoice(RecorderDialog& dialog, int32_t index)
     valid_ = false;
     return;
   }
-  if (index >= 0) {
+  chosen_ = index >= 0;
+  if (chosen_) {
     dialog.SelectListItem(kIdDeviceList, index);
     dialog.OnSelectionChange(kIdDeviceList);
   }
@@ -66,6 +67,7 @@ DeviceChoice::DeviceChoice(RecorderDialog& dialog, int32_t index)
 }
 
 void DeviceChoice::Restore() {
+  if (!chosen_) return;
   dialog_.Settings.DeviceIndex = saved_;
   CopyCut(dialog_.Settings.szDeviceName, FieldText(savedName_));
 }

@@ -19,7 +19,8 @@ class DeviceChoice {
  public:
   DeviceChoice(RecorderDialog& dialog, int32_t index);
   bool Valid() const { return valid_; }
-  // Before the settings are written: the settings keep their own device.
+  // Before the settings are written: a device chosen on the command line is
+  // not saved.
   void Restore();
 
  private:
@@ -27,6 +28,7 @@ class DeviceChoice {
   int32_t saved_;
   char savedName_[80] = {};
   bool valid_ = true;
+  bool chosen_ = false;  // by the command line
 };
 
 }  // namespace varnel::record
