@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Gives a fresh build a configuration to record with: four channels of the
 # simulated board, two of them recorded, each with a calibration file, files
-# under the demo folder. An existing varnel.ini is left as it is.
+# under the demo folder. An existing varnel.ini or olsim.ini is left as it is.
 set -euo pipefail
 bin="$1"
 demo="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
+# The simulated board is listed only while olsim.ini is beside the program.
+if [ ! -f "$bin/olsim.ini" ]; then
+  printf '; The simulated board of the demo (keys in src/boards/sim/SimBoardModel.h).\n[Boards]\nCount=1\n' \
+    >"$bin/olsim.ini"
+fi
 [ -f "$bin/varnel.ini" ] && exit 0
 mkdir -p "$demo/wave" "$demo/cal"
 for ch in 0 1 2 3; do

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   g++ cmake ninja-build pkg-config
+  # sound cards and audio interfaces as boards (ALSA)
+  libasound2-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # independent wave-file readers used by the tests

@@ -190,6 +190,22 @@ int AcquisitionDevice::Configure(int32_t rate, int32_t triggerMode) {
   return 1;
 }
 
+bool AcquisitionDevice::CheckRun(const ChannelSettings* table, int32_t rate, int32_t triggerMode,
+                                 std::string* refusal) {
+  if (hSubsystem == 0 || table == nullptr) return true;
+  std::vector<int32_t> list;
+  for (int32_t row = 0; row < kChannelCount; ++row) {
+    if (IsSet(table[row].bIsEnabled)) list.push_back(table[row].ChannelIndex);
+  }
+  const double clock = SupportsSimultaneous() == 1 ? double{1.0} * rate : double{1.0} * rate * list.size();
+  std::string text;
+  const BoardStatus status =
+      board_.CheckRun(hSubsystem, clock, triggerMode == 1 ? kTriggerExternalTtl : kTriggerImmediate, list, &text);
+  if (status == kBoardSuccess || text.empty()) return true;
+  if (refusal) *refusal = std::move(text);
+  return false;
+}
+
 int AcquisitionDevice::Start() {
   if (hBoard == 0 || hSubsystem == 0 || bIsOpen != 1) return 0;
   if (bIsAcquiring == 1) return 1;

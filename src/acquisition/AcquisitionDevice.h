@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "acquisition/BoardApi.h"
@@ -67,6 +68,10 @@ class AcquisitionDevice : public MonitorSource {
   void SetChannelSettings(ChannelSettings* table);
   void SetChannelSettings(ChannelSettingsArray& table) { SetChannelSettings(table.data()); }
   int Configure(int32_t rate, int32_t triggerMode);
+  // Asked before anything of a run is made: false, with the board's sentence
+  // in `refusal`, when the open board says it cannot run these settings. A
+  // board that gives no reason is left for Configure to judge.
+  bool CheckRun(const ChannelSettings* table, int32_t rate, int32_t triggerMode, std::string* refusal);
   int Start();
   void Stop();
 

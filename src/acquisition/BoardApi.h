@@ -11,7 +11,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/MessageLoop.h"
 
@@ -71,6 +74,24 @@ class BoardApi {
   virtual BoardStatus SetGainListEntry(BoardHandle subsystem, int32_t index, double gain) = 0;      // 28
   virtual BoardStatus SetTrigger(BoardHandle subsystem, int32_t trigger) = 0;                       // 38
   virtual BoardStatus ApplySettings(BoardHandle subsystem) = 0;                                     // 46
+
+  // Not an ordinal of the vendor's driver: whether a run with this clock,
+  // trigger and channel list can start, asked before anything of the run is
+  // made. A board that refuses puts a sentence for the user into `refusal`
+  // (empty: it has nothing to say). Boards that know of no such limit keep
+  // this default, and the settings calls alone judge them.
+  virtual BoardStatus CheckRun(BoardHandle subsystem, double clockHz, int32_t trigger,
+                               std::span<const int32_t> channels, std::string* refusal) {
+    (void)subsystem, (void)clockHz, (void)trigger, (void)channels, (void)refusal;
+    return kBoardSuccess;
+  }
+  // Not an ordinal either: the only rates the board runs, when it has such a
+  // list (a sound card); otherwise a non-zero status, and any rate up to the
+  // maximum throughput goes.
+  virtual BoardStatus GetNativeRates(BoardHandle subsystem, std::vector<int32_t>* rates) {
+    (void)subsystem, (void)rates;
+    return 1;
+  }
 
   // OLDAAPI32 67: where buffer-done and overrun messages go (nullptr: nowhere).
   virtual BoardStatus SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) = 0;

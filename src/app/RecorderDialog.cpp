@@ -205,6 +205,7 @@ void RecorderDialog::OnSelectionChange(int32_t id) {
 void RecorderDialog::OnDeviceSelected() {
   int32_t selection = ListSelection(kIdDeviceList);
   Settings.DeviceIndex = selection < 0 ? -1 : static_cast<int32_t>(ListItemData(kIdDeviceList, selection));
+  NoteChosenDevice();
   QueryDeviceCapabilities();
   LayoutChannelGrid();
 }

@@ -76,6 +76,10 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   // Device list.
   void OnDeviceSelected();
   intptr_t OnDeviceChange();
+  // The device of the list's selection is the chosen one (its name is kept).
+  void NoteChosenDevice();
+  // False, after saying so, when the selection's device is not the one chosen.
+  bool CheckChosenDevice();
 
   // Painting.
   void DrawLevelMeters(ui::Canvas& canvas);

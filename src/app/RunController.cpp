@@ -1,6 +1,7 @@
 // Starting and stopping a recording, and the per-buffer work while it runs.
 
 #include <cstdio>
+#include <string>
 
 #include "app/RecorderDialog.h"
 #include "calibration/ChannelCalibrations.h"
@@ -81,6 +82,31 @@ int RecorderDialog::ValidateSamplingRate() {
   return 1;
 }
 
+void RecorderDialog::NoteChosenDevice() {
+  char name[kBoardNameSize] = {};
+  Device.GetBoardName(Settings.DeviceIndex, name);
+  CopyCut(Settings.szDeviceName, FieldText(name));
+}
+
+// Places in the device list change as devices come and go: an index whose
+// device is not the one chosen would record from another device, perhaps a
+// simulated one, without a word. Said once; the next Start takes the device
+// now shown.
+bool RecorderDialog::CheckChosenDevice() {
+  char name[kBoardNameSize] = {};
+  Device.GetBoardName(Settings.DeviceIndex, name);
+  const std::string chosen(FieldText(Settings.szDeviceName));
+  const std::string now(FieldText(name));
+  NoteChosenDevice();
+  if (chosen.empty() || chosen == now) return true;
+  const std::string text = "The device list has changed: the device chosen before, \"" + chosen +
+                           "\", is not there any more or has another place, and device " +
+                           std::to_string(Settings.DeviceIndex) + " is now \"" + now +
+                           "\".  Check the device and press Start again to record from it.";
+  ui_.MessageBox(text, kCaption, ui::mb::kOk | ui::mb::kIconWarning);
+  return false;
+}
+
 void RecorderDialog::AbandonRun(bool saveFiles, bool disconnect) {
   if (saveFiles) SaveWaveFiles();
   if (disconnect) Link.Disconnect();
@@ -100,11 +126,18 @@ void RecorderDialog::OnRun() {
                    kCaption, ui::mb::kOk | ui::mb::kIconError);
     return;
   }
+  if (!CheckChosenDevice()) return;
   if (!Device.Open(nullptr, Settings.DeviceIndex, 1)) return;
   platform::Trace("Open Successful\n");
   if (!CheckUniqueLabels(Channels, ui_) || !CheckLabelsAreFileNames() || !ValidateSamplingRate()) {
     AbandonRun(false, false);
     return;
+  }
+  // What the board cannot do (a rate it does not run, a missing trigger) is
+  // said before any file is made.
+  if (std::string refusal; !Device.CheckRun(Channels.data(), Settings.SamplingRate, Settings.TriggerEnable, &refusal)) {
+    ui_.MessageBox(refusal, kCaption, ui::mb::kOk | ui::mb::kIconError);
+    return AbandonRun(false, false);
   }
   if (!Link.Connect()) return AbandonRun(false, false);
   if (!CreateWaveFiles()) return AbandonRun(false, true);

@@ -53,6 +53,7 @@ void LoadSettings(const std::string& path, ChannelSettingsArray& channels, Recor
   }
   settings.SamplingRate = file.ReadInt(kMain, "SamplingRate", 22050);
   settings.DeviceIndex = file.ReadInt(kMain, "DeviceIndex", 0);
+  ReadField(file, kMain, "szDeviceName", "", settings.szDeviceName);
   settings.bStoreCalibrationDataInWavefile = file.ReadInt(kMain, "bStoreCalibrationDataInWavefile", 1);
   settings.bAppendTimeStamp = file.ReadInt(kMain, "bAppendTimeStamp", 0);
   settings.bOverwriteWaveFiles = file.ReadInt(kMain, "bOverwriteWaveFiles", 0);
@@ -80,6 +81,7 @@ void SaveSettings(const std::string& path, const ChannelSettingsArray& channels,
   }
   WriteInt(edit, kMain, "SamplingRate", settings.SamplingRate);
   WriteInt(edit, kMain, "DeviceIndex", settings.DeviceIndex);
+  edit.WriteString(kMain, "szDeviceName", FieldText(settings.szDeviceName));
   WriteInt(edit, kMain, "bStoreCalibrationDataInWavefile", settings.bStoreCalibrationDataInWavefile);
   WriteInt(edit, kMain, "bAppendTimeStamp", settings.bAppendTimeStamp);
   WriteInt(edit, kMain, "bOverwriteWaveFiles", settings.bOverwriteWaveFiles);

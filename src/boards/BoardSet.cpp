@@ -2,11 +2,21 @@
 
 namespace varnel::boards {
 
-BoardSet::BoardSet(std::vector<std::unique_ptr<BoardApi>> kinds) : kinds_(std::move(kinds)) {}
+namespace {
+std::vector<BoardKind> Unlabelled(std::vector<std::unique_ptr<BoardApi>> kinds) {
+  std::vector<BoardKind> labelled;
+  for (auto& kind : kinds) labelled.push_back({std::move(kind), {}, {}});
+  return labelled;
+}
+}  // namespace
+
+BoardSet::BoardSet(std::vector<std::unique_ptr<BoardApi>> kinds) : BoardSet(Unlabelled(std::move(kinds))) {}
+
+BoardSet::BoardSet(std::vector<BoardKind> kinds) : kinds_(std::move(kinds)) {}
 
 bool BoardSet::LoadDriver() {
   bool any = false;
-  for (auto& kind : kinds_) any = kind->LoadDriver() || any;
+  for (auto& kind : kinds_) any = kind.api->LoadDriver() || any;
   return any;
 }
 
@@ -15,10 +25,12 @@ BoardStatus BoardSet::EnumerateBoards(const BoardEnumCallback& callback) {
   BoardStatus last = kBoardSuccess;
   bool goOn = true;
   for (size_t k = 0; k < kinds_.size() && goOn; ++k) {
-    if (!kinds_[k]->LoadDriver()) continue;
-    const BoardStatus status = kinds_[k]->EnumerateBoards([&](std::string_view name) -> int32_t {
-      listed_.emplace_back(std::string(name), k);
-      goOn = callback(name) != 0;
+    if (kinds_[k].present && !kinds_[k].present()) continue;
+    if (!kinds_[k].api->LoadDriver()) continue;
+    const BoardStatus status = kinds_[k].api->EnumerateBoards([&](std::string_view name) -> int32_t {
+      std::string shown = (kinds_[k].label + std::string(name)).substr(0, kListedNameLength);
+      listed_.push_back({shown, k, std::string(name)});
+      goOn = callback(shown) != 0;
       return goOn ? 1 : 0;
     });
     // One kind that cannot enumerate must not hide the boards of the others.
@@ -28,13 +40,13 @@ BoardStatus BoardSet::EnumerateBoards(const BoardEnumCallback& callback) {
 }
 
 BoardStatus BoardSet::InitializeBoard(std::string_view name, BoardHandle* board) {
-  for (const auto& [listedName, kind] : listed_) {
-    if (listedName != name) continue;
+  for (const Listed& listed : listed_) {
+    if (listed.name != name) continue;
     BoardHandle inner = 0;
-    const BoardStatus status = kinds_[kind]->InitializeBoard(name, &inner);
+    const BoardStatus status = kinds_[listed.kind].api->InitializeBoard(listed.inner, &inner);
     if (status != kBoardSuccess) return status;
-    currentKind_ = kind;
-    if (board) *board = Wrap(kind, inner);
+    currentKind_ = listed.kind;
+    if (board) *board = Wrap(listed.kind, inner);
     return kBoardSuccess;
   }
   return kUnknownBoardStatus;
@@ -67,7 +79,7 @@ template <typename Call>
 BoardStatus BoardSet::Route(BoardHandle outer, Call&& call) {
   const Inner* inner = Find(outer);
   if (!inner) return kBadHandleStatus;
-  return call(*kinds_[inner->kind], inner->kind, inner->handle);
+  return call(*kinds_[inner->kind].api, inner->kind, inner->handle);
 }
 
 BoardStatus BoardSet::TerminateBoard(BoardHandle board) {
@@ -117,6 +129,13 @@ BoardStatus BoardSet::SetGainListEntry(BoardHandle s, int32_t index, double gain
 }
 BoardStatus BoardSet::SetTrigger(BoardHandle s, int32_t trigger) { return VARNEL_ROUTE(s, SetTrigger(h, trigger)); }
 BoardStatus BoardSet::ApplySettings(BoardHandle s) { return VARNEL_ROUTE(s, ApplySettings(h)); }
+BoardStatus BoardSet::CheckRun(BoardHandle s, double clockHz, int32_t trigger, std::span<const int32_t> channels,
+                               std::string* refusal) {
+  return VARNEL_ROUTE(s, CheckRun(h, clockHz, trigger, channels, refusal));
+}
+BoardStatus BoardSet::GetNativeRates(BoardHandle s, std::vector<int32_t>* rates) {
+  return VARNEL_ROUTE(s, GetNativeRates(h, rates));
+}
 BoardStatus BoardSet::SetNotificationWindow(BoardHandle s, ui::MessageLoop* window, intptr_t lParam) {
   return VARNEL_ROUTE(s, SetNotificationWindow(h, window, lParam));
 }
@@ -155,7 +174,7 @@ BoardStatus BoardSet::AllocateBuffer(uint32_t flags, uint32_t reserved, uint32_t
                                      BoardHandle* buffer) {
   if (kinds_.empty()) return kBadHandleStatus;
   BoardHandle inner = 0;
-  const BoardStatus status = kinds_[currentKind_]->AllocateBuffer(flags, reserved, samples, sampleBytes, &inner);
+  const BoardStatus status = kinds_[currentKind_].api->AllocateBuffer(flags, reserved, samples, sampleBytes, &inner);
   if (buffer) *buffer = status == kBoardSuccess ? Wrap(currentKind_, inner) : 0;
   return status;
 }

@@ -2,11 +2,15 @@
 // Several kinds of board behind one BoardApi: the device list shows the boards
 // of every kind in the order the kinds were given, and every later call goes
 // to the kind that listed the board. Handles are the set's own, so two kinds
-// may hand out the same numbers without meeting.
+// may hand out the same numbers without meeting. A kind may be given a label
+// that goes before each of its board names ("Simulated "), so the list says
+// what kind a board is; names are cut to what the device list keeps, and a
+// board is found again by the name as listed.
 //
 // Called on the main thread only, like any BoardApi.
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,12 +26,23 @@ inline constexpr BoardStatus kUnknownBoardStatus = 15;
 // Status of a handle the set never handed out.
 inline constexpr BoardStatus kBadHandleStatus = 10;
 
+// Longest board name the device list keeps.
+inline constexpr std::size_t kListedNameLength = 78;
+
+struct BoardKind {
+  std::unique_ptr<BoardApi> api;
+  std::string label;  // put before every board name of the kind
+  // Asked at every enumeration; a kind that is not present lists no board.
+  std::function<bool()> present;
+};
+
 class BoardSet final : public BoardApi {
  public:
   explicit BoardSet(std::vector<std::unique_ptr<BoardApi>> kinds);
+  explicit BoardSet(std::vector<BoardKind> kinds);
 
   size_t KindCount() const { return kinds_.size(); }
-  BoardApi& Kind(size_t index) { return *kinds_[index]; }
+  BoardApi& Kind(size_t index) { return *kinds_[index].api; }
 
   bool LoadDriver() override;
   BoardStatus EnumerateBoards(const BoardEnumCallback& callback) override;
@@ -46,6 +61,9 @@ class BoardSet final : public BoardApi {
   BoardStatus SetGainListEntry(BoardHandle subsystem, int32_t index, double gain) override;
   BoardStatus SetTrigger(BoardHandle subsystem, int32_t trigger) override;
   BoardStatus ApplySettings(BoardHandle subsystem) override;
+  BoardStatus CheckRun(BoardHandle subsystem, double clockHz, int32_t trigger, std::span<const int32_t> channels,
+                       std::string* refusal) override;
+  BoardStatus GetNativeRates(BoardHandle subsystem, std::vector<int32_t>* rates) override;
   BoardStatus SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) override;
   BoardStatus StartAcquisition(BoardHandle subsystem) override;
   BoardStatus StopAcquisition(BoardHandle subsystem) override;
@@ -73,8 +91,13 @@ class BoardSet final : public BoardApi {
   template <typename Call>
   BoardStatus Route(BoardHandle outer, Call&& call);
 
-  std::vector<std::unique_ptr<BoardApi>> kinds_;
-  std::vector<std::pair<std::string, size_t>> listed_;  // name -> kind, as last enumerated
+  struct Listed {
+    std::string name;   // as the list shows it
+    size_t kind = 0;
+    std::string inner;  // as the kind named it
+  };
+  std::vector<BoardKind> kinds_;
+  std::vector<Listed> listed_;  // as last enumerated
   std::map<BoardHandle, Inner> handles_;
   std::map<std::pair<size_t, BoardHandle>, BoardHandle> outerOf_;
   // Buffers are allocated before a kind is known by handle; they belong to the

@@ -40,6 +40,8 @@ bool DeviceChangeMonitor::StartUsbMonitor() {
   state->monitor.reset(udev_monitor_new_from_netlink(state->context.get(), "udev"));
   if (!state->monitor) return false;
   if (udev_monitor_filter_add_match_subsystem_devtype(state->monitor.get(), "usb", "usb_device") < 0) return false;
+  // Sound cards (built-in ones too) come and go as the ALSA boards do.
+  if (udev_monitor_filter_add_match_subsystem_devtype(state->monitor.get(), "sound", nullptr) < 0) return false;
   if (udev_monitor_enable_receiving(state->monitor.get()) < 0) return false;
   const int fd = udev_monitor_get_fd(state->monitor.get());
   if (fd < 0) return false;

@@ -1,6 +1,7 @@
 #pragma once
-// Tells the main window that boards may have come or gone: a USB device was
-// added or removed (udev), or the simulated board's settings file changed.
+// Tells the main window that boards may have come or gone: a USB device or a
+// sound device was added or removed (udev), or the simulated board's settings
+// file changed.
 // Bursts (a device with several interfaces, an editor saving in steps) are
 // merged into one report after a short settling time.
 //

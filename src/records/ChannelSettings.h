@@ -41,6 +41,9 @@ struct RecorderSettings {
   char szCalPath[260] = {};
   int32_t TriggerEnable = 0;
   float PostTriggerRunTime = 1.0f;
+  // The name of the device DeviceIndex stood for when it was chosen: a list
+  // that changed since is noticed before a run (empty: nothing known).
+  char szDeviceName[80] = {};
 };
 
 // Channel i as it is when the settings file says nothing about it.

@@ -63,14 +63,18 @@ class RecorderRig {
 
   // Writes the settings file and opens the window on it.
   void Open() {
-    SaveSettings(FieldText(app.SettingsFilePath).data(), channels, settings);
     auto simBoard = std::make_unique<sim::SimulatedBoard>(dir.File("olsim.ini"));
     simBoard->SetStepMode(true);
     board = simBoard.get();
+    Open(std::move(simBoard));
+  }
+  // The same on another board.
+  void Open(std::unique_ptr<BoardApi> driver) {
+    SaveSettings(FieldText(app.SettingsFilePath).data(), channels, settings);
     RecorderServices services;
     services.ui = &ui;
     services.loop = &loop;
-    services.board = std::move(simBoard);
+    services.board = std::move(driver);
     services.transport = MakeDbusTransport();
     services.app = &app;
     dialog = std::make_unique<RecorderDialog>(std::move(services));

@@ -7,7 +7,8 @@ namespace varnel::record {
 
 const char* const kUsage =
     "usage: varnel-record [--seconds N] [--overwrite yes|no|cancel] [--accept-rate yes|no]\n"
-    "                     [--continue-without-analyser] [--settings FILE] [--quiet]\n"
+    "                     [--continue-without-analyser] [--settings FILE] [--quiet] [--device N]\n"
+    "       varnel-record --list-devices\n"
     "Records with the settings of varnel.ini beside the program (as the window does) until N seconds\n"
     "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n";
 
@@ -58,6 +59,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       o.continueWithoutAnalyser = true;
     } else if (a == "--quiet") {
       o.quiet = true;
+    } else if (a == "--list-devices") {
+      o.listDevices = true;
+    } else if (a == "--device") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      char* end = nullptr;
+      const long n = std::strtol(v->c_str(), &end, 10);
+      if (end == v->c_str() || *end != '\0' || n < 0 || n > 1000) {
+        error = "--device needs a device index from --list-devices, not \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.device = static_cast<int32_t>(n);
     } else if (a == "--settings") {
       auto v = value();
       if (!v) return std::nullopt;

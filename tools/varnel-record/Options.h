@@ -1,6 +1,7 @@
 #pragma once
 // Command line of the headless recorder.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@ struct Options {
   bool continueWithoutAnalyser = false;
   bool quiet = false;  // no level lines
   std::string settingsFile;  // empty: varnel.ini beside the program
+  bool listDevices = false;  // print the device list instead of recording
+  int32_t device = -1;       // device index for this run (-1: the settings' own)
 };
 
 // Nothing when the command line is wrong; `error` says why (empty for --help).

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ConsoleUi.h"
+#include "DeviceList.h"
 #include "Options.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
@@ -63,12 +64,15 @@ int Record(const record::Options& options) {
   RecorderDialog dialog(std::move(services));
   loop.SetHandler(&dialog);
   dialog.OnInitDialog();
+  record::DeviceChoice device(dialog, options.device);
+  if (!device.Valid()) return 2;
 
   StatusPrinter printer(dialog);
   dialog.SetObserver(&printer);
   dialog.Click(kIdRun);
   if (dialog.bIsRunning != 1) {
     std::fprintf(stderr, "varnel-record: the recording did not start\n");
+    device.Restore();
     dialog.OnClose();
     dialog.SetObserver(nullptr);
     return 1;
@@ -85,6 +89,7 @@ int Record(const record::Options& options) {
     }
     if (options.seconds > 0 && (now - start) / 1000.0 >= options.seconds) break;
   }
+  device.Restore();
   dialog.OnClose();
   loop.DispatchPending();
   dialog.SetObserver(nullptr);
@@ -102,6 +107,10 @@ int main(int argc, char** argv) {
     std::fprintf(error.empty() ? stdout : stderr, "%s%s%s", error.c_str(), error.empty() ? "" : "\n",
                  record::kUsage);
     return error.empty() ? 0 : 2;
+  }
+  if (options->listDevices) {
+    record::PrintDeviceList(*boards::MakePlatformBoards(platform::ExecutableFolder()), stdout);
+    return 0;
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

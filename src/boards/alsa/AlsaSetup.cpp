@@ -1,0 +1,89 @@
+// What an ALSA board refuses, and the hardware and software set-up of a run.
+
+#include <algorithm>
+
+#include "boards/alsa/AlsaBoard.h"
+#include "platform/Trace.h"
+
+namespace varnel::alsa {
+
+BoardStatus AlsaBoard::Refuse(const Device& device, const Setup& setup, std::string* refusal) const {
+  auto say = [&](BoardStatus status, std::string text) {
+    if (refusal) *refusal = std::move(text);
+    return status;
+  };
+  if (setup.trigger == kTriggerExternalTtl) {
+    return say(kAlsaNoTrigger, "\"" + device.label +
+                                   "\" is a sound device and has no external TTL trigger input.  Switch off the "
+                                   "trigger in the Recording Options to record from it.");
+  }
+  for (int32_t channel : setup.channels) {
+    if (channel < 0 || channel >= static_cast<int32_t>(device.caps.channels)) {
+      return say(kAlsaNoSuchChannel, "Channel " + std::to_string(channel) + " is not an input of \"" + device.label +
+                                         "\": it has " + std::to_string(device.caps.channels) +
+                                         " input channels (0 to " + std::to_string(device.caps.channels - 1) + ").");
+    }
+  }
+  const bool native =
+      std::find(device.caps.rates.begin(), device.caps.rates.end(), setup.rate) != device.caps.rates.end();
+  if (!native) {
+    return say(kAlsaRateNotNative, "\"" + device.label + "\" cannot sample at " + std::to_string(setup.rate) +
+                                       " Hz without resampling, and a resampled measurement is not the signal.  "
+                                       "Rates it runs: " +
+                                       RateList(device.caps.rates) + ".");
+  }
+  return kBoardSuccess;
+}
+
+BoardStatus AlsaBoard::Configure(Device& device) {
+  const Setup& setup = device.pending;
+  if (setup.rate == 0 || setup.channels.empty()) return kAlsaNotConfigured;
+  if (std::find(setup.channels.begin(), setup.channels.end(), -1) != setup.channels.end()) return kAlsaNotConfigured;
+  if (const BoardStatus refused = Refuse(device, setup, nullptr); refused != kBoardSuccess) return refused;
+  if (device.configured && device.applied == setup) return kBoardSuccess;
+
+  snd_pcm_t* pcm = device.pcm;
+  snd_pcm_hw_params_t* hw = nullptr;
+  snd_pcm_hw_params_alloca(&hw);
+  int error = snd_pcm_hw_params_any(pcm, hw);
+  if (error >= 0) error = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_MMAP_INTERLEAVED);
+  if (error >= 0)
+    error = snd_pcm_hw_params_set_format(pcm, hw, static_cast<snd_pcm_format_t>(SampleFormat(device.caps.sampleBytes)));
+  if (error >= 0) error = snd_pcm_hw_params_set_channels(pcm, hw, device.caps.openChannels);
+  if (error >= 0) error = snd_pcm_hw_params_set_rate(pcm, hw, setup.rate, 0);
+  // Periods of about 20 ms, and a ring of half a second to ride out a busy main thread.
+  snd_pcm_uframes_t period = std::max<snd_pcm_uframes_t>(32, setup.rate / 50);
+  int dir = 0;
+  if (error >= 0) error = snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, &dir);
+  snd_pcm_uframes_t ring = std::max<snd_pcm_uframes_t>(period * 4, setup.rate / 2);
+  if (error >= 0) error = snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &ring);
+  if (error >= 0) error = snd_pcm_hw_params(pcm, hw);
+  unsigned rate = 0;
+  if (error >= 0) error = snd_pcm_hw_params_get_rate(hw, &rate, &dir);
+  if (error >= 0 && (rate != setup.rate || dir != 0)) {
+    platform::Trace("ALSA %s runs %u Hz, not %u Hz\n", device.pcm ? snd_pcm_name(pcm) : "", rate, setup.rate);
+    return kAlsaRateNotNative;
+  }
+  if (error >= 0) error = snd_pcm_hw_params_get_period_size(hw, &period, &dir);
+  if (error >= 0) error = snd_pcm_hw_params_get_buffer_size(hw, &ring);
+  snd_pcm_sw_params_t* sw = nullptr;
+  snd_pcm_sw_params_alloca(&sw);
+  snd_pcm_uframes_t boundary = 0;
+  if (error >= 0) error = snd_pcm_sw_params_current(pcm, sw);
+  if (error >= 0) error = snd_pcm_sw_params_get_boundary(sw, &boundary);
+  if (error >= 0) error = snd_pcm_sw_params_set_avail_min(pcm, sw, period);
+  // Started by the capture thread, and stopped by ALSA exactly when the ring is full.
+  if (error >= 0) error = snd_pcm_sw_params_set_start_threshold(pcm, sw, boundary);
+  if (error >= 0) error = snd_pcm_sw_params_set_stop_threshold(pcm, sw, ring);
+  if (error >= 0) error = snd_pcm_sw_params(pcm, sw);
+  if (error < 0) {
+    platform::Trace("ALSA setup of %s failed: %s\n", snd_pcm_name(pcm), snd_strerror(error));
+    return FromAlsa(error);
+  }
+  device.period = period;
+  device.applied = setup;
+  device.configured = true;
+  return kBoardSuccess;
+}
+
+}  // namespace varnel::alsa

@@ -1,0 +1,79 @@
+// ALSA and the Linux composition of boards: Linux only.
+#ifndef _WIN32
+
+#include "support/AlsaTestConfig.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace varnel::test {
+namespace {
+
+void WriteSignal(const std::string& path, int channels, int64_t frames) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::vector<int16_t> block(static_cast<std::size_t>(channels) * 4096);
+  for (int64_t f0 = 0; f0 < frames; f0 += 4096) {
+    for (int64_t f = 0; f < 4096; ++f)
+      for (int c = 0; c < channels; ++c) block[f * channels + c] = AlsaTestConfig::Signal(c, f0 + f);
+    std::fwrite(block.data(), sizeof(int16_t), block.size(), file);
+  }
+  std::fclose(file);
+}
+
+// 32-bit samples whose upper half is the signal and whose lower half must be dropped.
+void WriteSignal32(const std::string& path, int channels, int64_t frames) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::vector<int32_t> block(static_cast<std::size_t>(channels) * 4096);
+  for (int64_t f0 = 0; f0 < frames; f0 += 4096) {
+    for (int64_t f = 0; f < 4096; ++f)
+      for (int c = 0; c < channels; ++c)
+        block[f * channels + c] = static_cast<int32_t>(
+            (static_cast<uint32_t>(static_cast<uint16_t>(AlsaTestConfig::Signal(c, f0 + f))) << 16) | 0x5A5Au);
+    std::fwrite(block.data(), sizeof(int32_t), block.size(), file);
+  }
+  std::fclose(file);
+}
+
+std::string Input(const std::string& name, const std::string& infile, const std::string& slave,
+                  const std::string& description) {
+  return "pcm." + name + "_raw {\n  type file\n  slave.pcm { type null }\n  file \"/dev/null\"\n  infile \"" + infile +
+         "\"\n  format \"raw\"\n}\npcm." + name + " {\n  type plug\n  slave { pcm \"" + name + "_raw\" " + slave +
+         " }\n  hint { show on description \"" + description + "\" }\n}\n";
+}
+
+}  // namespace
+
+std::string AlsaTestConfig::InputName(int channels) {
+  return "Varnel test input, " + std::to_string(channels) + " channels (varnel_in_" + std::to_string(channels) + ")";
+}
+
+std::string AlsaTestConfig::Input32Name() {
+  return "Varnel test input, 32-bit samples (varnel_in_s32)";
+}
+
+std::string AlsaTestConfig::CardName() {
+  return "Varnel test card, 48 kHz only (varnel_card)";
+}
+
+AlsaTestConfig::AlsaTestConfig(int64_t frames) : path_(dir_.File("asound.conf")) {
+  std::string config;
+  for (int channels : {2, 8, 16}) {
+    const std::string infile = dir_.File("in" + std::to_string(channels) + ".raw");
+    WriteSignal(infile, channels, frames);
+    config += Input("varnel_in_" + std::to_string(channels), infile,
+                    "channels " + std::to_string(channels) + " format S16_LE",
+                    "Varnel test input, " + std::to_string(channels) + " channels");
+  }
+  config += Input("varnel_card", dir_.File("in2.raw"), "channels 2 rate 48000 format S16_LE",
+                  "Varnel test card, 48 kHz only\nsecond line not shown");
+  WriteSignal32(dir_.File("in32.raw"), 2, frames);
+  config +=
+      Input("varnel_in_s32", dir_.File("in32.raw"), "channels 2 format S32_LE", "Varnel test input, 32-bit samples");
+  WriteFile(path_, config);
+  setenv("ALSA_CONFIG_PATH", path_.c_str(), 1);
+}
+
+}  // namespace varnel::test
+
+#endif  // _WIN32

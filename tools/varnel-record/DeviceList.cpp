@@ -1,0 +1,75 @@
+#include "DeviceList.h"
+
+#include <string>
+#include <vector>
+
+#include "acquisition/AcquisitionDevice.h"
+#include "app/MainWindowLayout.h"
+#include "platform/FixedString.h"
+#include "ui/QueueMessageLoop.h"
+#include "ui/QuietUiServices.h"
+
+namespace varnel::record {
+namespace {
+
+std::string Rates(BoardApi& board, AcquisitionDevice& device) {
+  std::vector<int32_t> rates;
+  if (board.GetNativeRates(device.SubsystemHandle(), &rates) == kBoardSuccess) {
+    if (rates.empty()) return "no usable rate";
+    std::string text = "rates";
+    for (int32_t rate : rates) text += (text.size() > 5 ? ", " : " ") + std::to_string(rate);
+    return text + " Hz";
+  }
+  const int32_t max = device.GetMaxThroughput();
+  return "any rate up to " + std::to_string(max) + " Hz" +
+         (device.SupportsSimultaneous() == 1 ? "" : " for all channels together");
+}
+
+}  // namespace
+
+void PrintDeviceList(BoardApi& board, std::FILE* out) {
+  ui::QueueMessageLoop loop;
+  ui::QuietUiServices quiet;
+  AcquisitionDevice device(board, loop, quiet);
+  device.EnumerateBoards();
+  if (device.GetBoardCount() == 0) std::fprintf(out, "no devices\n");
+  for (int32_t i = 0; i < device.GetBoardCount(); ++i) {
+    char name[kBoardNameSize] = {};
+    device.GetBoardName(i, name);
+    std::fprintf(out, "%d  %s\n", i, name);
+    if (!device.Open(nullptr, i, 0)) {
+      std::fprintf(out, "   cannot be opened now (busy or gone)\n");
+      device.Close();
+      continue;
+    }
+    std::fprintf(out, "   %d channels, %s\n", device.GetChannelCount(), Rates(board, device).c_str());
+    device.Close();
+  }
+}
+
+DeviceChoice::DeviceChoice(RecorderDialog& dialog, int32_t index)
+    : dialog_(dialog), saved_(dialog.Settings.DeviceIndex) {
+  CopyCut(savedName_, FieldText(dialog.Settings.szDeviceName));
+  if (index >= dialog.Device.GetBoardCount()) {
+    std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", index);
+    valid_ = false;
+    return;
+  }
+  chosen_ = index >= 0;
+  if (chosen_) {
+    dialog.SelectListItem(kIdDeviceList, index);
+    dialog.OnSelectionChange(kIdDeviceList);
+  }
+  const int32_t used = dialog.Settings.DeviceIndex;
+  char name[kBoardNameSize] = {};
+  dialog.Device.GetBoardName(used, name);
+  if (used >= 0) std::printf("device: %d %s\n", used, name);
+}
+
+void DeviceChoice::Restore() {
+  if (!chosen_) return;
+  dialog_.Settings.DeviceIndex = saved_;
+  CopyCut(dialog_.Settings.szDeviceName, FieldText(savedName_));
+}
+
+}  // namespace varnel::record
