@@ -232,7 +232,8 @@ void AcquisitionDevice::Stop() {
 void AcquisitionDevice::DrainCompletedBuffers() {
   // The done queue holds, in order, the buffers completed before the stop, the
   // partly filled one and the flushed empty ones; each is freed once handled.
-  for (int32_t i = 0; i < boardBuffers_ + 1; ++i) {
+  const int32_t queued = boardBuffers_;
+  for (int32_t i = 0; i < queued; ++i) {
     BoardHandle buffer = 0;
     if (board_.TakeDoneBuffer(hSubsystem, &buffer) != kBoardSuccess || buffer == 0) break;
     int32_t valid = 0;

@@ -165,7 +165,8 @@ std::string Edited(const std::string& text, std::string_view section, std::strin
   } else if (loc.sectionLine) {
     const Line& l = lines[loc.lastContentLine];
     out.append(text, 0, l.next);
-    if (l.next == l.end) out.append(eol);  // the section ends the file without a line break
+    // The section ends the file without a line break (a lone carriage return is none).
+    if (l.next == 0 || text[l.next - 1] != '\n') out.append(eol);
     out.append(key).append("=").append(value).append(eol);
     out.append(text, l.next, std::string::npos);
   } else {
