@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the wave-file fuzz target with clang (libFuzzer, address and undefined
-# behaviour sanitizers) into build-fuzz, runs it over its seed corpus, then
-# fuzzes for FUZZ_SECONDS (60). Any crash fails the run.
+# Builds the fuzz targets with clang (libFuzzer, address and undefined
+# behaviour sanitizers) into build-fuzz, runs each over its seed corpus, then
+# fuzzes them for FUZZ_SECONDS (60) in all: half for wave files, a quarter each
+# for the profile engine and calibration files. Any crash fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-60}"
@@ -12,7 +13,7 @@ if [ "${1:-}" = "--write-corpus" ]; then
   exit 0
 fi
 # New inputs go to a corpus of the build's own; the seeds in the tree stay as they are.
-mkdir -p build-fuzz/corpus build-fuzz/artifacts
+mkdir -p build-fuzz/corpus build-fuzz/corpus-profile build-fuzz/corpus-calibration build-fuzz/artifacts
 log=build-fuzz/fuzz.log
 run() {
   if ! "$@" >"$log" 2>&1; then
@@ -22,6 +23,12 @@ run() {
   fi
   tail -n 2 "$log"
 }
+quarter=$(( seconds / 4 > 0 ? seconds / 4 : 1 ))
 run build-fuzz/wave_fuzz tests/fuzz/corpus/*
-run build-fuzz/wave_fuzz -max_total_time="$seconds" -max_len=16384 -artifact_prefix=build-fuzz/artifacts/ \
-  -print_final_stats=1 build-fuzz/corpus tests/fuzz/corpus
+run build-fuzz/wave_fuzz -max_total_time="$(( seconds - 2 * quarter > 0 ? seconds - 2 * quarter : 1 ))" \
+  -max_len=16384 -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 build-fuzz/corpus tests/fuzz/corpus
+for target in profile calibration; do
+  run build-fuzz/${target}_fuzz tests/fuzz/corpus-${target}/*
+  run build-fuzz/${target}_fuzz -max_total_time="$quarter" -max_len=8192 -artifact_prefix=build-fuzz/artifacts/ \
+    -print_final_stats=1 build-fuzz/corpus-${target} tests/fuzz/corpus-${target}
+done

@@ -1,5 +1,6 @@
 #include "acquisition/AcquisitionDevice.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -237,10 +238,30 @@ void AcquisitionDevice::Stop() {
   if (bIsOpen != 1 || bIsAcquiring != 1) return;
   if (bTriggered == 1) board_.StopAcquisition(hSubsystem);
   board_.EndAcquisitionAndFlush(hSubsystem);
+  if (bTriggered == 1) DrainCompletedBuffers();
   ReleaseBoardBuffers(kQueuedBuffers);
   board_.ReleaseSubsystem(hSubsystem);
   hSubsystem = 0;
   bIsAcquiring = 0;
+}
+
+void AcquisitionDevice::DrainCompletedBuffers() {
+  // The done queue holds, in order, the buffers completed before the stop, the
+  // partly filled one and the flushed empty ones; each is freed once handled.
+  const int32_t queued = boardBuffers_;
+  for (int32_t i = 0; i < queued; ++i) {
+    BoardHandle buffer = 0;
+    if (board_.TakeDoneBuffer(hSubsystem, &buffer) != kBoardSuccess || buffer == 0) break;
+    int32_t valid = 0;
+    if (board_.GetValidSamples(buffer, &valid) != kBoardSuccess) valid = 0;
+    const int32_t frames = ListSize > 0 ? std::min(valid / ListSize, SamplesPerChannel) : 0;
+    if (frames > 0 && ConvertTaken(buffer, frames)) {
+      if (ChannelRate > 0) RunTime = static_cast<float>(RunTime + static_cast<double>(frames) / ChannelRate);
+      platform::Trace("Final buffer: %d frames\n", frames);
+      if (onFinalBuffer) onFinalBuffer();
+    }
+    if (board_.FreeBuffer(buffer) == kBoardSuccess && boardBuffers_ > 0) --boardBuffers_;
+  }
 }
 
 }  // namespace varnel

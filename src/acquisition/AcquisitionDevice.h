@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,11 @@ class AcquisitionDevice : public MonitorSource {
   // board that gives no reason is left for Configure to judge.
   bool CheckRun(const ChannelSettings* table, int32_t rate, int32_t triggerMode, std::string* refusal);
   int Start();
+  // Stops the board. Every buffer it completed before stopping, and then the
+  // partly filled one (its valid samples), is converted into the blocks and
+  // told to onFinalBuffer before the buffers are freed.
   void Stop();
+  std::function<void()> onFinalBuffer;
 
   // Buffer processing.
   void SizeBuffers();
@@ -83,7 +88,9 @@ class AcquisitionDevice : public MonitorSource {
   // blocks then still hold the previous buffer and must not be written again).
   int ProcessBuffer();
   int16_t* GetChannelBlock(int32_t channel);
-  int32_t GetChannelBlockBytes() const { return SamplesPerChannel * 2; }
+  // Bytes of the latest buffer in each block: SamplesPerChannel * 2, less for
+  // the partly filled last buffer of a run.
+  int32_t GetChannelBlockBytes() const { return blockFrames_ * 2; }
   float GetRunTime() const { return RunTime; }
   int ReadMonitorFrames(int32_t count, int32_t wantLeft, int32_t wantRight, int16_t* out, int32_t noOffset) override;
   void ComputeLevels();
@@ -111,10 +118,11 @@ class AcquisitionDevice : public MonitorSource {
 
  private:
   bool QueryInt(int32_t code, int32_t* value);
+  // Converts a buffer taken from the done queue; frames: whole scans to convert.
+  bool ConvertTaken(BoardHandle buffer, int32_t frames);
+  void DrainCompletedBuffers();
   void ReleaseBoardBuffers(int32_t atLeast);
   void PrepareConversion(const CodeFormat& format);
-  // Returns true when the peaks of the entries were found on the way.
-  bool ConvertBuffer(const uint16_t* data);
   void AppendMonitorFrames();
   // ComputeLevels from the peaks the conversion found.
   void ComputeLevelsFromPeaks();
@@ -145,6 +153,7 @@ class AcquisitionDevice : public MonitorSource {
   int32_t MonitorFill = 0;
   int32_t MonitorWritePos = 0;
   float RunTime = 0.0f;
+  int32_t blockFrames_ = 25000;
 
   // Storage of the channel blocks, each a cache line apart from the next so that
   // sixteen output streams do not compete for the same cache sets.

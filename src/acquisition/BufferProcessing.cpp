@@ -37,6 +37,7 @@ void AcquisitionDevice::SizeBuffers() {
     ChannelBlocks[slot] = IsSet(ChannelSettingsTable[slot].bIsEnabled) ? firstBlock + stride * next++ : nullptr;
   }
   ClearChannelBlocks();
+  blockFrames_ = SamplesPerChannel;
 
   MonitorFill = 0;
   MonitorWritePos = 0;
@@ -105,15 +106,6 @@ void AcquisitionDevice::PrepareConversion(const CodeFormat& format) {
   tablesValid_ = true;
 }
 
-bool AcquisitionDevice::ConvertBuffer(const uint16_t* data) {
-  if (offsetOnly_) {
-    DemultiplexOffset(data, ListSize, SamplesPerChannel, entryDest_.data(), entryPeaks_.data());
-    return true;
-  }
-  DemultiplexTable(data, ListSize, SamplesPerChannel, entryDest_.data(), entryTable_.data());
-  return false;
-}
-
 int AcquisitionDevice::ProcessBuffer() {
   if (bIsOpen != 1 || bIsAcquiring != 1 || hBoard == 0 || hSubsystem == 0 || ChannelSettingsTable == nullptr) {
     return 0;
@@ -125,20 +117,10 @@ int AcquisitionDevice::ProcessBuffer() {
   // previous blocks to the files again and advance the run time by nothing acquired.
   if (buffer == 0) return 0;
 
-  CodeFormat format = tableFormat_;
-  board_.GetRange(hSubsystem, &format.upper, &format.lower);
-  board_.GetEncoding(hSubsystem, &format.encoding);
-  board_.GetResolution(hSubsystem, &format.resolution);
-  int32_t validSamples = 0;
-  board_.GetValidSamples(buffer, &validSamples);
-  uint16_t* data = nullptr;
-  if (board_.GetBufferData(buffer, &data) != kBoardSuccess || data == nullptr) {
-    board_.QueueReadyBuffer(hSubsystem, buffer);
-    return 0;
-  }
-  if (!tablesValid_ || !(format == tableFormat_)) PrepareConversion(format);
-  const bool peaksFound = ConvertBuffer(data);
+  const bool converted = ConvertTaken(buffer, SamplesPerChannel);
   board_.QueueReadyBuffer(hSubsystem, buffer);
+  if (!converted) return 0;
+  const bool peaksFound = offsetOnly_;
 
   if (ChannelRate > 0) RunTime = static_cast<float>(RunTime + static_cast<double>(SamplesPerChannel) / ChannelRate);
   platform::Trace("RunTime = %f\n", static_cast<double>(RunTime));
@@ -150,6 +132,25 @@ int AcquisitionDevice::ProcessBuffer() {
   }
   LastBufferTick = platform::GetClock().TickCount();
   return 1;
+}
+
+bool AcquisitionDevice::ConvertTaken(BoardHandle buffer, int32_t frames) {
+  CodeFormat format = tableFormat_;
+  board_.GetRange(hSubsystem, &format.upper, &format.lower);
+  board_.GetEncoding(hSubsystem, &format.encoding);
+  board_.GetResolution(hSubsystem, &format.resolution);
+  int32_t validSamples = 0;
+  board_.GetValidSamples(buffer, &validSamples);
+  uint16_t* data = nullptr;
+  if (board_.GetBufferData(buffer, &data) != kBoardSuccess || data == nullptr) return false;
+  if (!tablesValid_ || !(format == tableFormat_)) PrepareConversion(format);
+  if (offsetOnly_) {
+    DemultiplexOffset(data, ListSize, frames, entryDest_.data(), entryPeaks_.data());
+  } else {
+    DemultiplexTable(data, ListSize, frames, entryDest_.data(), entryTable_.data());
+  }
+  blockFrames_ = frames;
+  return true;
 }
 
 void AcquisitionDevice::AppendMonitorFrames() {

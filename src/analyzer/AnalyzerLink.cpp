@@ -56,25 +56,28 @@ bool AnalyzerLink::Connect() {
   s.calibrationFailures = 0;
   s.marker = true;
 
-  if (!transport_ || !transport_->Initialize()) {
-    if (context_.ui) context_.ui->MessageBox("DdeInitialize failed.", kCaption, ui::mb::kOk | ui::mb::kIconError);
-    return false;
-  }
-  s.instance = 1;
-
   const std::string serverName =
       platform::ReadProfileString(context_.analyzerSettingsPath, "DDE", "ServerName", "Orvantis", kServerNameSize);
-  s.service = CreateStringHandle(serverName);
-  s.topic = CreateStringHandle(kTopicName);
-  s.timeSeriesItem = CreateStringHandle("TimeSeriesData");
-  s.calibrationItem = CreateStringHandle("CalibrationData");
-  s.waveItem = CreateStringHandle("WaveData");
-  if (s.service.empty() || s.topic.empty()) return true;
+  // No analyser wanted: no bus either, so a machine without one records.
+  if (CreateStringHandle(serverName).empty()) return true;
 
-  s.lastError = transport_->Connect(s.service, s.topic, kConnectTimeoutMs);
-  if (s.lastError == TransportError::None) {
-    s.conversation = true;
-    return true;
+  if (!transport_ || !transport_->Initialize()) {
+    // No session bus (cron, ssh, a service) is an analyser that does not
+    // answer: the user decides, as for one that is absent.
+    s.lastError = TransportError::NotInitialised;
+    platform::Trace("DdeInitialize failed: the session bus cannot be reached\n");
+  } else {
+    s.instance = 1;
+    s.service = CreateStringHandle(serverName);
+    s.topic = CreateStringHandle(kTopicName);
+    s.timeSeriesItem = CreateStringHandle("TimeSeriesData");
+    s.calibrationItem = CreateStringHandle("CalibrationData");
+    s.waveItem = CreateStringHandle("WaveData");
+    s.lastError = transport_->Connect(s.service, s.topic, kConnectTimeoutMs);
+    if (s.lastError == TransportError::None) {
+      s.conversation = true;
+      return true;
+    }
   }
   platform::Trace("DDEML Error code = %d\r", static_cast<int>(s.lastError));
   ui::DialogResult answer = ui::DialogResult::No;

@@ -11,6 +11,7 @@
 #include "calibration/ChannelCalibrations.h"
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
+#include "platform/Trace.h"
 #include "ui/DialogUnits.h"
 #include "ui/Messages.h"
 
@@ -45,6 +46,9 @@ RecorderDialog::RecorderDialog(RecorderServices services)
       loop_(*services_.loop) {
   windowRect_ = {0, 0, ui::DluToPixelsX(kMainWidthDlu), ui::DluToPixelsY(kMainHeightDlu)};
   BuildControls();
+  // What the board completed before it stopped is written like every other buffer.
+  Device.onFinalBuffer = [this] { WriteChannelData(); };
+  Files.Report.onNotice = [this](const std::string& text) { QueueRunNotice(text); };
 }
 
 RecorderDialog::~RecorderDialog() {
@@ -227,8 +231,15 @@ void RecorderDialog::OnClose() {
   StopRecording();
   const std::string settingsPath = services_.app ? std::string(FieldText(services_.app->SettingsFilePath)) : "";
   if (!settingsPath.empty()) {
-    SaveSettings(settingsPath, Channels, Settings);
-    if (services_.windowHost) SaveWindowPosition(settingsPath, *services_.windowHost);
+    bool saved = SaveSettings(settingsPath, Channels, Settings);
+    if (saved && services_.windowHost) saved = SaveWindowPosition(settingsPath, *services_.windowHost);
+    // Edits that are not kept must not be lost without a word.
+    if (!saved) {
+      platform::Trace("Settings not saved: %s\n", settingsPath.c_str());
+      ui_.MessageBox("The settings could not be saved in " + settingsPath +
+                         ".  Please check that the file and its folder are writable.",
+                     "Tessaline", ui::mb::kOk | ui::mb::kIconWarning);
+    }
   }
   closed_ = true;
   EndDialog(ui::DialogResult::OK);
@@ -245,6 +256,9 @@ intptr_t RecorderDialog::HandleMessage(const ui::Message& message) {
       return 0;
     case ui::WM_POKE_CALIBRATION:
       return Link.OnPokeCalibration();
+    case ui::kRunNoticeMessage:
+      ShowRunNotices();
+      return 1;
     case ui::WM_DEVICECHANGE:
       return OnDeviceChange();
     case ui::WM_CLOSE:

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "acquisition/AcquisitionDevice.h"
 #include "analyzer/AnalyzerLink.h"
@@ -114,14 +115,18 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   void CycleGain(int32_t row);
   void OpenOptions();
   bool CheckLabelsAreFileNames();
+  bool CheckGainsOffered();
   void LockForRun(bool running);
   void AbandonRun(bool saveFiles, bool disconnect);
+  void QueueRunNotice(const std::string& text);
+  void ShowRunNotices();
 
   RecorderServices services_;
   ui::UiServices& ui_;
   ui::MessageLoop& loop_;
   ui::Rect windowRect_;
   bool closed_ = false;
+  std::vector<std::string> runNotices_;
 };
 
 }  // namespace varnel

@@ -58,6 +58,7 @@ int RecordingFileSet::CreateWaveFiles() {
   RecordingFormat.Set(static_cast<uint32_t>(settings_.SamplingRate), 1, 2);
   finished_.clear();
   rolloverFailed_.fill(false);
+  Report.Begin(settings_.SamplingRate);
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (!IsSet(channels_[slot].bIsEnabled)) continue;
     WaveFiles[slot].reset();
@@ -86,16 +87,32 @@ std::unique_ptr<WaveIO> RecordingFileSet::MakeWave(ui::UiServices& ui) {
 }
 
 void RecordingFileSet::WriteChannelData(ChannelBlockSource& source) {
+  const uint32_t bytes = source.GetChannelBlockBytes();
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     const ChannelSettings& c = channels_[slot];
     if (!IsSet(c.bIsEnabled) || !IsSet(c.bIsRecording) || !WaveFiles[slot]) continue;
     const int16_t* block = source.GetChannelBlock(slot);
     if (!block) continue;
-    if (WaveFiles[slot]->Append(block, source.GetChannelBlockBytes()) == 1) continue;
-    // A refused append (size limit, full disk) must not silently drop the rest
-    // of the run: the channel goes on in a new file, time stamps or not.
-    RollOver(slot);
+    if (WaveFiles[slot]->Append(block, bytes) == 1) {
+      Report.Written(slot, FieldText(WaveFiles[slot]->FinalFileName));
+      continue;
+    }
+    RecoverBlock(slot, block, bytes);
   }
+  Report.Advance(RecordingFormat.Frames(bytes));
+}
+
+void RecordingFileSet::RecoverBlock(int32_t slot, const int16_t* block, uint32_t bytes) {
+  const WaveFailure reason = WaveFiles[slot]->FailureReason;
+  // A refused append (size limit, full disk) must not silently drop the rest
+  // of the run: the channel goes on in a new file, time stamps or not.
+  RollOver(slot);
+  WaveIO& wave = *WaveFiles[slot];
+  if (wave.Failed == 0 && wave.Append(block, bytes) == 1) {
+    Report.Written(slot, FieldText(wave.FinalFileName));
+    return;
+  }
+  Report.Lost(slot, FieldText(channels_[slot].szLabel), RecordingFormat.Frames(bytes), reason);
 }
 
 void RecordingFileSet::Finalise(int32_t slot, bool save) {
@@ -106,7 +123,9 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
     setStatus_(status);
     if (IsSet(settings_.bStoreCalibrationDataInWavefile)) wave.SetCalibration(calibrationRecords_[slot]);
     const uint32_t frames = wave.GetLength();
-    if ((save ? wave.Save() : wave.Close()) == 1) finished_.push_back({std::string(FieldText(wave.FinalFileName)), frames});
+    // Close empties the object, name and all.
+    std::string name(FieldText(wave.FinalFileName));
+    if ((save ? wave.Save() : wave.Close()) == 1) finished_.push_back({std::move(name), frames});
   } else {
     wave.DeleteWorkingFile = 1;
   }
@@ -121,8 +140,9 @@ void RecordingFileSet::RollOver(int32_t slot) {
     name = FileNameFor(slot, true);
     name.insert(name.size() - 4, "_" + std::to_string(n));
   }
-  // A rollover that keeps failing retries at every buffer; its message is shown once.
-  rolloverUi_.muted = rolloverFailed_[slot];
+  // A rollover that keeps failing retries at every buffer; the run report
+  // tells the user why, once.
+  rolloverUi_.muted = true;
   WaveFiles[slot] = MakeWave(rolloverUi_);
   rolloverUi_.muted = false;
   if (WaveFiles[slot]->Failed == 0) {

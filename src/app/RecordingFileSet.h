@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/RunReport.h"
 #include "records/ChannelSettings.h"
 #include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
@@ -52,12 +53,16 @@ class RecordingFileSet {
 
   std::array<std::unique_ptr<WaveIO>, kChannelCount> WaveFiles;
   SampleFormat RecordingFormat;
+  // What this run lost; begun by CreateWaveFiles.
+  RunReport Report;
 
  private:
   std::unique_ptr<WaveIO> MakeWave(ui::UiServices& ui);
   std::string FileNameFor(int32_t slot, bool timeStamped) const;
   void Finalise(int32_t slot, bool save);
   void RollOver(int32_t slot);
+  // The block whose append failed, into the channel's new file when one can be had.
+  void RecoverBlock(int32_t slot, const int16_t* block, uint32_t bytes);
 
   // What rolled-over files report through; silent while a failed rollover retries.
   struct MutingUi : ui::UiServices {

@@ -45,6 +45,26 @@ bool RecorderDialog::CheckLabelsAreFileNames() {
   return true;
 }
 
+bool RecorderDialog::CheckGainsOffered() {
+  // The board offers the first NumGains of 1, 2, 4, 8; any other gain (a
+  // hand-edited file) would only surface as a board that cannot be opened.
+  std::string offered;
+  for (int32_t k = 0; k < Settings.NumGains; ++k)
+    offered += (k == 0 ? "" : k + 1 == Settings.NumGains ? " and " : ", ") + std::to_string(1 << k);
+  for (int32_t i = 0; i < kChannelCount; ++i) {
+    const int32_t gain = Channels[i].Gain;
+    if (!IsSet(Channels[i].bIsEnabled)) continue;
+    bool ok = false;
+    for (int32_t k = 0; k < Settings.NumGains; ++k) ok = ok || gain == (1 << k);
+    if (ok) continue;
+    ui_.MessageBox("Channel " + std::to_string(i) + " has a gain of " + std::to_string(gain) +
+                       ", which the board does not offer.  The board offers gains of " + offered + ".",
+                   kCaption, ui::mb::kOk | ui::mb::kIconError);
+    return false;
+  }
+  return true;
+}
+
 bool RecorderDialog::LoadChannelCalibrations() {
   return varnel::LoadChannelCalibrations(Channels, CalibrationRecords, ui_);
 }
@@ -129,7 +149,8 @@ void RecorderDialog::OnRun() {
   if (!CheckChosenDevice()) return;
   if (!Device.Open(nullptr, Settings.DeviceIndex, 1)) return;
   platform::Trace("Open Successful\n");
-  if (!CheckUniqueLabels(Channels, ui_) || !CheckLabelsAreFileNames() || !ValidateSamplingRate()) {
+  if (!CheckUniqueLabels(Channels, ui_) || !CheckLabelsAreFileNames() || !CheckGainsOffered() ||
+      !ValidateSamplingRate()) {
     AbandonRun(false, false);
     return;
   }
@@ -194,6 +215,20 @@ void RecorderDialog::StopRecording() {
   SetStatus(" Stopped");
   Link.ReleaseTimeSeriesBuffer();
   ui_.SetWaitCursor(false);
+  ShowRunNotices();
+}
+
+void RecorderDialog::QueueRunNotice(const std::string& text) {
+  // Found inside the buffer handler: a box shown there would let the next
+  // buffer in while this one is half written.
+  if (runNotices_.empty()) loop_.Post({ui::kRunNoticeMessage, 0, 0});
+  runNotices_.push_back(text);
+}
+
+void RecorderDialog::ShowRunNotices() {
+  std::vector<std::string> notices;
+  notices.swap(runNotices_);
+  for (const std::string& text : notices) ui_.MessageBox(text, kCaption, ui::mb::kOk | ui::mb::kIconWarning);
 }
 
 namespace {
@@ -216,17 +251,23 @@ void RecorderDialog::WriteChannelData() {
 intptr_t RecorderDialog::OnBufferDone() {
   const int processed = Device.ProcessBuffer();
   platform::Trace("OLDA_WM_BUFFER_DONE\n");
-  if (bIsRunning == 1) SetStatus(" Running...");
+  if (bIsRunning == 1) SetStatus(Files.Report.Decorate(" Running..."));
   // Blocks that were not refreshed hold the previous buffer: writing them
   // again would put the same samples into the files twice.
   if (processed == 1) WriteChannelData();
+  // A rollover or a loss changed it; it keeps naming what is not recorded.
+  if (bIsRunning == 1) SetStatus(Files.Report.Decorate(" Running..."));
   if (onMetersChanged) onMetersChanged();
   return 1;
 }
 
 intptr_t RecorderDialog::OnBufferOverrun() {
   platform::Trace("DT_BUFFER_OVERRUN\n");
-  SetStatus(" ERROR - Buffer Overrun...");
+  // Counted only while recording: a late message after Stop lost nothing of this run.
+  if (bIsRunning == 1) Files.Report.Overrun(Device.GetRunTime());
+  const std::size_t count = Files.Report.Overruns().size();
+  SetStatus(count == 0 ? std::string(" ERROR - Buffer Overrun...")
+                       : " ERROR - Buffer Overrun... (" + std::to_string(count) + ")");
   return 1;
 }
 

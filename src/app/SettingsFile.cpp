@@ -64,7 +64,7 @@ void LoadSettings(const std::string& path, ChannelSettingsArray& channels, Recor
   ReadField(file, kMain, "Caption", "OV5 Tessaline", settings.Caption);
 }
 
-void SaveSettings(const std::string& path, const ChannelSettingsArray& channels, const RecorderSettings& settings) {
+bool SaveSettings(const std::string& path, const ChannelSettingsArray& channels, const RecorderSettings& settings) {
   // One rewrite of the file: a close never leaves half the settings saved.
   platform::ProfileEdit edit(path);
   for (std::size_t i = 0; i < channels.size(); ++i) {
@@ -92,7 +92,7 @@ void SaveSettings(const std::string& path, const ChannelSettingsArray& channels,
   std::snprintf(time, sizeof time, "%f", static_cast<double>(settings.PostTriggerRunTime));
   edit.WriteString(kMain, "PostTriggerRunTime", time);
   edit.WriteString(kMain, "Caption", FieldText(settings.Caption));
-  edit.Commit();
+  return edit.Commit();
 }
 
 }  // namespace varnel

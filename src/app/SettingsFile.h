@@ -10,7 +10,8 @@
 namespace varnel {
 
 void LoadSettings(const std::string& path, ChannelSettingsArray& channels, RecorderSettings& settings);
-void SaveSettings(const std::string& path, const ChannelSettingsArray& channels, const RecorderSettings& settings);
+// False when the file could not be written (it then stays as it was).
+bool SaveSettings(const std::string& path, const ChannelSettingsArray& channels, const RecorderSettings& settings);
 
 // The post-trigger time as the loader reads it: a decimal number at the start
 // of the text, narrowed to float32, at least 0.1.

@@ -42,8 +42,8 @@ void RestoreWindowPosition(const std::string& settingsPath, WindowHost& host) {
   host.ApplyPlacement(ClampToDesktop(*placement, host.DesktopRect()));
 }
 
-void SaveWindowPosition(const std::string& settingsPath, WindowHost& host) {
-  platform::WriteProfileString(settingsPath, "Main", "WindowPosition", FormatWindowPosition(host.GetPlacement()));
+bool SaveWindowPosition(const std::string& settingsPath, WindowHost& host) {
+  return platform::WriteProfileString(settingsPath, "Main", "WindowPosition", FormatWindowPosition(host.GetPlacement()));
 }
 
 }  // namespace varnel

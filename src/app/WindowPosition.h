@@ -38,6 +38,6 @@ std::optional<WindowPlacement> ParseWindowPosition(std::string_view text);
 WindowPlacement ClampToDesktop(WindowPlacement placement, const ui::Rect& desktop);
 
 void RestoreWindowPosition(const std::string& settingsPath, WindowHost& host);
-void SaveWindowPosition(const std::string& settingsPath, WindowHost& host);
+bool SaveWindowPosition(const std::string& settingsPath, WindowHost& host);  // false: not written
 
 }  // namespace varnel

@@ -1,9 +1,5 @@
 #include "calibration/CalibrationFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -97,17 +93,6 @@ std::string FormatValue(const ChannelCalibration& half, const CalibrationKey& ke
   return {};
 }
 
-// The file must be there and readable. Only a regular file counts: a folder
-// would otherwise pass as an empty calibration, and a pipe would block.
-bool OpensAsFile(const char* path) {
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  return regular;
-}
-
 }  // namespace
 
 bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t channel, int32_t gain,
@@ -117,7 +102,10 @@ bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t 
     ui.MessageBox("Calibration file not specified for channel " + std::to_string(channel), kCaption, kWarningStyle);
     return false;
   }
-  if (!OpensAsFile(path)) {
+  // Only a readable regular file with its section counts: a folder, a pipe or
+  // a file of something else would otherwise pass as a default calibration.
+  const platform::ProfileReader file(path);
+  if (!file.Readable() || !file.HasSection(kSection)) {
     ui.MessageBox(
         "Failure opening calibration file: \"" + std::string(path) + " for channel " + std::to_string(channel),
         kCaption, kWarningStyle);
@@ -126,7 +114,6 @@ bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t 
   CopyCut(record->CalFileName, path);
   ChannelCalibration& left = record->Left;
   left.CalibrationValid = 1;
-  const platform::ProfileReader file(path);
   for (const CalibrationKey& key : kKeys)
     StoreValue(left, key, file.ReadString(kSection, key.name, key.defaultText, key.bufferSize));
   left.PctFullScale = ToCalibrationFloat(static_cast<long double>(left.PctFullScale) * gain);

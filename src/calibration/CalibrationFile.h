@@ -17,8 +17,8 @@ class CalibrationFile {
   // Fills a record the caller has zeroed: CalFileName, the Left half with
   // CalibrationValid 1, the file's values and PctFullScale times gain, and the
   // Right half as a copy of the Left. False without a message for a missing
-  // path or record; false after a warning when the path is empty or is no
-  // readable file.
+  // path or record; false after a warning when the path is empty, is no
+  // readable file or holds no "Calibration" section.
   static bool Read(const char* path, CalibrationRecord* record, int32_t channel, int32_t gain, ui::UiServices& ui);
 
   // Writes the Left half's eleven values at path and stores the path in

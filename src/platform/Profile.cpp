@@ -8,10 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace varnel::platform {
@@ -32,11 +29,36 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
+// Nothing for what is not a readable regular file: a folder, a device or a
+// fifo under the file's name gives the defaults instead of an error or a hang.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::optional<std::string> text;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    text.emplace();
+    text->reserve(static_cast<std::size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) text.reset();
+      if (n <= 0) break;
+      text->append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
   return text;
+}
+
+std::string LowerCopy(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = LowerAscii(c);
+  return out;
 }
 
 // One line of the file: [begin, end) is its text without the line break,
@@ -128,14 +150,6 @@ std::string DominantLineBreak(std::string_view text) {
   return (nl != std::string_view::npos && nl > 0 && text[nl - 1] == '\r') ? "\r\n" : "\n";
 }
 
-std::optional<std::string_view> LookUp(const std::string& text, std::string_view section, std::string_view key) {
-  auto lines = SplitLines(text);
-  Location loc = Find(text, lines, section, key);
-  if (!loc.keyLine) return std::nullopt;
-  const Line& l = lines[*loc.keyLine];
-  return ParseKeyLine(std::string_view(text).substr(l.begin, l.end - l.begin))->value;
-}
-
 std::string Edited(const std::string& text, std::string_view section, std::string_view key, std::string_view value) {
   auto lines = SplitLines(text);
   Location loc = Find(text, lines, section, key);
@@ -151,7 +165,8 @@ std::string Edited(const std::string& text, std::string_view section, std::strin
   } else if (loc.sectionLine) {
     const Line& l = lines[loc.lastContentLine];
     out.append(text, 0, l.next);
-    if (l.next == l.end) out.append(eol);  // the section ends the file without a line break
+    // The section ends the file without a line break (a lone carriage return is none).
+    if (l.next == 0 || text[l.next - 1] != '\n') out.append(eol);
     out.append(key).append("=").append(value).append(eol);
     out.append(text, l.next, std::string::npos);
   } else {
@@ -214,21 +229,48 @@ int32_t ParseProfileInt(std::string_view text, int32_t defaultValue) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-ProfileReader::ProfileReader(const std::string& path) : text_(ReadWholeFile(path)) {}
+ProfileReader::ProfileReader(const std::string& path) : text_(ReadWholeFile(path)) { Index(); }
+
+void ProfileReader::Index() {
+  if (!text_) return;
+  // One pass: the first section of a name is the one used, and in it the first
+  // line of a key, as a search from the top finds them.
+  const std::string_view text(*text_);
+  std::unordered_map<std::string, std::string_view>* current = nullptr;
+  for (const Line& l : SplitLines(text)) {
+    const std::string_view line = text.substr(l.begin, l.end - l.begin);
+    if (auto name = SectionName(line)) {
+      auto [it, added] = sections_.try_emplace(LowerCopy(*name));
+      current = added ? &it->second : nullptr;
+      continue;
+    }
+    if (current == nullptr) continue;
+    if (auto kv = ParseKeyLine(line)) current->try_emplace(LowerCopy(kv->key), kv->value);
+  }
+}
+
+std::optional<std::string_view> ProfileReader::Find(std::string_view section, std::string_view key) const {
+  auto s = sections_.find(LowerCopy(section));
+  if (s == sections_.end()) return std::nullopt;
+  auto k = s->second.find(LowerCopy(key));
+  if (k == s->second.end()) return std::nullopt;
+  return k->second;
+}
 
 int32_t ProfileReader::ReadInt(std::string_view section, std::string_view key, int32_t defaultValue) const {
-  if (!text_) return defaultValue;
-  auto value = LookUp(*text_, section, key);
+  auto value = Find(section, key);
   return value ? ParseProfileInt(Unquote(*value), defaultValue) : defaultValue;
+}
+
+bool ProfileReader::HasSection(std::string_view section) const {
+  return sections_.find(LowerCopy(section)) != sections_.end();
 }
 
 std::string ProfileReader::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue,
                                       std::size_t bufferSize) const {
   if (bufferSize == 0) return {};
   std::string result(defaultValue);
-  if (text_) {
-    if (auto value = LookUp(*text_, section, key)) result = std::string(Unquote(*value));
-  }
+  if (auto value = Find(section, key)) result = std::string(Unquote(*value));
   result = result.substr(0, std::min(result.find('\0'), bufferSize - 1));
   return result;
 }

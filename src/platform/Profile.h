@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace varnel::platform {
 
@@ -36,15 +37,26 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
 
 // Several reads of one file: the file is read once, each value as
 // ReadProfileInt and ReadProfileString would give it.
+// The file is indexed in one pass, so reading every key costs time linear in
+// the file's size. What is not a readable regular file reads as missing.
 class ProfileReader {
  public:
   explicit ProfileReader(const std::string& path);
+  ProfileReader(const ProfileReader&) = delete;  // the index points into text_
+  ProfileReader& operator=(const ProfileReader&) = delete;
+  bool Readable() const { return text_.has_value(); }
+  bool HasSection(std::string_view section) const;
   int32_t ReadInt(std::string_view section, std::string_view key, int32_t defaultValue) const;
   std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue,
                          std::size_t bufferSize) const;
 
  private:
+  void Index();
+  std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
+
   std::optional<std::string> text_;
+  // Lower-cased section name -> lower-cased key -> value (a view into text_).
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string_view>> sections_;
 };
 
 // Several writes to one file that land together: the file is read once, each

@@ -41,7 +41,10 @@ bool RiffFile::Open(const std::string& path, Mode mode) {
   } while (fd_ < 0 && errno == EINTR);
   position_ = 0;
   bufferLength_ = 0;
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    lastError_ = errno;
+    return false;
+  }
   // Truncating an empty file is not harmless: ext4 then flushes the whole file
   // when it is closed, which turns finalising a recording into a wait for the disk.
   if (mode == Mode::kCreate && FileSize() > 0 && !Truncate(0)) {
@@ -120,7 +123,10 @@ std::size_t RiffFile::Write(const void* data, std::size_t count) {
   while (done < count) {
     ssize_t n = ::pwrite(fd_, in + done, count - done, static_cast<off_t>(position_));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) {
+      lastError_ = n < 0 ? errno : ENOSPC;
+      break;
+    }
     done += static_cast<std::size_t>(n);
     position_ += static_cast<std::size_t>(n);
   }

@@ -59,6 +59,8 @@ class RiffFile {
   // False when the system reports a failure; the file is closed either way.
   bool Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // The system's error number of the latest failed open or write; 0 when none failed.
+  int LastError() const { return lastError_; }
 
   uint64_t Tell() const { return position_; }
   bool Seek(uint64_t position);
@@ -91,6 +93,7 @@ class RiffFile {
 
   static constexpr std::size_t kBufferSize = 8192;
   int fd_ = -1;
+  int lastError_ = 0;
   uint64_t position_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;
   uint64_t bufferStart_ = 0;

@@ -13,6 +13,7 @@ namespace {
 int g_pipe[2] = {-1, -1};
 struct sigaction g_oldTerm;
 struct sigaction g_oldInt;
+struct sigaction g_oldHup;
 
 void OnSignal(int signal) {
   const int saved = errno;
@@ -36,6 +37,8 @@ TerminationSignals::TerminationSignals(std::function<void(int)> handler, QObject
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, &g_oldTerm);
   sigaction(SIGINT, &action, &g_oldInt);
+  // A closed terminal must not cost the recording or the settings.
+  sigaction(SIGHUP, &action, &g_oldHup);
   notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::Read);
 }
@@ -44,6 +47,7 @@ TerminationSignals::~TerminationSignals() {
   if (!notifier_) return;
   sigaction(SIGTERM, &g_oldTerm, nullptr);
   sigaction(SIGINT, &g_oldInt, nullptr);
+  sigaction(SIGHUP, &g_oldHup, nullptr);
   delete notifier_;
   close(g_pipe[0]);
   close(g_pipe[1]);

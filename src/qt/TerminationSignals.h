@@ -1,5 +1,5 @@
 #pragma once
-// SIGTERM (the session ending) and SIGINT, turned into a call on the main
+// SIGTERM (the session ending), SIGHUP (its terminal closing) and SIGINT, turned into a call on the main
 // thread, so the window can close the way its close box does and no
 // recording is lost. The signal handler only writes a byte to a pipe; the
 // event loop reads it and calls the handler.

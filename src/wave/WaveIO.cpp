@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -97,8 +98,18 @@ WaveIO::~WaveIO() {
   }
 }
 
+void WaveIO::NoteFileFailure() {
+  const int error = file_.LastError();
+  bool full = error == ENOSPC;
+#ifdef EDQUOT
+  full = full || error == EDQUOT;  // a user's quota is that user's full disk
+#endif
+  FailureReason = full ? WaveFailure::kDiskFull : WaveFailure::kWriteError;
+}
+
 bool WaveIO::MakeSkeleton() {
   if (WorkingFileName[0] == '\0' || !file_.Open(WorkingFileName, RiffFile::Mode::kCreate)) {
+    NoteFileFailure();
     ShowMessage(WaveMessage::kFileOpenFail);
     if (WorkingFileName[0] != '\0') platform::DeleteFile(WorkingFileName);
     return false;
@@ -121,6 +132,7 @@ bool WaveIO::MakeSkeleton() {
             file_.Write(fields, sizeof fields) == sizeof fields && file_.Ascend(fmt) &&
             file_.CreateChunk(data_, false);
   if (!ok) {
+    NoteFileFailure();
     // The skeleton holds no samples: nothing is lost by removing it.
     file_.Close();
     platform::DeleteFile(WorkingFileName);
@@ -165,6 +177,7 @@ int WaveIO::Append(const void* samples, uint32_t byteCount) {
   const uint64_t after = std::max(before, start + byteCount - data_.dataOffset);
   const uint64_t riffSize = data_.dataOffset + after + (after & 1u) - riff_.dataOffset;
   if (riffSize > riffSizeLimit_) {
+    FailureReason = WaveFailure::kSizeLimit;
     Failed = 1;
     return 0;
   }
@@ -177,12 +190,14 @@ int WaveIO::Append(const void* samples, uint32_t byteCount) {
     if (file_.Tell() > keep && file_.Truncate(keep)) file_.Seek(keep);
     dataBytes_ = std::max(before, file_.Tell() - data_.dataOffset);
     UpdateDataSize(dataBytes_);
+    NoteFileFailure();
     Failed = 1;
     return 0;
   }
   dataBytes_ = after;
   // The pad byte of an odd size lies past the end of the data; the next block overwrites it.
   if (!UpdateDataSize(dataBytes_)) {
+    NoteFileFailure();
     Failed = 1;
     return 0;
   }

@@ -26,6 +26,9 @@ namespace varnel {
 enum class WaveMessage { kFileOpenFail, kInvalidWaveFile, kFailureWritingWaveFile, kFailureDeletingTempFile };
 std::string_view WaveMessageText(WaveMessage message);
 
+// Why the latest append (or the creation of the working file) failed.
+enum class WaveFailure { kNone, kDiskFull, kSizeLimit, kWriteError };
+
 // The largest RIFF size Append lets a file reach (36 + data size + pad byte).
 // The field is 32-bit; tests lower the limit to reach it with small files.
 // Each WaveIO takes the limit in force when it is constructed.
@@ -88,6 +91,7 @@ class WaveIO final : public WaveBuffer {
   int OpenExisting(std::string_view path);
   bool IsOpen() const { return file_.IsOpen(); }
 
+  WaveFailure FailureReason = WaveFailure::kNone;
   int32_t DeleteWorkingFile = 1;
   int32_t HasCalibration = 0;
   char WorkingFolder[kPathSize] = {};
@@ -98,6 +102,7 @@ class WaveIO final : public WaveBuffer {
 
  private:
   bool MakeSkeleton();
+  void NoteFileFailure();
   bool UpdateDataSize(uint64_t size);
   // Steps shared by Save and Close; *finished when the file already has its final name.
   int Finalise(bool* finished);

@@ -57,8 +57,8 @@ class CalibrationFileTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(CalibrationFileTest, EmptyFileGivesEveryDefault) {
-  const std::string path = Cal("");
+TEST_F(CalibrationFileTest, AnEmptySectionGivesEveryDefault) {
+  const std::string path = Cal("[Calibration]\n");
   ReadResult r = ReadCal(path, 4);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(path, FieldText(r.record.CalFileName));
@@ -114,11 +114,17 @@ TEST_F(CalibrationFileTest, SectionAndKeysMatchWithoutCaseAndOtherSectionsAreIgn
   EXPECT_EQ("Pascals (PA)", FieldText(r.record.Left.LabelLinear));
 }
 
-TEST_F(CalibrationFileTest, FileWithoutTheSectionReadsAsDefaults) {
-  ReadResult withOther = ReadCal(Cal("[Settings]\nRefLevel=5\nPctFullScaleLeft=0.9\n", "b.cal"));
-  ReadResult empty = ReadCal(Cal("", "c.cal"));
-  ASSERT_TRUE(withOther.ok);
-  EXPECT_EQ(0, std::memcmp(&withOther.record.Left, &empty.record.Left, sizeof(ChannelCalibration)));
+TEST_F(CalibrationFileTest, AFileWithoutTheSectionIsRefusedLikeAMissingFile) {
+  // Stored as a valid default calibration it would mislabel every level.
+  for (const char* text : {"", "[Settings]\nRefLevel=5\nPctFullScaleLeft=0.9\n", "RefLevel=5\n", "\x7f\x45LF\x02"}) {
+    const std::string path = Cal(text, "b.cal");
+    ScriptedUiServices ui;
+    ui.ExpectMessageBox("Failure opening calibration file: \"" + path + " for channel 3", ui::DialogResult::OK);
+    CalibrationRecord record = ZeroCalibrationRecord();
+    EXPECT_FALSE(CalibrationFile::Read(path.c_str(), &record, 3, 1, ui)) << text;
+    EXPECT_TRUE(ui.AllAnswersUsed()) << text;
+  }
+  EXPECT_TRUE(ReadCal(Cal("[ calibration ]\nRefLevel=5\n", "c.cal")).ok);  // names match without case
 }
 
 TEST_F(CalibrationFileTest, BinaryJunkReadsWithoutHarm) {

@@ -165,10 +165,11 @@ TEST(Recording, FailedAppendRollsOnlyThatChannelOverAndNothingIsLost) {
     EXPECT_EQ(1, r.hasCalibration) << f;
     (f.rfind("Channel_0", 0) == 0 ? total0 : total1) += r.frames;
   }
-  // Buffer 3 of each channel hit the limit and was refused; the rest are kept.
-  EXPECT_EQ(4u * 8192, total0);
-  EXPECT_EQ(4u * 8192, total1);
-  EXPECT_EQ(4u, files.size());
+  // Buffers 3 and 5 of each channel hit the limit and went into the next file.
+  EXPECT_EQ(5u * 8192, total0);
+  EXPECT_EQ(5u * 8192, total1);
+  EXPECT_EQ(6u, files.size());
+  EXPECT_FALSE(rig.dialog->Files.Report.DataLost());
   EXPECT_TRUE(rig.ui.AllAnswersUsed());
 }
 

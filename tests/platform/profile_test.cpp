@@ -122,6 +122,11 @@ TEST(Profile, WriteAfterLastLineWithoutNewline) {
   WriteFile(path, "[Other]\nA=1");
   ASSERT_TRUE(WriteProfileString(path, "Main", "B", "2"));
   EXPECT_EQ("[Other]\nA=1\n[Main]\nB=2\n", ReadFile(path));
+  // A file that ends in a lone carriage return has no line break there either (found by fuzzing).
+  WriteFile(path, "[Main]\r\nA=1\r");
+  ASSERT_TRUE(WriteProfileString(path, "Main", "B", "2"));
+  EXPECT_EQ(2, ReadProfileInt(path, "Main", "B", 0)) << ReadFile(path);
+  EXPECT_EQ(1, ReadProfileInt(path, "Main", "A", 0)) << ReadFile(path);
 }
 
 TEST(Profile, ValueWithLineBreakStaysOnItsLine) {

@@ -24,12 +24,15 @@ TEST(TerminationSignals, SigtermReachesTheHandlerOnTheMainThreadAndIsRestoredAft
     EXPECT_FALSE(second.Installed());  // one owner of the signals at a time
     std::thread([] { kill(getpid(), SIGTERM); }).join();
     raise(SIGINT);
-    ASSERT_TRUE(test::RunUntil([&] { return received.size() == 2; }));
+    raise(SIGHUP);
+    ASSERT_TRUE(test::RunUntil([&] { return received.size() == 3; }));
   }
-  EXPECT_EQ((std::vector<int>{SIGTERM, SIGINT}), received);
-  struct sigaction now {};
-  sigaction(SIGTERM, nullptr, &now);
-  EXPECT_EQ(SIG_DFL, now.sa_handler);
+  EXPECT_EQ((std::vector<int>{SIGTERM, SIGINT, SIGHUP}), received);
+  for (int signal : {SIGTERM, SIGHUP}) {
+    struct sigaction now {};
+    sigaction(signal, nullptr, &now);
+    EXPECT_EQ(SIG_DFL, now.sa_handler) << signal;
+  }
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ void ScriptedUiServices::ExpectModal(DialogScript script) { modalScripts_.push_b
 
 ui::DialogResult ScriptedUiServices::MessageBox(std::string_view text, std::string_view caption, uint32_t style) {
   messages_.push_back({std::string(text), std::string(caption), style});
+  if (boxAnswers_.empty() && unscripted_) return *unscripted_;
   if (boxAnswers_.empty()) {
     ADD_FAILURE() << "unexpected message box \"" << text << "\" captioned \"" << caption << "\"";
     return (style & ui::mb::kButtonMask) == ui::mb::kYesNo ? ui::DialogResult::No : ui::DialogResult::Cancel;

@@ -11,6 +11,7 @@
 #include "Options.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
+#include "app/RunSummary.h"
 #include "boards/PlatformBoards.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -19,6 +20,12 @@
 #include "ui/QueueMessageLoop.h"
 
 namespace {
+
+// Exit statuses; the README lists them.
+constexpr int kExitRecorded = 0;
+constexpr int kExitNotStarted = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitDataLost = 3;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 void OnSignal(int) { g_interrupted = 1; }
@@ -75,7 +82,7 @@ int Record(const record::Options& options) {
     device.Restore();
     dialog.OnClose();
     dialog.SetObserver(nullptr);
-    return 1;
+    return kExitNotStarted;
   }
   platform::Clock& clock = platform::GetClock();
   const uint32_t start = clock.TickCount();
@@ -93,9 +100,8 @@ int Record(const record::Options& options) {
   dialog.OnClose();
   loop.DispatchPending();
   dialog.SetObserver(nullptr);
-  for (const FinishedFile& f : dialog.Files.FinishedFiles())
-    std::printf("wrote %s (%u frames)\n", f.name.c_str(), f.frames);
-  return 0;
+  std::fputs(FormatRunSummary(dialog.Files).c_str(), stdout);
+  return dialog.Files.Report.DataLost() ? kExitDataLost : kExitRecorded;
 }
 
 }  // namespace
@@ -106,7 +112,7 @@ int main(int argc, char** argv) {
   if (!options) {
     std::fprintf(error.empty() ? stdout : stderr, "%s%s%s", error.c_str(), error.empty() ? "" : "\n",
                  record::kUsage);
-    return error.empty() ? 0 : 2;
+    return error.empty() ? kExitRecorded : kExitUsage;
   }
   if (options->listDevices) {
     record::PrintDeviceList(*boards::MakePlatformBoards(platform::ExecutableFolder()), stdout);
@@ -114,5 +120,6 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
+  std::signal(SIGHUP, OnSignal);  // the terminal went away: stop and save as for SIGTERM
   return Record(*options);
 }

@@ -112,6 +112,23 @@ bool SimulatedBoard::StepBuffer() { return Step(Fill::Signals, {}); }
 bool SimulatedBoard::StepBuffer(std::span<const uint16_t> codes) { return Step(Fill::Codes, codes); }
 bool SimulatedBoard::StepBufferUnchanged() { return Step(Fill::Unchanged, {}); }
 
+bool SimulatedBoard::StepPartialBuffer(std::size_t scans) {
+  std::lock_guard lock(mutex_);
+  Subsystem* sub = FindSubsystem(lastSubsystem_);
+  if (sub == nullptr || !sub->running || sub->ready.empty() || sub->filling != 0) return false;
+  sub->filling = sub->ready.front();
+  sub->ready.pop_front();
+  Buffer& buffer = *FindBuffer(sub->filling);
+  const std::size_t n = std::min(scans, BufferScans(*sub, buffer));
+  FillWithSignals(*sub, buffer, sub->scans, n);
+  sub->scans += n;
+  return true;
+}
+
+std::size_t SimulatedBoard::BufferScans(const Subsystem& sub, const Buffer& buffer) {
+  return sub.applied.channels.empty() ? 0 : buffer.samples.size() / sub.applied.channels.size();
+}
+
 bool SimulatedBoard::Step(Fill fill, std::span<const uint16_t> codes) {
   std::unique_lock lock(mutex_);
   Subsystem* sub = FindSubsystem(lastSubsystem_);
@@ -129,11 +146,11 @@ bool SimulatedBoard::Step(Fill fill, std::span<const uint16_t> codes) {
   Buffer& buffer = *FindBuffer(handle);
   const std::size_t scans = buffer.samples.size() / sub->applied.channels.size();
   if (fill == Fill::Signals) {
-    FillWithSignals(*sub, buffer, sub->scans);
+    FillWithSignals(*sub, buffer, sub->scans, scans);
   } else if (fill == Fill::Codes && !codes.empty()) {
     for (std::size_t i = 0; i < buffer.samples.size(); ++i) buffer.samples[i] = codes[i % codes.size()];
-    buffer.valid = static_cast<int32_t>(buffer.samples.size());
   }
+  buffer.valid = static_cast<int32_t>(scans * sub->applied.channels.size());
   sub->scans += scans;
   sub->done.push_back(handle);
   ui::MessageLoop* window = sub->window;
@@ -181,6 +198,11 @@ void SimulatedBoard::StopProducer(std::unique_lock<std::mutex>& lock, Subsystem&
     lock.lock();
     sub.stopRequested = false;
   }
+  // A buffer part way through is handed over with the scans it holds.
+  if (sub.filling != 0) {
+    sub.done.push_back(sub.filling);
+    sub.filling = 0;
+  }
   sub.running = false;
 }
 
@@ -195,10 +217,9 @@ void SimulatedBoard::DropSubsystem(std::unique_lock<std::mutex>& lock, BoardHand
   if (lastSubsystem_ == handle) lastSubsystem_ = 0;
 }
 
-void SimulatedBoard::FillWithSignals(Subsystem& sub, Buffer& buffer, uint64_t firstScan) {
+void SimulatedBoard::FillWithSignals(Subsystem& sub, Buffer& buffer, uint64_t firstScan, std::size_t scans) {
   const Setup& setup = sub.applied;
   const std::size_t listSize = setup.channels.size();
-  const std::size_t scans = buffer.samples.size() / listSize;
   const bool simultaneous = sub.model.simultaneous == 1;
   const double scanRate = simultaneous ? setup.clock : setup.clock / static_cast<double>(listSize);
   for (std::size_t k = 0; k < scans; ++k) {
@@ -243,13 +264,17 @@ void SimulatedBoard::RunProducer(BoardHandle handle) {
     const auto due = start + std::chrono::duration_cast<SteadyClock::duration>(
                                  std::chrono::duration<double>(static_cast<double>(sub->scans + scans) / scanRate));
     if (sub->wake.wait_until(lock, due, stopping)) {
-      sub->ready.push_front(sub->filling);
-      sub->filling = 0;
+      // Stopped part way: the scans converted so far are valid (the stop hands the buffer over).
+      const double ran = std::chrono::duration<double>(SteadyClock::now() - start).count() * scanRate;
+      const auto reached = static_cast<uint64_t>(std::max(0.0, ran));
+      const uint64_t partial = reached > sub->scans ? std::min<uint64_t>(reached - sub->scans, scans - 1) : 0;
+      FillWithSignals(*sub, *buffer, sub->scans, static_cast<std::size_t>(partial));
+      sub->scans += partial;
       return;
     }
     const uint64_t firstScan = sub->scans;
     lock.unlock();
-    FillWithSignals(*sub, *buffer, firstScan);
+    FillWithSignals(*sub, *buffer, firstScan, static_cast<std::size_t>(scans));
     lock.lock();
     sub->scans += scans;
     sub->done.push_back(sub->filling);
@@ -496,6 +521,8 @@ BoardStatus SimulatedBoard::EndAcquisitionAndFlush(BoardHandle subsystem) {
   if (sub == nullptr) return kSimBadHandle;
   StopProducer(lock, *sub);
   while (!sub->ready.empty()) {
+    // Flushed unfilled: no sample of it is valid.
+    if (Buffer* b = FindBuffer(sub->ready.front())) b->valid = 0;
     sub->done.push_back(sub->ready.front());
     sub->ready.pop_front();
   }

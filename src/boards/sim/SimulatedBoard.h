@@ -86,6 +86,10 @@ class SimulatedBoard : public BoardApi {
   bool StepBuffer(std::span<const uint16_t> codes);
   // The same leaving the buffer's contents as they are (for benchmarks).
   bool StepBufferUnchanged();
+  // Fills the first `scans` scans of the oldest ready buffer and leaves it
+  // being filled, as a board is between two buffers; a stop or flush then
+  // hands it over with those scans valid. False when no buffer is ready.
+  bool StepPartialBuffer(std::size_t scans);
   void SetDriverAvailable(bool available);
   // The next `times` calls of `call` return `status`.
   void FailCall(SimCall call, BoardStatus status, int32_t times = 1);
@@ -175,7 +179,8 @@ class SimulatedBoard : public BoardApi {
   bool Step(Fill fill, std::span<const uint16_t> codes);
   // Fills `buffer` with the scans that follow sub.scans; touches no shared state
   // other than the buffer and the sub-system's noise generator.
-  static void FillWithSignals(Subsystem& sub, Buffer& buffer, uint64_t firstScan);
+  static void FillWithSignals(Subsystem& sub, Buffer& buffer, uint64_t firstScan, std::size_t scans);
+  static std::size_t BufferScans(const Subsystem& sub, const Buffer& buffer);
   static void PostTo(ui::MessageLoop* window, uint32_t message, BoardHandle subsystem);
 
   const std::string iniPath_;

@@ -1,0 +1,85 @@
+#include "app/RunReport.h"
+
+#include <cstdio>
+
+#include "platform/Trace.h"
+
+namespace varnel {
+
+std::string_view LossReasonText(WaveFailure reason) {
+  switch (reason) {
+    case WaveFailure::kDiskFull:
+      return "the disk is full";
+    case WaveFailure::kSizeLimit:
+      return "the wave file reached the 4 GiB size limit";
+    case WaveFailure::kWriteError:
+    case WaveFailure::kNone:
+      break;
+  }
+  return "the wave file could not be written";
+}
+
+void RunReport::Begin(int32_t rate) {
+  rate_ = rate;
+  timeline_ = 0;
+  open_ = OpenNone();
+  gaps_.clear();
+  overruns_.clear();
+}
+
+void RunReport::Notify(const std::string& text) {
+  platform::Trace("%s\n", text.c_str());
+  if (onNotice) onNotice(text);
+}
+
+void RunReport::Lost(int32_t channel, std::string_view label, uint32_t frames, WaveFailure reason) {
+  if (channel < 0 || channel >= kChannelCount) return;
+  if (open_[channel] >= 0) {
+    gaps_[static_cast<std::size_t>(open_[channel])].frames += frames;
+    return;
+  }
+  if (reason == WaveFailure::kNone) reason = WaveFailure::kWriteError;
+  open_[channel] = static_cast<int32_t>(gaps_.size());
+  gaps_.push_back({channel, std::string(label), timeline_, frames, reason, false});
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "Channel %d (%.*s) is not being recorded: %.*s.  Its samples from %.3f s on are lost until it can "
+                "be written again.",
+                channel, static_cast<int>(label.size()), label.data(), static_cast<int>(LossReasonText(reason).size()),
+                LossReasonText(reason).data(), Seconds(timeline_));
+  Notify(text);
+}
+
+void RunReport::Written(int32_t channel, std::string_view file) {
+  if (channel < 0 || channel >= kChannelCount || open_[channel] < 0) return;
+  RecordingGap& gap = gaps_[static_cast<std::size_t>(open_[channel])];
+  open_[channel] = -1;
+  gap.resumed = true;
+  char text[640];
+  std::snprintf(text, sizeof text, "Channel %d (%s) is recorded again in %.*s after a gap of %.3f s (%llu frames).",
+                channel, gap.label.c_str(), static_cast<int>(file.size()), file.data(), Seconds(gap.frames),
+                static_cast<unsigned long long>(gap.frames));
+  Notify(text);
+}
+
+void RunReport::Overrun(double atSeconds) {
+  overruns_.push_back(atSeconds);
+  platform::Trace("Buffer overrun %zu after %.3f s\n", overruns_.size(), atSeconds);
+}
+
+std::string RunReport::Decorate(std::string_view status) const {
+  std::string text(status);
+  std::string channels;
+  int32_t count = 0;
+  for (int32_t c = 0; c < kChannelCount; ++c) {
+    if (open_[c] < 0) continue;
+    channels += (count++ == 0 ? "" : ", ") + std::to_string(c);
+  }
+  if (count > 0) text += (count == 1 ? " - channel " : " - channels ") + channels + " not recorded";
+  if (!overruns_.empty()) {
+    text += " - " + std::to_string(overruns_.size()) + (overruns_.size() == 1 ? " overrun" : " overruns");
+  }
+  return text;
+}
+
+}  // namespace varnel

@@ -1,0 +1,77 @@
+#pragma once
+// What a run lost, so that no loss goes unsaid: per channel the stretches
+// whose samples never reached a file (with why), and the board's overruns.
+// The recording file set tells it every block written or lost; it tells the
+// user through onNotice, once when a channel stops being recorded and once
+// when it is recorded again.
+//
+// Main thread only.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/ChannelSettings.h"
+#include "wave/WaveIO.h"
+
+namespace varnel {
+
+// "the disk is full", ...; what a notice says after "not being recorded: ".
+std::string_view LossReasonText(WaveFailure reason);
+
+struct RecordingGap {
+  int32_t channel = 0;
+  std::string label;
+  uint64_t startFrame = 0;  // of the run's timeline
+  uint64_t frames = 0;
+  WaveFailure reason = WaveFailure::kWriteError;
+  bool resumed = false;  // false: the channel was not recorded again before the end
+};
+
+class RunReport {
+ public:
+  // A new run at `rate` frames per second.
+  void Begin(int32_t rate);
+  // After every buffer's blocks were handled: the timeline moves on.
+  void Advance(uint32_t frames) { timeline_ += frames; }
+  // A channel's block of `frames` frames did not reach a file.
+  void Lost(int32_t channel, std::string_view label, uint32_t frames, WaveFailure reason);
+  // A channel's block reached `file`; ends its gap when it had one.
+  void Written(int32_t channel, std::string_view file);
+  void Overrun(double atSeconds);
+  // The run ended: gaps still open stay open.
+  void End() {}
+
+  // Frames of the run's timeline so far: every frame the board delivered.
+  uint64_t Frames() const { return timeline_; }
+  bool DataLost() const { return !gaps_.empty() || !overruns_.empty(); }
+  bool IsLosing(int32_t channel) const { return open_[channel] >= 0; }
+  // " Running..." and the like with what is being lost, when anything is.
+  std::string Decorate(std::string_view status) const;
+  const std::vector<RecordingGap>& Gaps() const { return gaps_; }
+  const std::vector<double>& Overruns() const { return overruns_; }
+  double Seconds(uint64_t frames) const { return rate_ > 0 ? static_cast<double>(frames) / rate_ : 0.0; }
+
+  // One line per notice, for the user; the report also traces it.
+  std::function<void(const std::string&)> onNotice;
+
+ private:
+  void Notify(const std::string& text);
+
+  int32_t rate_ = 0;
+  uint64_t timeline_ = 0;
+  std::array<int32_t, kChannelCount> open_ = OpenNone();  // index into gaps_, -1: none
+  std::vector<RecordingGap> gaps_;
+  std::vector<double> overruns_;
+
+  static std::array<int32_t, kChannelCount> OpenNone() {
+    std::array<int32_t, kChannelCount> a{};
+    a.fill(-1);
+    return a;
+  }
+};
+
+}  // namespace varnel

@@ -1,0 +1,29 @@
+#include "app/RunSummary.h"
+
+#include <cstdio>
+
+namespace varnel {
+
+std::string FormatRunSummary(const RecordingFileSet& files) {
+  std::string out;
+  char line[640];
+  for (const FinishedFile& f : files.FinishedFiles()) {
+    std::snprintf(line, sizeof line, "wrote %s (%u frames)\n", f.name.c_str(), f.frames);
+    out += line;
+  }
+  const RunReport& report = files.Report;
+  for (const RecordingGap& g : report.Gaps()) {
+    std::snprintf(line, sizeof line, "lost channel %d (%s) from %.3f s: %.3f s (%llu frames), %s%s\n", g.channel,
+                  g.label.c_str(), report.Seconds(g.startFrame), report.Seconds(g.frames),
+                  static_cast<unsigned long long>(g.frames), LossReasonText(g.reason).data(),
+                  g.resumed ? "" : ", not recorded again");
+    out += line;
+  }
+  for (std::size_t i = 0; i < report.Overruns().size(); ++i) {
+    std::snprintf(line, sizeof line, "overrun %zu after %.3f s of recording\n", i + 1, report.Overruns()[i]);
+    out += line;
+  }
+  return out;
+}
+
+}  // namespace varnel

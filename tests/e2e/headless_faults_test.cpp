@@ -1,0 +1,105 @@
+// The headless recorder where unattended runs go wrong: a closed terminal, no
+// session bus, a full disk, and the end of a timed run.
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "RecorderRig.h"
+
+namespace varnel {
+namespace {
+
+std::string Tool() {
+  const char* build = std::getenv("VARNEL_BUILD_DIR");
+  return std::string(build ? build : "build") + "/bin/varnel-record";
+}
+
+std::string Settings(test::RecorderRig& rig, std::vector<int> channels, int32_t rate) {
+  rig.UseChannels(channels, channels);
+  rig.settings.SamplingRate = rate;
+  const std::string ini = rig.dir.File("headless.ini");
+  SaveSettings(ini, rig.channels, rig.settings);
+  return ini;
+}
+
+uint64_t FramesOf(const std::string& path) {
+  test::ScriptedUiServices ui;
+  WaveIO wave(ui);
+  return wave.OpenExisting(path) == 1 ? wave.Length : 0;
+}
+
+TEST(HeadlessFaults, SighupStopsAndSavesLikeSigterm) {
+  test::RecorderRig rig;
+  const std::string ini = Settings(rig, {0, 1}, 20000);
+  int status = 0;
+  const std::string out = test::RunCommand("timeout --preserve-status -s HUP 2.5 " + Tool() +
+                                               " --quiet --continue-without-analyser --settings '" + ini + "' 2>&1",
+                                           &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_NE(std::string::npos, out.find("wrote " + rig.wavePath + "/Channel_1.wav (")) << out;
+  EXPECT_EQ((std::vector<std::string>{"Channel_0.wav", "Channel_1.wav"}), rig.WaveFiles());
+  EXPECT_GT(FramesOf(rig.wavePath + "/Channel_0.wav"), 0u);
+  EXPECT_NE(std::string::npos, test::ReadFile(ini).find("ChannelIndex=1"));
+}
+
+TEST(HeadlessFaults, NoSessionBusIsAnAnalyserThatDoesNotAnswer) {
+  test::RecorderRig rig;
+  const std::string ini = Settings(rig, {0}, 20000);
+  const std::string noBus = "env -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR " + Tool() + " --quiet --seconds 1 ";
+  int status = 0;
+  std::string out = test::RunCommand(noBus + "--settings '" + ini + "' 2>&1", &status);
+  EXPECT_EQ(1, status) << out;
+  EXPECT_NE(std::string::npos, out.find("Continue anyway? -> No")) << out;
+  EXPECT_EQ(std::string::npos, out.find("DdeInitialize failed.")) << out;
+  out = test::RunCommand(noBus + "--continue-without-analyser --settings '" + ini + "' 2>&1", &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_GE(FramesOf(rig.wavePath + "/Channel_0.wav"), 20000u) << out;
+}
+
+TEST(HeadlessFaults, ATimedRunKeepsWhatTheBoardDeliveredUpToItsStop) {
+  // 16 channels at 31250 Hz fill a buffer every 0.262 s; 2.05 s used to keep
+  // only the 7 buffers handled before the stop.
+  test::RecorderRig rig;
+  std::vector<int> all;
+  for (int i = 0; i < kChannelCount; ++i) all.push_back(i);
+  const std::string ini = Settings(rig, all, 31250);
+  int status = 0;
+  const std::string out = test::RunCommand(
+      Tool() + " --quiet --seconds 2.05 --continue-without-analyser --settings '" + ini + "' 2>&1", &status);
+  EXPECT_EQ(0, status) << out;
+  const uint64_t frames = FramesOf(rig.wavePath + "/Channel_15.wav");
+  EXPECT_GT(frames, static_cast<uint64_t>(2.05 * 31250)) << out;
+  // The stop waits 200 ms before the board stops; a loaded machine adds its delay.
+  EXPECT_LT(frames, static_cast<uint64_t>(4.0 * 31250)) << out;
+}
+
+TEST(HeadlessFaults, AFullDiskGivesItsReasonAtOnceTheWholeListAndExitStatusThree) {
+  test::RecorderRig rig;
+  const std::string small = rig.dir.File("small");
+  platform::CreateFolders(small);
+  if (::geteuid() != 0 || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=100k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  CopyCut(rig.settings.szWavePath, small);
+  rig.wavePath = small;
+  const std::string ini = Settings(rig, {0, 1}, 250000);
+  int status = 0;
+  const std::string out = test::RunCommand(
+      Tool() + " --quiet --seconds 1.5 --continue-without-analyser --settings '" + ini + "' 2>&1", &status);
+  EXPECT_EQ(3, status) << out;
+  EXPECT_NE(std::string::npos, out.find("is not being recorded: the disk is full.")) << out;
+  EXPECT_NE(std::string::npos, out.find("not recorded again")) << out;
+  EXPECT_EQ(std::string::npos, out.find("wrote  (")) << out;
+  for (const std::string& f : rig.WaveFiles()) {
+    EXPECT_NE(std::string::npos, out.find("wrote " + small + "/" + f + " (")) << f << out;
+    int soxStatus = 0;
+    test::RunCommand("sox --i '" + small + "/" + f + "' 2>&1", &soxStatus);
+    EXPECT_EQ(0, soxStatus) << f;
+  }
+  ::umount2(small.c_str(), MNT_DETACH);
+}
+
+}  // namespace
+}  // namespace varnel
