@@ -70,8 +70,8 @@ void ExpectInputInFiles(test::RecorderRig& rig, int channels, int buffers) {
     const std::string file = "Channel_" + std::to_string(c) + ".wav";
     long frames = -1, mismatches = -1, fileChannels = 0, rate = 0;
     result >> frames >> mismatches >> fileChannels >> rate;
+    // Stop keeps the part of the last buffer too, so the count need not be whole buffers.
     EXPECT_GE(frames, long{buffers} * kFramesPerBuffer) << file;
-    EXPECT_EQ(0, frames % kFramesPerBuffer) << file;
     EXPECT_EQ(0, mismatches) << file;
     EXPECT_EQ(1, fileChannels);
     EXPECT_EQ(48000, rate);
