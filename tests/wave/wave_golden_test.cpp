@@ -25,7 +25,8 @@ TEST(WaveGolden, ARecordingMatchesTheStoredFileByteForByte) {
   const std::string written = dir.File("golden.wav");
   ASSERT_TRUE(test::Record(ui, dir.Path(), written, format, bytes, &cal));
 
-  const std::string golden = platform::JoinPath(platform::JoinPath(platform::ExecutableFolder(), "golden"), "pattern.wav");
+  const std::string golden =
+      platform::JoinPath(platform::JoinPath(platform::ExecutableFolder(), "golden"), "pattern.wav");
   const std::string actual = test::ReadFile(written);
   const std::string expected = test::ReadFile(golden);
   if (actual != expected) {

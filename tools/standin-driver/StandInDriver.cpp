@@ -34,8 +34,12 @@ using Handle = void*;
 constexpr int kShift = sizeof(void*) > 4 ? 32 : 0;
 constexpr uintptr_t kTag = sizeof(void*) > 4 ? 0x5A5Au : 0u;
 
-Handle Out(BoardHandle h) { return h == 0 ? nullptr : reinterpret_cast<Handle>((uintptr_t{h} << kShift) | kTag); }
-BoardHandle In(Handle h) { return static_cast<BoardHandle>(reinterpret_cast<uintptr_t>(h) >> kShift); }
+Handle Out(BoardHandle h) {
+  return h == 0 ? nullptr : reinterpret_cast<Handle>((uintptr_t{h} << kShift) | kTag);
+}
+BoardHandle In(Handle h) {
+  return static_cast<BoardHandle>(reinterpret_cast<uintptr_t>(h) >> kShift);
+}
 
 HMODULE g_module = nullptr;
 
@@ -77,7 +81,9 @@ Driver& TheDriver() {
   return *driver;
 }
 
-varnel::sim::SimulatedBoard& Board() { return TheDriver().board; }
+varnel::sim::SimulatedBoard& Board() {
+  return TheDriver().board;
+}
 
 }  // namespace
 
@@ -109,17 +115,20 @@ Status WINAPI SiInitializeBoard(LPSTR name, Handle* board) {
   return status;
 }
 
-Status WINAPI SiTerminateBoard(Handle board) { return static_cast<Status>(Board().TerminateBoard(In(board))); }
+Status WINAPI SiTerminateBoard(Handle board) {
+  return static_cast<Status>(Board().TerminateBoard(In(board)));
+}
 
 Status WINAPI SiGetSubsystem(Handle board, int32_t type, uint32_t element, Handle* sub) {
   BoardHandle h = 0;
-  const auto status =
-      static_cast<Status>(Board().GetSubsystem(In(board), type, static_cast<int32_t>(element), &h));
+  const auto status = static_cast<Status>(Board().GetSubsystem(In(board), type, static_cast<int32_t>(element), &h));
   if (sub) *sub = Out(h);
   return status;
 }
 
-Status WINAPI SiReleaseSubsystem(Handle sub) { return static_cast<Status>(Board().ReleaseSubsystem(In(sub))); }
+Status WINAPI SiReleaseSubsystem(Handle sub) {
+  return static_cast<Status>(Board().ReleaseSubsystem(In(sub)));
+}
 
 Status WINAPI SiGetCapability(Handle sub, int32_t code, int32_t* value) {
   return static_cast<Status>(Board().GetSubsystemCapability(In(sub), code, value));
@@ -129,8 +138,12 @@ Status WINAPI SiGetCapabilityValue(Handle sub, int32_t code, double* value) {
   return static_cast<Status>(Board().GetSubsystemCapabilityValue(In(sub), code, value));
 }
 
-Status WINAPI SiSetDataFlow(Handle sub, int32_t v) { return static_cast<Status>(Board().SetDataFlow(In(sub), v)); }
-Status WINAPI SiSetWrapMode(Handle sub, int32_t v) { return static_cast<Status>(Board().SetWrapMode(In(sub), v)); }
+Status WINAPI SiSetDataFlow(Handle sub, int32_t v) {
+  return static_cast<Status>(Board().SetDataFlow(In(sub), v));
+}
+Status WINAPI SiSetWrapMode(Handle sub, int32_t v) {
+  return static_cast<Status>(Board().SetWrapMode(In(sub), v));
+}
 Status WINAPI SiSetClockFrequency(Handle sub, double hz) {
   return static_cast<Status>(Board().SetClockFrequency(In(sub), hz));
 }
@@ -146,8 +159,12 @@ Status WINAPI SiSetChannelListEntry(Handle sub, uint32_t index, int32_t channel)
 Status WINAPI SiSetGainListEntry(Handle sub, uint32_t index, double gain) {
   return static_cast<Status>(Board().SetGainListEntry(In(sub), static_cast<int32_t>(index), gain));
 }
-Status WINAPI SiSetTrigger(Handle sub, int32_t v) { return static_cast<Status>(Board().SetTrigger(In(sub), v)); }
-Status WINAPI SiApplySettings(Handle sub) { return static_cast<Status>(Board().ApplySettings(In(sub))); }
+Status WINAPI SiSetTrigger(Handle sub, int32_t v) {
+  return static_cast<Status>(Board().SetTrigger(In(sub), v));
+}
+Status WINAPI SiApplySettings(Handle sub) {
+  return static_cast<Status>(Board().ApplySettings(In(sub)));
+}
 
 Status WINAPI SiSetWindow(Handle sub, HWND window, LPARAM context) {
   Driver& d = TheDriver();
@@ -161,9 +178,15 @@ Status WINAPI SiSetWindow(Handle sub, HWND window, LPARAM context) {
   return static_cast<Status>(d.board.SetNotificationWindow(In(sub), poster, context));
 }
 
-Status WINAPI SiStart(Handle sub) { return static_cast<Status>(Board().StartAcquisition(In(sub))); }
-Status WINAPI SiStop(Handle sub) { return static_cast<Status>(Board().StopAcquisition(In(sub))); }
-Status WINAPI SiFlush(Handle sub) { return static_cast<Status>(Board().EndAcquisitionAndFlush(In(sub))); }
+Status WINAPI SiStart(Handle sub) {
+  return static_cast<Status>(Board().StartAcquisition(In(sub)));
+}
+Status WINAPI SiStop(Handle sub) {
+  return static_cast<Status>(Board().StopAcquisition(In(sub)));
+}
+Status WINAPI SiFlush(Handle sub) {
+  return static_cast<Status>(Board().EndAcquisitionAndFlush(In(sub)));
+}
 
 Status WINAPI SiTakeDoneBuffer(Handle sub, Handle* buffer) {
   BoardHandle h = 0;
@@ -179,7 +202,9 @@ Status WINAPI SiQueueReadyBuffer(Handle sub, Handle buffer) {
 Status WINAPI SiGetRange(Handle sub, double* upper, double* lower) {
   return static_cast<Status>(Board().GetRange(In(sub), upper, lower));
 }
-Status WINAPI SiGetEncoding(Handle sub, int32_t* v) { return static_cast<Status>(Board().GetEncoding(In(sub), v)); }
+Status WINAPI SiGetEncoding(Handle sub, int32_t* v) {
+  return static_cast<Status>(Board().GetEncoding(In(sub), v));
+}
 Status WINAPI SiGetResolution(Handle sub, int32_t* v) {
   return static_cast<Status>(Board().GetResolution(In(sub), v));
 }
@@ -191,7 +216,9 @@ Status WINAPI SiAllocateBuffer(uint32_t flags, uint32_t reserved, uint32_t sampl
   if (buffer) *buffer = Out(h);
   return status;
 }
-Status WINAPI SiFreeBuffer(Handle buffer) { return static_cast<Status>(Board().FreeBuffer(In(buffer))); }
+Status WINAPI SiFreeBuffer(Handle buffer) {
+  return static_cast<Status>(Board().FreeBuffer(In(buffer)));
+}
 Status WINAPI SiGetBufferData(Handle buffer, void** data) {
   uint16_t* p = nullptr;
   const auto status = static_cast<Status>(Board().GetBufferData(In(buffer), &p));

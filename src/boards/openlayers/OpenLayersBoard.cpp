@@ -41,8 +41,7 @@ struct OpenLayersBoard::Driver {
   bool Resolve(std::string& missing) {
     bool ok = true;
     auto take = [&](const Module& module, uint16_t ordinal, auto& entry, const char* file) {
-      entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
-          reinterpret_cast<void*>(module.Find(ordinal)));
+      entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(reinterpret_cast<void*>(module.Find(ordinal)));
       if (entry == nullptr && ok) {
         missing = std::string(file) + " ordinal " + std::to_string(ordinal);
         ok = false;
@@ -177,8 +176,7 @@ BoardStatus OpenLayersBoard::GetSubsystem(BoardHandle board, int32_t type, int32
   Handle b = boards_.Find(board);
   if (!b) return kUnknownHandle;
   Handle h = nullptr;
-  const auto status =
-      static_cast<BoardStatus>(driver_->getSubsystem(b, type, static_cast<uint32_t>(element), &h));
+  const auto status = static_cast<BoardStatus>(driver_->getSubsystem(b, type, static_cast<uint32_t>(element), &h));
   if (subsystem) *subsystem = status == kBoardSuccess ? subsystems_.Map(h) : 0;
   return status;
 }
@@ -209,11 +207,11 @@ BoardStatus OpenLayersBoard::GetSubsystemCapabilityValue(BoardHandle subsystem, 
   return status;
 }
 
-#define VARNEL_FORWARD(Method, entry, Type)                                  \
-  BoardStatus OpenLayersBoard::Method(BoardHandle subsystem, Type value) {   \
-    Handle h = nullptr;                                                      \
-    if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;                \
-    return static_cast<BoardStatus>(driver_->entry(h, value));               \
+#define VARNEL_FORWARD(Method, entry, Type)                                \
+  BoardStatus OpenLayersBoard::Method(BoardHandle subsystem, Type value) { \
+    Handle h = nullptr;                                                    \
+    if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;              \
+    return static_cast<BoardStatus>(driver_->entry(h, value));             \
   }
 VARNEL_FORWARD(SetDataFlow, setDataFlow, int32_t)
 VARNEL_FORWARD(SetWrapMode, setWrapMode, int32_t)
@@ -223,11 +221,11 @@ VARNEL_FORWARD(SetChannelListSize, setChannelListSize, int32_t)
 VARNEL_FORWARD(SetTrigger, setTrigger, int32_t)
 #undef VARNEL_FORWARD
 
-#define VARNEL_FORWARD(Method, entry)                                        \
-  BoardStatus OpenLayersBoard::Method(BoardHandle subsystem) {               \
-    Handle h = nullptr;                                                      \
-    if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;                \
-    return static_cast<BoardStatus>(driver_->entry(h));                      \
+#define VARNEL_FORWARD(Method, entry)                          \
+  BoardStatus OpenLayersBoard::Method(BoardHandle subsystem) { \
+    Handle h = nullptr;                                        \
+    if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;  \
+    return static_cast<BoardStatus>(driver_->entry(h));        \
   }
 VARNEL_FORWARD(ApplySettings, applySettings)
 VARNEL_FORWARD(StartAcquisition, start)

@@ -72,7 +72,7 @@ class OpenLayersBoard final : public BoardApi {
 
   const DriverFiles files_;
   std::unique_ptr<Driver> driver_;  // null until loaded
-  bool failureTraced_ = false;  // a driver that will not load is traced once
+  bool failureTraced_ = false;      // a driver that will not load is traced once
   HandleMap boards_;
   HandleMap subsystems_;
   HandleMap buffers_;

@@ -23,6 +23,8 @@ class NoAnalyzerTransport : public AnalyzerTransport {
 
 }  // namespace
 
-std::unique_ptr<AnalyzerTransport> MakePlatformTransport() { return std::make_unique<NoAnalyzerTransport>(); }
+std::unique_ptr<AnalyzerTransport> MakePlatformTransport() {
+  return std::make_unique<NoAnalyzerTransport>();
+}
 
 }  // namespace varnel

@@ -22,6 +22,8 @@ std::string RunCommand(const std::string& command, int* status) {
   return output;
 }
 
-bool HostToolsAvailable() { return true; }
+bool HostToolsAvailable() {
+  return true;
+}
 
 }  // namespace varnel::test

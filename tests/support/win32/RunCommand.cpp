@@ -9,6 +9,8 @@ std::string RunCommand(const std::string&, int* status) {
   return {};
 }
 
-bool HostToolsAvailable() { return false; }
+bool HostToolsAvailable() {
+  return false;
+}
 
 }  // namespace varnel::test

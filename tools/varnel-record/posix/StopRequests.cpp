@@ -6,7 +6,9 @@ namespace varnel::record {
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+  g_stop = 1;
+}
 
 }  // namespace
 
@@ -15,7 +17,9 @@ void InstallStopRequests() {
   std::signal(SIGTERM, OnSignal);
 }
 
-bool StopRequested() { return g_stop != 0; }
+bool StopRequested() {
+  return g_stop != 0;
+}
 
 void StopCompleted() {}
 

@@ -37,7 +37,9 @@ void InstallStopRequests() {
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-bool StopRequested() { return g_stop; }
+bool StopRequested() {
+  return g_stop;
+}
 
 void StopCompleted() {
   if (g_saved) ::SetEvent(g_saved);
