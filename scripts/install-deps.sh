@@ -20,6 +20,9 @@ packages=(
   qt6-base-dev libudev-dev fonts-dejavu-core
   # the live monitor's spectra
   libfftw3-dev
+  # the Windows build (MinGW-w64, posix threads) and its tests under Wine;
+  # never wine32, which breaks the 64-bit loader on these machines
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine util-linux
 )
 
 missing=()

@@ -64,7 +64,7 @@ void RunReport::Written(int32_t channel, std::string_view file) {
 
 void RunReport::Overrun(double atSeconds) {
   overruns_.push_back(atSeconds);
-  platform::Trace("Buffer overrun %zu after %.3f s\n", overruns_.size(), atSeconds);
+  platform::Trace("Buffer overrun %d after %.3f s\n", static_cast<int>(overruns_.size()), atSeconds);
 }
 
 std::string RunReport::Decorate(std::string_view status) const {

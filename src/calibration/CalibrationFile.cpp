@@ -6,6 +6,7 @@
 #include <string>
 
 #include "calibration/CalibrationNumbers.h"
+#include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
 

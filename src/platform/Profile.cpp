@@ -1,15 +1,12 @@
 #include "platform/Profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <optional>
 #include <vector>
+
+#include "platform/Files.h"
 
 namespace varnel::platform {
 namespace {
@@ -27,32 +24,6 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
-
-// Nothing for what is not a readable regular file: a folder, a device or a
-// fifo under the file's name gives the defaults instead of an error or a hang.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  std::optional<std::string> text;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    text.emplace();
-    text->reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[65536];
-    for (;;) {
-      const ssize_t n = ::read(fd, chunk, sizeof chunk);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) text.reset();
-      if (n <= 0) break;
-      text->append(chunk, static_cast<std::size_t>(n));
-    }
-  }
-  ::close(fd);
-  return text;
 }
 
 std::string LowerCopy(std::string_view s) {
@@ -178,38 +149,6 @@ std::string Edited(const std::string& text, std::string_view section, std::strin
   return out;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& contents) {
-  struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && ::access(path.c_str(), W_OK) != 0) return false;
-
-  std::string tmp = path + ".XXXXXX";
-  int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
-  ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
-  std::size_t done = 0;
-  bool ok = true;
-  while (done < contents.size()) {
-    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
-  ::unlink(tmp.c_str());
-  return false;
-}
-
-// Follows a symbolic link so that a rewrite replaces the file, not the link.
-std::string ResolvedPath(const std::string& path) {
-  char buf[PATH_MAX];
-  return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
-}
-
 }  // namespace
 
 int32_t ParseProfileInt(std::string_view text, int32_t defaultValue) {
@@ -229,7 +168,7 @@ int32_t ParseProfileInt(std::string_view text, int32_t defaultValue) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-ProfileReader::ProfileReader(const std::string& path) : text_(ReadWholeFile(path)) { Index(); }
+ProfileReader::ProfileReader(const std::string& path) : text_(ReadRegularFile(path)) { Index(); }
 
 void ProfileReader::Index() {
   if (!text_) return;
@@ -286,10 +225,9 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 }
 
 ProfileEdit::ProfileEdit(const std::string& path) : target_(ResolvedPath(path)) {
-  struct stat st {};
-  auto existing = ReadWholeFile(target_);
+  auto existing = ReadRegularFile(target_);
   // There, but unreadable: writing would drop every line we could not read.
-  if (!existing && ::stat(target_.c_str(), &st) == 0) readable_ = false;
+  if (!existing && FileExists(target_)) readable_ = false;
   text_ = existing.value_or(std::string());
 }
 

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/OsFile.h"
+
 namespace varnel::platform {
 
 using FourCC = uint32_t;
@@ -58,9 +60,9 @@ class RiffFile {
   bool Open(const std::string& path, Mode mode);
   // False when the system reports a failure; the file is closed either way.
   bool Close();
-  bool IsOpen() const { return fd_ >= 0; }
-  // The system's error number of the latest failed open or write; 0 when none failed.
-  int LastError() const { return lastError_; }
+  bool IsOpen() const { return file_.IsOpen(); }
+  // Why the latest open or write failed; kNone when none did.
+  FileError LastError() const { return file_.LastError(); }
 
   uint64_t Tell() const { return position_; }
   bool Seek(uint64_t position);
@@ -92,8 +94,7 @@ class RiffFile {
   std::size_t ReadAt(uint64_t offset, void* data, std::size_t count);
 
   static constexpr std::size_t kBufferSize = 8192;
-  int fd_ = -1;
-  int lastError_ = 0;
+  OsFile file_;
   uint64_t position_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;
   uint64_t bufferStart_ = 0;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -99,12 +98,8 @@ WaveIO::~WaveIO() {
 }
 
 void WaveIO::NoteFileFailure() {
-  const int error = file_.LastError();
-  bool full = error == ENOSPC;
-#ifdef EDQUOT
-  full = full || error == EDQUOT;  // a user's quota is that user's full disk
-#endif
-  FailureReason = full ? WaveFailure::kDiskFull : WaveFailure::kWriteError;
+  FailureReason =
+      file_.LastError() == platform::FileError::kDiskFull ? WaveFailure::kDiskFull : WaveFailure::kWriteError;
 }
 
 bool WaveIO::MakeSkeleton() {

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "records/ChannelSettings.h"
 #include "app/RecorderApp.h"
@@ -13,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "support/ScriptedUiServices.h"
+#include "support/FileModes.h"
 #include "support/TempDir.h"
 
 namespace varnel {
@@ -52,9 +51,8 @@ TEST(SettingsFile, MissingFileGivesEveryDefault) {
   EXPECT_EQ(0, s.bAppendTimeStamp + s.bOverwriteWaveFiles + s.TriggerEnable);
   EXPECT_FLOAT_EQ(1.0f, s.PostTriggerRunTime);
   EXPECT_STREQ("OV5 Tessaline", s.Caption);
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  EXPECT_EQ(home + "/orvanta/wave", std::string(s.szWavePath));
-  EXPECT_EQ(home + "/orvanta/cal", std::string(s.szCalPath));
+  EXPECT_EQ(platform::DefaultDataFolder("wave"), std::string(s.szWavePath));
+  EXPECT_EQ(platform::DefaultDataFolder("cal"), std::string(s.szCalPath));
   // The loader does not write anything.
   EXPECT_FALSE(platform::FileExists(dir.File("absent.ini")));
 }
@@ -161,17 +159,17 @@ TEST(SettingsFile, LargeJunkFileLoadsWithoutHarm) {
 }
 
 TEST(SettingsFile, ReadOnlyFolderLosesChangesSilently) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  if (!test::FileModesApply()) GTEST_SKIP() << "no file mode keeps this process out";
   TempDir dir;
   const std::string folder = dir.File("ro");
   ASSERT_TRUE(platform::CreateFolders(folder));
   const std::string path = folder + "/varnel.ini";
   WriteFile(path, "[Main]\nSamplingRate=1000\n");
-  chmod(folder.c_str(), 0500);
+  test::SetFileMode(folder, 0500);
   Loaded l = Load(path);
   l.settings.SamplingRate = 2000;
   SaveSettings(path, l.channels, l.settings);
-  chmod(folder.c_str(), 0700);
+  test::SetFileMode(folder, 0700);
   EXPECT_EQ("[Main]\nSamplingRate=1000\n", ReadFile(path));
 }
 
@@ -258,10 +256,11 @@ TEST(ChannelSettings, GainCyclesThroughTheFourSteps) {
 
 TEST(RecorderApp, SettingsFilesLieBesideTheProgram) {
   RecorderApp app;
-  app.SetProgramFile("/opt/varnel/bin/varnel");
-  EXPECT_STREQ("/opt/varnel/bin", app.ProgramFolder);
-  EXPECT_STREQ("/opt/varnel/bin/varnel.ini", app.SettingsFilePath);
-  EXPECT_STREQ("/opt/varnel/bin/orvantis.ini", app.AnalyzerSettingsFilePath);
+  const std::string folder = platform::kPathSeparator == '/' ? "/opt/varnel/bin" : "c:\\varnel\\bin";
+  app.SetProgramFile(platform::JoinPath(folder, "varnel"));
+  EXPECT_EQ(folder, app.ProgramFolder);
+  EXPECT_EQ(platform::JoinPath(folder, "varnel.ini"), app.SettingsFilePath);
+  EXPECT_EQ(platform::JoinPath(folder, "orvantis.ini"), app.AnalyzerSettingsFilePath);
 }
 
 }  // namespace

@@ -3,13 +3,13 @@
 // board does not offer are refused at Run.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <random>
 
 #include "RecorderRig.h"
 #include "boards/sim/SimBoardModel.h"
 #include "platform/Profile.h"
+#include "support/FileModes.h"
 
 namespace varnel {
 namespace {
@@ -19,15 +19,14 @@ using ui::DialogResult;
 
 enum class Odd { Folder, Fifo, Binary };
 
-// Puts something odd under `path`.
-void MakeOdd(const std::string& path, Odd odd) {
+// Puts something odd under `path`; false when this system has no such thing.
+bool MakeOdd(const std::string& path, Odd odd) {
   switch (odd) {
     case Odd::Folder:
       platform::CreateFolders(path);
       break;
     case Odd::Fifo:
-      ASSERT_EQ(0, ::mkfifo(path.c_str(), 0644));
-      break;
+      return test::MakeFifo(path);
     case Odd::Binary: {
       std::mt19937 random(7);
       std::string junk(65536, '\0');
@@ -36,13 +35,16 @@ void MakeOdd(const std::string& path, Odd odd) {
       break;
     }
   }
+  return true;
 }
 
 TEST(OddFiles, EverySettingsFileThatIsNoTextFileGivesTheDefaults) {
   for (Odd odd : {Odd::Folder, Odd::Fifo, Odd::Binary}) {
     SCOPED_TRACE(static_cast<int>(odd));
     test::TempDir dir;
-    for (const char* name : {"varnel.ini", "orvantis.ini", "olsim.ini", "x.cal"}) MakeOdd(dir.File(name), odd);
+    bool made = true;
+    for (const char* name : {"varnel.ini", "orvantis.ini", "olsim.ini", "x.cal"}) made = MakeOdd(dir.File(name), odd) && made;
+    if (!made) continue;  // no fifos on this system
     ChannelSettingsArray channels = DefaultChannels();
     RecorderSettings settings;
     LoadSettings(dir.File("varnel.ini"), channels, settings);

@@ -54,6 +54,7 @@ TEST(StopBoundary, FilesHoldEveryCompletedBufferAndThePartOneAtEveryRate) {
         std::memcpy(&sample, bytes.data() + 44 + 2 * static_cast<std::size_t>(b.handled) * perBuffer, 2);
         EXPECT_EQ(name[8] == '0' ? 123 : 456, sample) << name;
       }
+      if (!test::HostToolsAvailable()) continue;
       const std::string info = test::RunCommand("sndfile-info '" + path + "' 2>&1");
       EXPECT_NE(std::string::npos, info.find("Frames      : " + std::to_string(frames))) << info;
     }

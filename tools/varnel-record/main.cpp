@@ -1,7 +1,6 @@
 // varnel-record: the recorder without a window, for unattended and scripted
 // recordings on the configured (or simulated) board.
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,6 +8,8 @@
 #include "ConsoleUi.h"
 #include "DeviceList.h"
 #include "Options.h"
+#include "RecorderLoop.h"
+#include "StopRequests.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
 #include "app/RunSummary.h"
@@ -17,7 +18,6 @@
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "transport/PlatformTransport.h"
-#include "ui/QueueMessageLoop.h"
 
 namespace {
 
@@ -26,9 +26,6 @@ constexpr int kExitRecorded = 0;
 constexpr int kExitNotStarted = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitDataLost = 3;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnSignal(int) { g_interrupted = 1; }
 
 using namespace varnel;
 
@@ -61,7 +58,7 @@ int Record(const record::Options& options) {
   if (!options.settingsFile.empty()) CopyCut(app.SettingsFilePath, options.settingsFile);
 
   record::ConsoleUi ui(options);
-  ui::QueueMessageLoop loop;
+  record::RecorderLoop loop;
   RecorderServices services;
   services.ui = &ui;
   services.loop = &loop;
@@ -87,7 +84,7 @@ int Record(const record::Options& options) {
   platform::Clock& clock = platform::GetClock();
   const uint32_t start = clock.TickCount();
   uint32_t lastLevels = start;
-  while (dialog.bIsRunning == 1 && !g_interrupted) {
+  while (dialog.bIsRunning == 1 && !record::StopRequested()) {
     loop.WaitAndDispatch(50);
     const uint32_t now = clock.TickCount();
     if (!options.quiet && now - lastLevels >= 1000) {
@@ -118,8 +115,8 @@ int main(int argc, char** argv) {
     record::PrintDeviceList(*boards::MakePlatformBoards(platform::ExecutableFolder()), stdout);
     return 0;
   }
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGHUP, OnSignal);  // the terminal went away: stop and save as for SIGTERM
-  return Record(*options);
+  record::InstallStopRequests();
+  const int status = Record(*options);
+  record::StopCompleted();
+  return status;
 }

@@ -6,11 +6,16 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
 namespace varnel::platform {
+
+const char kPathSeparator = '/';
+
 namespace {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -80,7 +85,9 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
   return false;
 }
 
-bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
 bool FileReadable(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -105,6 +112,50 @@ bool CreateFolders(const std::string& path) {
   return FolderExists(path);
 }
 
+bool RegularFileReadable(const std::string& path) {
+  // Non-blocking, so that a pipe of that name is refused instead of waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& contents) {
+  struct stat st {};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && ::access(path.c_str(), W_OK) != 0) return false;
+
+  std::string tmp = path + ".XXXXXX";
+  int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return false;
+  ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
+  bool ok = WriteAll(fd, contents.data(), contents.size());
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(tmp.c_str());
+  return false;
+}
+
+std::string ResolvedPath(const std::string& path) {
+  char buf[PATH_MAX];
+  return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
+}
+
+std::string DefaultDataFolder(std::string_view kind) {
+  const char* home = std::getenv("HOME");
+  return std::string((home && *home) ? home : ".") + "/orvanta/" + std::string(kind);
+}
+
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  return std::string(folder) + kPathSeparator + std::string(name);
+}
+
 std::string ExecutableFolder() {
   char buf[4096];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -121,6 +172,30 @@ std::string_view FolderOf(std::string_view path) {
 std::string_view FileNameOf(std::string_view path) {
   std::size_t slash = path.rfind(kPathSeparator);
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::optional<std::string> text;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    text.emplace();
+    text->reserve(static_cast<std::size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) text.reset();
+      if (n <= 0) break;
+      text->append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
+  return text;
 }
 
 }  // namespace varnel::platform

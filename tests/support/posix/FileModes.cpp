@@ -1,0 +1,18 @@
+#include "support/FileModes.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace varnel::test {
+
+bool FileModesApply() {
+  return ::geteuid() != 0;
+}
+
+bool SetFileMode(const std::string& path, unsigned mode) {
+  return ::chmod(path.c_str(), mode) == 0;
+}
+
+bool MakeFifo(const std::string& path) { return ::mkfifo(path.c_str(), 0644) == 0; }
+
+}  // namespace varnel::test
