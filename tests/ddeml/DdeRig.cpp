@@ -29,13 +29,17 @@ std::string CommandLine(const std::string& program, const std::vector<std::strin
 }  // namespace
 
 PeerProcess::~PeerProcess() {
-  if (process_.hProcess) {
-    TerminateProcess(process_.hProcess, 0);
-    WaitForSingleObject(process_.hProcess, 5000);
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-  }
+  Kill();
   if (output_) CloseHandle(output_);
+}
+
+void PeerProcess::Kill() {
+  if (!process_.hProcess) return;
+  TerminateProcess(process_.hProcess, 0);
+  WaitForSingleObject(process_.hProcess, 5000);
+  CloseHandle(process_.hProcess);
+  CloseHandle(process_.hThread);
+  process_ = {};
 }
 
 bool PeerProcess::Start(const std::vector<std::string>& arguments) {

@@ -35,6 +35,8 @@ class PeerProcess {
 
   // Returns once the peer says "ready"; false when it ended before that.
   bool Start(const std::vector<std::string>& arguments);
+  // Ends the peer at once, as a crash would: no conversation is closed.
+  void Kill();
 
  private:
   PROCESS_INFORMATION process_{};

@@ -72,6 +72,22 @@ TEST_F(PeerProgram, RunStartCommandsRequestAndPokesArriveInOrder) {
   EXPECT_TRUE(ui_.Messages().empty());
 }
 
+TEST_F(PeerProgram, AnAnalyserThatLeavesOnlyMakesLaterPokesFail) {
+  PeerProcess peer;
+  ASSERT_TRUE(peer.Start({"--server-name", service_, "--quiet"}));
+  monitor_.Produce(20000);
+  ASSERT_TRUE(Link().Connect());
+  running_ = 1;
+  ASSERT_TRUE(Link().DDEPokeCalibrationData());
+  peer.Kill();
+  EXPECT_FALSE(Link().DDEPokeCalibrationData());
+  EXPECT_TRUE(Traced("DDEPokeCalibrationData Failed - DDEML Error code = 16396\n"))  // DMLERR_POSTMSG_FAILED
+      << ::testing::PrintToString(Traces());
+  EXPECT_FALSE(Link().DDEPokeTimeSeriesData());
+  EXPECT_EQ(Link().Disconnect(), 1);
+  EXPECT_TRUE(ui_.Messages().empty());
+}
+
 TEST_F(PeerProgram, NoPeerTracesTheDdemlCodeAndAsks) {
   struct Case {
     ui::DialogResult answer;
