@@ -56,7 +56,8 @@ TEST_F(PeerProgram, RunStartCommandsRequestAndPokesArriveInOrder) {
   calibration.Right = records_[1].Left;
   std::vector<uint8_t> calibrationBytes(sizeof calibration);
   std::memcpy(calibrationBytes.data(), &calibration, sizeof calibration);
-  const std::string fft = peer::DescribeTransaction(LogKind::Request, "FFT Size", Bytes(std::string("8192", 5)), 1, true);
+  const std::string fft =
+      peer::DescribeTransaction(LogKind::Request, "FFT Size", Bytes(std::string("8192", 5)), 1, true);
   std::vector<std::string> expected = {
       peer::DescribeTransaction(LogKind::Execute, {}, Bytes(std::string("[Stop]", 7)), 1, true),
       peer::DescribeTransaction(LogKind::Execute, {}, Bytes(std::string("[File Close]", 13)), 1, true),
@@ -67,7 +68,8 @@ TEST_F(PeerProgram, RunStartCommandsRequestAndPokesArriveInOrder) {
       peer::DescribeTransaction(LogKind::Poke, "CalibrationData", calibrationBytes, 1, true),
   };
   if (asksAgain) expected.push_back(fft);
-  expected.push_back(peer::DescribeTransaction(LogKind::Poke, "TimeSeriesData", monitor_.ExpectedPayload(8192), 1, true));
+  expected.push_back(
+      peer::DescribeTransaction(LogKind::Poke, "TimeSeriesData", monitor_.ExpectedPayload(8192), 1, true));
   EXPECT_EQ(Lines(ReadFile(log)), expected);
   EXPECT_TRUE(ui_.Messages().empty());
 }
@@ -97,7 +99,8 @@ TEST_F(PeerProgram, NoPeerTracesTheDdemlCodeAndAsks) {
     traces_.Sink().Clear();
     ui_.ExpectMessageBox(kQuestion, c.answer);
     EXPECT_EQ(Link().Connect(), c.goesOn);
-    EXPECT_TRUE(Traced("DDEML Error code = 16394\r")) << ::testing::PrintToString(Traces());  // DMLERR_NO_CONV_ESTABLISHED
+    EXPECT_TRUE(Traced("DDEML Error code = 16394\r"))
+        << ::testing::PrintToString(Traces());  // DMLERR_NO_CONV_ESTABLISHED
     // Without a conversation the link sends nothing and reports nothing.
     running_ = 1;
     EXPECT_TRUE(Link().DDEPokeCalibrationData());

@@ -93,10 +93,12 @@ TEST_F(Transport, ServiceAndTopicMatchWithoutRegardToCase) {
     int code;
   };
   std::string upper = service_;
-  std::transform(upper.begin(), upper.end(), upper.begin(), [](char ch) { return static_cast<char>(std::toupper(ch)); });
-  const Case cases[] = {
-      {service_, "Data", 0}, {upper, "DATA", 0}, {service_, "Other", kNoConversation},
-      {service_ + "x", "Data", kNoConversation}};
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](char ch) { return static_cast<char>(std::toupper(ch)); });
+  const Case cases[] = {{service_, "Data", 0},
+                        {upper, "DATA", 0},
+                        {service_, "Other", kNoConversation},
+                        {service_ + "x", "Data", kNoConversation}};
   for (const Case& c : cases) {
     auto transport = MakeDdemlTransport();
     ASSERT_TRUE(transport->Initialize());
@@ -145,7 +147,8 @@ TEST_F(LinkOverDdeml, FailedPokesTraceTheDdemlCode) {
   EXPECT_TRUE(Traced("DDEPokeCalibrationData Failed - DDEML Error code = 16393\n"));
   server_->SetReplyDelay(300);
   EXPECT_FALSE(Link().DDEPokeTimeSeriesData());
-  EXPECT_TRUE(Traced("DDEPokeTimeSeriesData Failed - DDEML Error code = 16395\n")) << ::testing::PrintToString(Traces());
+  EXPECT_TRUE(Traced("DDEPokeTimeSeriesData Failed - DDEML Error code = 16395\n"))
+      << ::testing::PrintToString(Traces());
 }
 
 TEST_F(LinkOverDdeml, DisconnectEndsTheInstanceOnce) {

@@ -111,9 +111,9 @@ class DdemlTransport final : public AnalyzerTransport {
     if (!conversation_) return Code(DMLERR_NO_CONV_ESTABLISHED);
     auto* bytes = const_cast<LPBYTE>(reinterpret_cast<const BYTE*>(data.data()));
     DWORD status = 0;
-    HDDEDATA result = DdeClientTransaction(data.empty() ? nullptr : bytes, static_cast<DWORD>(data.size()),
-                                           conversation_, item, CF_TEXT, type, std::max<uint32_t>(timeoutMs, 1),
-                                           &status);
+    HDDEDATA result =
+        DdeClientTransaction(data.empty() ? nullptr : bytes, static_cast<DWORD>(data.size()), conversation_, item,
+                             CF_TEXT, type, std::max<uint32_t>(timeoutMs, 1), &status);
     // A handler run inside the wait may have closed the instance.
     if (!result) return LastError(DMLERR_NOTPROCESSED);
     // The acknowledgement's own flag decides too: Wine's DDEML reports a

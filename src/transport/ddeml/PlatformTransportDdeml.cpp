@@ -3,6 +3,8 @@
 
 namespace varnel {
 
-std::unique_ptr<AnalyzerTransport> MakePlatformTransport() { return MakeDdemlTransport(); }
+std::unique_ptr<AnalyzerTransport> MakePlatformTransport() {
+  return MakeDdemlTransport();
+}
 
 }  // namespace varnel

@@ -216,7 +216,8 @@ struct DdeServer::Impl {
 
   static LRESULT CALLBACK ConversationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Impl* self = Of(window);
-    if (!self || message < WM_DDE_FIRST || message > WM_DDE_LAST) return DefWindowProcA(window, message, wParam, lParam);
+    if (!self || message < WM_DDE_FIRST || message > WM_DDE_LAST)
+      return DefWindowProcA(window, message, wParam, lParam);
     const auto found = self->clients.find(window);
     const auto sender = reinterpret_cast<HWND>(wParam);
     // Only the conversation's own client is served.

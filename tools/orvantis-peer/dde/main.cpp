@@ -109,8 +109,7 @@ int main(int argc, char** argv) {
     if (!args.quiet) std::cout << line << std::endl;
     if (record.is_open()) record << line << std::endl;
     if (t.kind == LogKind::Poke && !args.dumpDir.empty()) {
-      std::ofstream dump(args.dumpDir + "\\" + std::to_string(++pokeNumber) + "-" + t.item + ".bin",
-                         std::ios::binary);
+      std::ofstream dump(args.dumpDir + "\\" + std::to_string(++pokeNumber) + "-" + t.item + ".bin", std::ios::binary);
       dump.write(reinterpret_cast<const char*>(t.bytes.data()), static_cast<std::streamsize>(t.bytes.size()));
     }
   });
