@@ -6,6 +6,7 @@
 #include "DdeRig.h"
 #include "TransactionLog.h"
 #include "analyzer/LinkState.h"
+#include "transport/ddeml/DdemlTransport.h"
 
 namespace varnel::test {
 namespace {
@@ -72,6 +73,25 @@ TEST_F(PeerProgram, RunStartCommandsRequestAndPokesArriveInOrder) {
       peer::DescribeTransaction(LogKind::Poke, "TimeSeriesData", monitor_.ExpectedPayload(8192), 1, true));
   EXPECT_EQ(Lines(ReadFile(log)), expected);
   EXPECT_TRUE(ui_.Messages().empty());
+}
+
+TEST_F(PeerProgram, TheLogIsTheLinuxPeersByteForByte) {
+  const std::string log = dir_.File("peer.log");
+  PeerProcess peer;
+  ASSERT_TRUE(peer.Start({"--server-name", service_, "--fft-size", "4096", "--record", log, "--quiet"}));
+  auto transport = MakeDdemlTransport();
+  ASSERT_TRUE(transport->Initialize());
+  ASSERT_EQ(transport->Connect(service_, "Data", 1000), TransportError::None);
+  EXPECT_EQ(transport->Execute(Bytes(std::string("[Stop]\0", 7)), 1000), TransportError::None);
+  std::string text;
+  EXPECT_EQ(transport->Request("FFT Size", text, 1000), TransportError::None);
+  EXPECT_EQ(transport->Poke("CalibrationData", Bytes("abcd"), 1000), TransportError::None);
+  EXPECT_EQ(transport->Uninitialize(), 1);
+  EXPECT_EQ(text, std::string("4096\0", 5));
+  EXPECT_EQ(ReadFile(log),
+            "execute 7 \"[Stop]\\x00\"\n"
+            "request \"FFT Size\" -> \"4096\\x00\"\n"
+            "poke \"CalibrationData\" 4 bytes 1 calls fnv1a ce3479bd\n");
 }
 
 TEST_F(PeerProgram, AnAnalyserThatLeavesOnlyMakesLaterPokesFail) {

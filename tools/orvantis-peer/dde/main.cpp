@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
   }
   std::ofstream record;
   if (!args.record.empty()) {
-    record.open(args.record, std::ios::app);
+    // Byte for byte the Linux peer's log: lines end in "\n" here too.
+    record.open(args.record, std::ios::app | std::ios::binary);
     if (!record) {
       std::cerr << "orvantis-peer: cannot write " << args.record << "\n";
       return 1;
