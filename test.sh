@@ -6,6 +6,6 @@ scripts/install-deps.sh
 scripts/build.sh
 # The analyser tests talk over a private session bus of their own.
 dbus-run-session -- ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 600
-# The analyser link over DDE, cross-built, its tests under Wine.
-scripts/test-windows-dde.sh
 scripts/fuzz.sh
+# The Windows build: both targets cross-built, the x86_64 tests under Wine.
+scripts/test-windows.sh

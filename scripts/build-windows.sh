@@ -10,20 +10,25 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(x86_64 i686)
 jobs="${VARNEL_JOBS:-$(nproc)}"
 for arch in "${targets[@]}"; do
+  # The i686 build cannot run here: its programs and DLLs are built, not its tests.
   case "$arch" in
-    x86_64) dir=build-win64 ;;
-    i686) dir=build-win32 ;;
+    x86_64) dir=build-win64 tests=ON ;;
+    i686) dir=build-win32 tests=OFF ;;
     *) echo "build-windows: unknown target $arch" >&2; exit 2 ;;
   esac
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON -DVARNEL_BUILD_TESTS="$tests" \
     -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-mingw-$arch.cmake" >/dev/null
   cmake --build "$dir" -j "$jobs"
   out="dist/windows/$arch"
   mkdir -p "$out"
-  for f in "$dir"/bin/*.exe "$dir"/bin/*.dll; do
-    [ -e "$f" ] || continue
+  # The stand-in driver DLLs go apart: beside the programs they would hide the vendor's.
+  mkdir -p "$out/standin-driver"
+  for f in "$dir"/bin/*.exe; do
     case "$(basename "$f")" in *_tests.exe) continue ;; esac
     cp -f "$f" "$out/"
+  done
+  for f in "$dir"/bin/oldaapi32.dll "$dir"/bin/olmem32.dll; do
+    [ -e "$f" ] && cp -f "$f" "$out/standin-driver/"
   done
   echo "build-windows: $arch programs in $out"
 done

@@ -16,9 +16,9 @@ packages=(
   dbus libsystemd-dev
   # the window and device-change notifications
   qt6-base-dev libudev-dev fonts-dejavu-core
-  # the Windows builds (MinGW-w64, posix threads) and their tests under Wine;
-  # never wine32, which breaks the 64-bit loader on such a machine
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine
+  # the Windows build (MinGW-w64, posix threads) and its tests under Wine;
+  # never wine32, which breaks the 64-bit loader on these machines
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine util-linux
 )
 
 missing=()

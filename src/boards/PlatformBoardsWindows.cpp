@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "boards/BoardSet.h"
+#include "boards/openlayers/OpenLayersBoard.h"
 #include "boards/sim/SimulatedBoard.h"
 #include "platform/Files.h"
 
@@ -10,6 +11,7 @@ namespace varnel::boards {
 
 std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& programFolder) {
   std::vector<std::unique_ptr<BoardApi>> kinds;
+  kinds.push_back(openlayers::MakeOpenLayersBoard());
   const std::string simSettings = platform::JoinPath(programFolder, "olsim.ini");
   // The simulated board only where it has been set up, so that a lab PC lists its real boards alone.
   if (platform::FileExists(simSettings)) kinds.push_back(sim::MakeSimulatedBoard(simSettings));

@@ -51,9 +51,8 @@ TEST(SettingsFile, MissingFileGivesEveryDefault) {
   EXPECT_EQ(0, s.bAppendTimeStamp + s.bOverwriteWaveFiles + s.TriggerEnable);
   EXPECT_FLOAT_EQ(1.0f, s.PostTriggerRunTime);
   EXPECT_STREQ("OV5 Tessaline", s.Caption);
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  EXPECT_EQ(home + "/orvanta/wave", std::string(s.szWavePath));
-  EXPECT_EQ(home + "/orvanta/cal", std::string(s.szCalPath));
+  EXPECT_EQ(platform::DefaultDataFolder("wave"), std::string(s.szWavePath));
+  EXPECT_EQ(platform::DefaultDataFolder("cal"), std::string(s.szCalPath));
   // The loader does not write anything.
   EXPECT_FALSE(platform::FileExists(dir.File("absent.ini")));
 }
@@ -257,10 +256,11 @@ TEST(ChannelSettings, GainCyclesThroughTheFourSteps) {
 
 TEST(RecorderApp, SettingsFilesLieBesideTheProgram) {
   RecorderApp app;
-  app.SetProgramFile("/opt/varnel/bin/varnel");
-  EXPECT_STREQ("/opt/varnel/bin", app.ProgramFolder);
-  EXPECT_STREQ("/opt/varnel/bin/varnel.ini", app.SettingsFilePath);
-  EXPECT_STREQ("/opt/varnel/bin/orvantis.ini", app.AnalyzerSettingsFilePath);
+  const std::string folder = platform::kPathSeparator == '/' ? "/opt/varnel/bin" : "c:\\varnel\\bin";
+  app.SetProgramFile(platform::JoinPath(folder, "varnel"));
+  EXPECT_EQ(folder, app.ProgramFolder);
+  EXPECT_EQ(platform::JoinPath(folder, "varnel.ini"), app.SettingsFilePath);
+  EXPECT_EQ(platform::JoinPath(folder, "orvantis.ini"), app.AnalyzerSettingsFilePath);
 }
 
 }  // namespace

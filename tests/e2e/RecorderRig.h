@@ -2,7 +2,9 @@
 // A main window on the simulated board in step mode, with a fake clock,
 // scripted answers and real files in a temporary folder.
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +18,7 @@
 #include "platform/FixedString.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
-#include "transport/dbus/DbusTransport.h"
+#include "transport/PlatformTransport.h"
 #include "ui/QueueMessageLoop.h"
 #include "wave/WaveIO.h"
 
@@ -49,7 +51,7 @@ class RecorderRig {
     for (int i = 0; i < kChannelCount; ++i) channels[i].bIsEnabled = 0;
     for (int i : enabled) {
       channels[i].bIsEnabled = 1;
-      const std::string cal = calPath + "/ch" + std::to_string(i) + ".cal";
+      const std::string cal = platform::JoinPath(calPath, "ch" + std::to_string(i) + ".cal");
       CalibrationRecord record{};
       record.Left.RefLevel = 1.0f + i;
       record.Left.CalRatio = 0.5f * (i + 1);
@@ -71,7 +73,7 @@ class RecorderRig {
     services.ui = &ui;
     services.loop = &loop;
     services.board = std::move(simBoard);
-    services.transport = MakeDbusTransport();
+    services.transport = MakePlatformTransport();
     services.app = &app;
     dialog = std::make_unique<RecorderDialog>(std::move(services));
     loop.SetHandler(dialog.get());
@@ -102,18 +104,15 @@ class RecorderRig {
   // The sample the board produced for list entry e at frame f of the run.
   static int16_t Expected(int32_t entry, int64_t frame) { return static_cast<int16_t>(1000 * entry + frame % 700); }
 
+  // The names in the wave folder, sorted.
   std::vector<std::string> WaveFiles() const {
-    std::string out = RunCommand("ls -1 '" + wavePath + "' 2>/dev/null");
     std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start < out.size()) {
-      std::size_t end = out.find('\n', start);
-      if (end == std::string::npos) end = out.size();
-      if (end > start) names.push_back(out.substr(start, end - start));
-      start = end + 1;
-    }
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(wavePath, ec)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
   }
+  std::string Wave(const std::string& name) const { return platform::JoinPath(wavePath, name); }
 
   TempDir dir;
   std::string wavePath;

@@ -160,7 +160,7 @@ TEST(MainWindow, DeviceRescanWhileRunningLeavesTheRunningBoardAlone) {
   EXPECT_EQ(16, rig.dialog->Settings.MaxChannels);
   rig.StepBuffers(1);
   rig.dialog->Click(kIdRun);
-  EXPECT_EQ(44u + 8192 * 2 + 8 + 2048, test::ReadFile(rig.wavePath + "/Channel_0.wav").size());
+  EXPECT_EQ(44u + 8192 * 2 + 8 + 2048, test::ReadFile(rig.Wave("Channel_0.wav")).size());
 }
 
 TEST(MainWindow, NoBoardIsReportedAtRun) {

@@ -26,7 +26,9 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 // Runs a shell command and returns its standard output; exit status in *status.
-// POSIX builds only.
 std::string RunCommand(const std::string& command, int* status = nullptr);
+// Whether RunCommand reaches the system's tools (sox, sndfile-info...): not
+// from the Windows build.
+bool HostToolsAvailable();
 
 }  // namespace varnel::test

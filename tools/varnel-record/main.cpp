@@ -1,13 +1,14 @@
 // varnel-record: the recorder without a window, for unattended and scripted
 // recordings on the configured (or simulated) board.
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "ConsoleUi.h"
 #include "Options.h"
+#include "RecorderLoop.h"
+#include "StopRequests.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
 #include "boards/PlatformBoards.h"
@@ -15,12 +16,8 @@
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "transport/PlatformTransport.h"
-#include "ui/QueueMessageLoop.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnSignal(int) { g_interrupted = 1; }
 
 using namespace varnel;
 
@@ -53,7 +50,7 @@ int Record(const record::Options& options) {
   if (!options.settingsFile.empty()) CopyCut(app.SettingsFilePath, options.settingsFile);
 
   record::ConsoleUi ui(options);
-  ui::QueueMessageLoop loop;
+  record::RecorderLoop loop;
   RecorderServices services;
   services.ui = &ui;
   services.loop = &loop;
@@ -76,7 +73,7 @@ int Record(const record::Options& options) {
   platform::Clock& clock = platform::GetClock();
   const uint32_t start = clock.TickCount();
   uint32_t lastLevels = start;
-  while (dialog.bIsRunning == 1 && !g_interrupted) {
+  while (dialog.bIsRunning == 1 && !record::StopRequested()) {
     loop.WaitAndDispatch(50);
     const uint32_t now = clock.TickCount();
     if (!options.quiet && now - lastLevels >= 1000) {
@@ -103,7 +100,8 @@ int main(int argc, char** argv) {
                  record::kUsage);
     return error.empty() ? 0 : 2;
   }
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  return Record(*options);
+  record::InstallStopRequests();
+  const int status = Record(*options);
+  record::StopCompleted();
+  return status;
 }

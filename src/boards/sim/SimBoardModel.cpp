@@ -91,6 +91,6 @@ std::vector<BoardModel> ReadBoardModels(const std::string& iniPath) {
   return models;
 }
 
-std::string DefaultSimSettingsPath() { return platform::ExecutableFolder() + "/olsim.ini"; }
+std::string DefaultSimSettingsPath() { return platform::JoinPath(platform::ExecutableFolder(), "olsim.ini"); }
 
 }  // namespace varnel::sim

@@ -73,6 +73,8 @@ bool OsFile::Truncate(uint64_t size) {
   return rc == 0;
 }
 
-bool OsFile::Sync() { return handle_ != kNone && ::fdatasync(static_cast<int>(handle_)) == 0; }
+bool OsFile::Sync() {
+  return handle_ != kNone && ::fdatasync(static_cast<int>(handle_)) == 0;
+}
 
 }  // namespace varnel::platform

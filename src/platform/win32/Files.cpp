@@ -10,9 +10,13 @@ const char kPathSeparator = '\\';
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
-DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+DWORD Attributes(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str());
+}
 
 }  // namespace
 
@@ -42,21 +46,25 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
   return false;
 }
 
-bool DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool DeleteFile(const std::string& path) {
+  return ::DeleteFileA(path.c_str()) != 0;
+}
 
-bool FileExists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path) {
+  return Attributes(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool FileReadable(const std::string& path) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   ::CloseHandle(h);
   return true;
 }
 
 bool RegularFileReadable(const std::string& path) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   const bool regular = ::GetFileType(h) == FILE_TYPE_DISK;
   ::CloseHandle(h);
@@ -101,7 +109,9 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents) {
 }
 
 // Windows programs of this kind do not follow links themselves.
-std::string ResolvedPath(const std::string& path) { return path; }
+std::string ResolvedPath(const std::string& path) {
+  return path;
+}
 
 std::string ExecutableFolder() {
   char buf[MAX_PATH * 4];
@@ -110,7 +120,9 @@ std::string ExecutableFolder() {
   return std::string(FolderOf(std::string_view(buf, n)));
 }
 
-std::string DefaultDataFolder(std::string_view kind) { return "c:\\orvanta\\" + std::string(kind); }
+std::string DefaultDataFolder(std::string_view kind) {
+  return "c:\\orvanta\\" + std::string(kind);
+}
 
 bool IsPlainFileName(std::string_view name) {
   if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;

@@ -8,7 +8,9 @@
 namespace varnel::platform {
 namespace {
 
-HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE AsHandle(intptr_t h) {
+  return reinterpret_cast<HANDLE>(h);
+}
 
 OVERLAPPED At(uint64_t offset) {
   OVERLAPPED o{};
@@ -28,9 +30,9 @@ bool OsFile::Open(const std::string& path, bool create) {
   Close();
   // Others may read and even delete or rename the file while it is written,
   // as a POSIX descriptor allows.
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h =
+      ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<intptr_t>(h);
   return true;
@@ -84,6 +86,8 @@ bool OsFile::Truncate(uint64_t size) {
   return ::SetFileInformationByHandle(AsHandle(handle_), FileEndOfFileInfo, &info, sizeof info) != 0;
 }
 
-bool OsFile::Sync() { return handle_ != kNone && ::FlushFileBuffers(AsHandle(handle_)) != 0; }
+bool OsFile::Sync() {
+  return handle_ != kNone && ::FlushFileBuffers(AsHandle(handle_)) != 0;
+}
 
 }  // namespace varnel::platform

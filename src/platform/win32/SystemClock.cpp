@@ -3,9 +3,13 @@
 
 namespace varnel::platform {
 
-uint32_t SystemClock::TickCount() { return ::GetTickCount(); }
+uint32_t SystemClock::TickCount() {
+  return ::GetTickCount();
+}
 
-void SystemClock::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+void SystemClock::Sleep(uint32_t milliseconds) {
+  ::Sleep(milliseconds);
+}
 
 LocalTime SystemClock::Now() {
   SYSTEMTIME t{};

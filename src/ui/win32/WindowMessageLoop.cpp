@@ -10,7 +10,9 @@ namespace {
 
 constexpr char kClassName[] = "VarnelMessageWindow";
 
-HWND AsWindow(intptr_t w) { return reinterpret_cast<HWND>(w); }
+HWND AsWindow(intptr_t w) {
+  return reinterpret_cast<HWND>(w);
+}
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* loop = reinterpret_cast<WindowMessageLoop*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
@@ -37,8 +39,8 @@ static_assert(kBufferDoneMessage == WM_USER + 103 && kBufferOverrunMessage == WM
 
 WindowMessageLoop::WindowMessageLoop() {
   if (!RegisterOnce()) return;
-  HWND hwnd = ::CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                ::GetModuleHandleA(nullptr), nullptr);
+  HWND hwnd =
+      ::CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleA(nullptr), nullptr);
   if (hwnd == nullptr) return;
   ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   window_ = reinterpret_cast<intptr_t>(hwnd);

@@ -2,8 +2,12 @@
 
 namespace varnel::test {
 
-bool FileModesApply() { return false; }
+bool FileModesApply() {
+  return false;
+}
 
-bool SetFileMode(const std::string&, unsigned) { return false; }
+bool SetFileMode(const std::string&, unsigned) {
+  return false;
+}
 
 }  // namespace varnel::test
