@@ -10,7 +10,8 @@
 
 namespace varnel {
 
-// 0 is success; the others name what went wrong.
+// 0 is success; the others name what went wrong. A platform library with
+// codes of its own (DDEML) returns those instead, so the traces carry them.
 enum class TransportError : int32_t {
   None = 0,
   NotInitialised = 0x4001,

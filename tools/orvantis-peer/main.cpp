@@ -13,6 +13,7 @@
 #include <string>
 
 #include "AnalyzerPeer.h"
+#include "TransactionLog.h"
 
 namespace {
 
@@ -31,53 +32,10 @@ constexpr const char* kUsage =
     "  --dump-dir DIR       write each poke payload to DIR/<n>-<item>.bin\n"
     "  --quiet              print nothing but the ready line\n";
 
-// Printable form of received bytes: text as is, everything else escaped.
-std::string Quoted(const std::vector<uint8_t>& bytes) {
-  std::string out = "\"";
-  for (uint8_t b : bytes) {
-    if (b == '\\' || b == '"') {
-      out += '\\';
-      out += static_cast<char>(b);
-    } else if (b >= 0x20 && b < 0x7F) {
-      out += static_cast<char>(b);
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", b);
-      out += hex;
-    }
-  }
-  return out + "\"";
-}
-
-uint32_t Fnv1a(const std::vector<uint8_t>& bytes) {
-  uint32_t h = 2166136261u;
-  for (uint8_t b : bytes) h = (h ^ b) * 16777619u;
-  return h;
-}
-
 std::string Describe(const Transaction& t) {
-  std::ostringstream line;
-  const char* outcome = t.accepted ? "" : " refused";
-  switch (t.kind) {
-    case Kind::Execute:
-      line << "execute " << t.bytes.size() << ' ' << Quoted(t.bytes) << outcome;
-      break;
-    case Kind::Request:
-      line << "request \"" << t.item << "\"";
-      if (t.accepted)
-        line << " -> " << Quoted(t.bytes);
-      else
-        line << outcome;
-      break;
-    case Kind::Poke: {
-      char sum[16];
-      std::snprintf(sum, sizeof sum, "%08x", Fnv1a(t.bytes));
-      line << "poke \"" << t.item << "\" " << t.bytes.size() << " bytes " << t.calls << " calls fnv1a " << sum
-           << outcome;
-      break;
-    }
-  }
-  return line.str();
+  static_assert(static_cast<int>(Kind::Poke) == static_cast<int>(varnel::peer::LogKind::Poke));
+  return varnel::peer::DescribeTransaction(static_cast<varnel::peer::LogKind>(t.kind), t.item, t.bytes, t.calls,
+                                           t.accepted);
 }
 
 bool ParseArguments(int argc, char** argv, varnel::peer::PeerOptions& options, std::string& record,

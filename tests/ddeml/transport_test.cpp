@@ -1,0 +1,167 @@
+// The DDEML transport against the DDE server in-process: refusals and
+// time-outs as DDEML's codes, payloads whole, names without regard to case.
+
+#include <algorithm>
+
+#include "DdeRig.h"
+#include "analyzer/LinkState.h"
+#include "transport/ddeml/DdemlTransport.h"
+
+namespace varnel::test {
+namespace {
+
+using peer::LogKind;
+
+// DDEML's codes, as DdeGetLastError reports them.
+constexpr int kDataAckTimeout = 0x4002;
+constexpr int kExecAckTimeout = 0x4005;
+constexpr int kNotProcessed = 0x4009;
+constexpr int kNoConversation = 0x400a;
+constexpr int kPokeAckTimeout = 0x400b;
+
+class Transport : public DdeRig {
+ protected:
+  // A transport connected to the in-process server.
+  std::unique_ptr<AnalyzerTransport> Connected(peer::DdeServerOptions options = {}) {
+    StartServer(options);
+    auto transport = MakeDdemlTransport();
+    EXPECT_TRUE(transport->Initialize());
+    EXPECT_EQ(transport->Connect(service_, "Data", kConnectTimeoutMs), TransportError::None);
+    return transport;
+  }
+};
+
+const std::vector<uint8_t> kCommand = {'[', 'S', 't', 'o', 'p', ']', 0};
+
+TEST_F(Transport, RefusalsComeBackAsNotProcessed) {
+  auto transport = Connected({.refuseFft = true, .refuseCommands = true, .refusePokes = true});
+  std::string text = "stale";
+  EXPECT_EQ(static_cast<int>(transport->Execute(kCommand, kExecuteTimeoutMs)), kNotProcessed);
+  EXPECT_EQ(static_cast<int>(transport->Request("FFT Size", text, kRequestTimeoutMs)), kNotProcessed);
+  EXPECT_EQ(text, "");
+  EXPECT_EQ(static_cast<int>(transport->Poke("CalibrationData", kCommand, kPokeTimeoutMs)), kNotProcessed);
+  // The conversation survives every refusal.
+  EXPECT_EQ(static_cast<int>(transport->Poke("TimeSeriesData", kCommand, kPokeTimeoutMs)), kNotProcessed);
+  EXPECT_EQ(server_->Transactions().size(), 4u);
+}
+
+TEST_F(Transport, LateAnswersTimeOutWithTheirTransactionsCode) {
+  struct Case {
+    const char* what;
+    uint32_t delayMs;
+    uint32_t timeoutMs;
+    int code;
+  };
+  const Case cases[] = {
+      {"execute", 1300, kExecuteTimeoutMs, kExecAckTimeout},
+      {"request", 300, kRequestTimeoutMs, kDataAckTimeout},
+      {"poke", 300, kPokeTimeoutMs, kPokeAckTimeout},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto transport = Connected({.replyDelayMs = c.delayMs});
+    std::string text;
+    TransportError result = TransportError::None;
+    if (c.what == std::string("execute")) result = transport->Execute(kCommand, c.timeoutMs);
+    if (c.what == std::string("request")) result = transport->Request("FFT Size", text, c.timeoutMs);
+    if (c.what == std::string("poke")) result = transport->Poke("TimeSeriesData", kCommand, c.timeoutMs);
+    EXPECT_EQ(static_cast<int>(result), c.code);
+    // Delivered all the same: the analyser carries it out.
+    EXPECT_EQ(server_->Transactions().size(), 1u);
+    transport.reset();
+    server_.reset();
+  }
+}
+
+TEST_F(Transport, PokedPayloadsArriveWhole) {
+  auto transport = Connected();
+  for (std::size_t size : {std::size_t{1}, std::size_t{2048}, std::size_t{262144}, std::size_t{1048576}}) {
+    std::vector<uint8_t> payload(size);
+    for (std::size_t i = 0; i < size; ++i) payload[i] = static_cast<uint8_t>(i * 31 + size);
+    ASSERT_EQ(transport->Poke("TimeSeriesData", payload, 1000), TransportError::None) << size;
+    const auto received = server_->Transactions().back();
+    EXPECT_EQ(received.item, "TimeSeriesData");
+    EXPECT_TRUE(received.bytes == payload) << size << " bytes sent, " << received.bytes.size() << " received";
+  }
+}
+
+TEST_F(Transport, ServiceAndTopicMatchWithoutRegardToCase) {
+  StartServer();
+  struct Case {
+    std::string service;
+    std::string topic;
+    int code;
+  };
+  std::string upper = service_;
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](char ch) { return static_cast<char>(std::toupper(ch)); });
+  const Case cases[] = {{service_, "Data", 0},
+                        {upper, "DATA", 0},
+                        {service_, "Other", kNoConversation},
+                        {service_ + "x", "Data", kNoConversation}};
+  for (const Case& c : cases) {
+    auto transport = MakeDdemlTransport();
+    ASSERT_TRUE(transport->Initialize());
+    EXPECT_EQ(static_cast<int>(transport->Connect(c.service, c.topic, kConnectTimeoutMs)), c.code)
+        << c.service << " / " << c.topic;
+    EXPECT_EQ(transport->Connected(), c.code == 0);
+    EXPECT_EQ(transport->Uninitialize(), 1);
+  }
+}
+
+TEST_F(Transport, WithoutAConversationNothingIsSent) {
+  auto transport = MakeDdemlTransport();
+  std::string text;
+  EXPECT_NE(transport->Execute(kCommand, kExecuteTimeoutMs), TransportError::None);
+  ASSERT_TRUE(transport->Initialize());
+  EXPECT_EQ(static_cast<int>(transport->Execute(kCommand, kExecuteTimeoutMs)), kNoConversation);
+  EXPECT_EQ(static_cast<int>(transport->Request("FFT Size", text, kRequestTimeoutMs)), kNoConversation);
+  EXPECT_EQ(static_cast<int>(transport->Poke("TimeSeriesData", kCommand, kPokeTimeoutMs)), kNoConversation);
+}
+
+class LinkOverDdeml : public DdeRig {};
+
+TEST_F(LinkOverDdeml, FftSizeAnswersAreParsedOrIgnored) {
+  struct Case {
+    std::string answer;
+    int32_t expected;
+  };
+  const Case cases[] = {{"8192", 8192}, {"0", 16384}, {"no digits", 16384}, {"  +4096 frames", 4096}, {"", 16384}};
+  for (const Case& c : cases) {
+    StartServer({.fftAnswer = c.answer});
+    settings_.FftSize = 16384;
+    ASSERT_TRUE(Link().Connect());
+    Link().PrepareAnalyzer();
+    EXPECT_EQ(settings_.FftSize, c.expected) << "'" << c.answer << "'";
+    Link().Disconnect();
+    server_.reset();
+  }
+}
+
+TEST_F(LinkOverDdeml, FailedPokesTraceTheDdemlCode) {
+  StartServer({.refusePokes = true});
+  ASSERT_TRUE(Link().Connect());
+  monitor_.Produce(20000);
+  running_ = 1;
+  EXPECT_FALSE(Link().DDEPokeCalibrationData());
+  EXPECT_TRUE(Traced("DDEPokeCalibrationData Failed - DDEML Error code = 16393\n"));
+  server_->SetReplyDelay(300);
+  EXPECT_FALSE(Link().DDEPokeTimeSeriesData());
+  EXPECT_TRUE(Traced("DDEPokeTimeSeriesData Failed - DDEML Error code = 16395\n"))
+      << ::testing::PrintToString(Traces());
+}
+
+TEST_F(LinkOverDdeml, DisconnectEndsTheInstanceOnce) {
+  StartServer();
+  ASSERT_TRUE(Link().Connect());
+  EXPECT_EQ(Link().Disconnect(), 1);
+  EXPECT_EQ(Link().Disconnect(), 0);
+  // A new Run starts afresh.
+  ASSERT_TRUE(Link().Connect());
+  Link().Execute("[Stop]");
+  ASSERT_TRUE(server_->WaitForCount(1, 1000));
+  EXPECT_EQ(server_->Transactions().back().kind, LogKind::Execute);
+}
+
+}  // namespace
+}  // namespace varnel::test

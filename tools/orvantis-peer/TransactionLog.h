@@ -1,0 +1,21 @@
+#pragma once
+// The peer's transaction log: one line per transaction, the same whatever
+// carried it (D-Bus on Linux, DDE on Windows), so tests and people read both
+// the same way.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varnel::peer {
+
+enum class LogKind { Execute, Request, Poke };
+
+// "execute 7 \"[Stop]\\x00\"", "request \"FFT Size\" -> \"16384\\x00\"",
+// "poke \"CalibrationData\" 2048 bytes 1 calls fnv1a 1234abcd"; refused ones end in " refused".
+std::string DescribeTransaction(LogKind kind, const std::string& item, const std::vector<uint8_t>& bytes,
+                                uint32_t calls, bool accepted);
+
+uint32_t Fnv1a(const std::vector<uint8_t>& bytes);
+
+}  // namespace varnel::peer
