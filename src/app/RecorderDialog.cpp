@@ -11,6 +11,7 @@
 #include "calibration/ChannelCalibrations.h"
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
+#include "recovery/RecoveryOffer.h"
 #include "ui/DialogUnits.h"
 #include "ui/Messages.h"
 
@@ -109,6 +110,7 @@ bool RecorderDialog::OnInitDialog() {
   SetStatus(" Stopped");
   QueryDeviceCapabilities();
   LayoutChannelGrid();
+  if (services_.offerRecovery) OfferRecovery(ui_, std::string(FieldText(Settings.szWavePath)));
   return true;
 }
 

@@ -58,6 +58,8 @@ int RecordingFileSet::CreateWaveFiles() {
   RecordingFormat.Set(static_cast<uint32_t>(settings_.SamplingRate), 1, 2);
   finished_.clear();
   rolloverFailed_.fill(false);
+  calibrationsKnown_ = false;
+  journal_.Begin(std::string(FieldText(settings_.szWavePath)));
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (!IsSet(channels_[slot].bIsEnabled)) continue;
     WaveFiles[slot].reset();
@@ -78,6 +80,7 @@ int RecordingFileSet::CreateWaveFiles() {
     WaveFiles[slot]->SetFormat(RecordingFormat);
     WaveFiles[slot]->SetFileName(name.c_str());
   }
+  UpdateJournal();
   return 1;
 }
 
@@ -110,6 +113,7 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
   } else {
     wave.DeleteWorkingFile = 1;
   }
+  FinishedWith(slot, wave);
   WaveFiles[slot].reset();
 }
 
@@ -132,6 +136,7 @@ void RecordingFileSet::RollOver(int32_t slot) {
   } else {
     rolloverFailed_[slot] = true;
   }
+  UpdateJournal();
   setStatus_(" Running...");
 }
 
@@ -139,6 +144,8 @@ void RecordingFileSet::SaveWaveFiles() {
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (WaveFiles[slot]) Finalise(slot, true);
   }
+  sync_.Stop();
+  journal_.End();
 }
 
 }  // namespace varnel

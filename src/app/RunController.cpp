@@ -45,7 +45,9 @@ bool RecorderDialog::CheckLabelsAreFileNames() {
 }
 
 bool RecorderDialog::LoadChannelCalibrations() {
-  return varnel::LoadChannelCalibrations(Channels, CalibrationRecords, ui_);
+  const bool loaded = varnel::LoadChannelCalibrations(Channels, CalibrationRecords, ui_);
+  if (loaded) Files.CalibrationsLoaded();
+  return loaded;
 }
 
 int RecorderDialog::ValidateSamplingRate() {

@@ -8,8 +8,10 @@ namespace varnel::record {
 const char* const kUsage =
     "usage: varnel-record [--seconds N] [--overwrite yes|no|cancel] [--accept-rate yes|no]\n"
     "                     [--continue-without-analyser] [--settings FILE] [--quiet]\n"
+    "       varnel-record --recover [FOLDER] [--settings FILE]\n"
     "Records with the settings of varnel.ini beside the program (as the window does) until N seconds\n"
-    "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n";
+    "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n"
+    "--recover repairs the recordings an interrupted run left in FOLDER (default: the wave folder).\n";
 
 namespace {
 
@@ -58,6 +60,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       o.continueWithoutAnalyser = true;
     } else if (a == "--quiet") {
       o.quiet = true;
+    } else if (a == "--recover") {
+      o.recover = true;
+      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.recoverFolder = args[++i];
     } else if (a == "--settings") {
       auto v = value();
       if (!v) return std::nullopt;

@@ -16,6 +16,8 @@ struct Options {
   bool continueWithoutAnalyser = false;
   bool quiet = false;  // no level lines
   std::string settingsFile;  // empty: varnel.ini beside the program
+  bool recover = false;      // recover interrupted recordings instead of recording
+  std::string recoverFolder;  // empty: the wave folder of the settings
 };
 
 // Nothing when the command line is wrong; `error` says why (empty for --help).

@@ -8,6 +8,7 @@
 
 #include "ConsoleUi.h"
 #include "Options.h"
+#include "Recover.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
 #include "boards/PlatformBoards.h"
@@ -60,9 +61,11 @@ int Record(const record::Options& options) {
   services.board = boards::MakePlatformBoards(platform::ExecutableFolder());
   services.transport = MakePlatformTransport();
   services.app = &app;
+  services.offerRecovery = false;  // a notice instead: nobody is there to answer
   RecorderDialog dialog(std::move(services));
   loop.SetHandler(&dialog);
   dialog.OnInitDialog();
+  record::PrintRecoveryNotice(std::string(FieldText(dialog.Settings.szWavePath)));
 
   StatusPrinter printer(dialog);
   dialog.SetObserver(&printer);
@@ -102,6 +105,13 @@ int main(int argc, char** argv) {
     std::fprintf(error.empty() ? stdout : stderr, "%s%s%s", error.c_str(), error.empty() ? "" : "\n",
                  record::kUsage);
     return error.empty() ? 0 : 2;
+  }
+  if (options->recover) {
+    RecorderApp app;
+    app.InitPathsFromExecutable();
+    const std::string settings = options->settingsFile.empty() ? std::string(FieldText(app.SettingsFilePath))
+                                                               : options->settingsFile;
+    return record::Recover(options->recoverFolder.empty() ? record::WaveFolderOf(settings) : options->recoverFolder);
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
