@@ -189,8 +189,8 @@ std::vector<JournalFile> ReadJournals(const std::string& folder) {
     std::error_code typeError;
     if (!item.is_regular_file(typeError)) continue;
     std::ifstream in(item.path(), std::ios::binary);
-    // A journal is a few kilobytes; anything far larger is not one of ours.
-    std::string text(64 * 1024, '\0');
+    // Sixteen entries take about 70 KB; anything far larger is not one of ours.
+    std::string text(1024 * 1024, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
     JournalFile journal = ParseJournal(text);

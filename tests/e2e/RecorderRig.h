@@ -102,8 +102,10 @@ class RecorderRig {
   // The sample the board produced for list entry e at frame f of the run.
   static int16_t Expected(int32_t entry, int64_t frame) { return static_cast<int16_t>(1000 * entry + frame % 700); }
 
-  std::vector<std::string> WaveFiles() const {
-    std::string out = RunCommand("ls -1 '" + wavePath + "' 2>/dev/null");
+  std::vector<std::string> WaveFiles() const { return ListFolder(wavePath); }
+
+  static std::vector<std::string> ListFolder(const std::string& folder) {
+    std::string out = RunCommand("ls -1 '" + folder + "' 2>/dev/null");
     std::vector<std::string> names;
     std::size_t start = 0;
     while (start < out.size()) {
