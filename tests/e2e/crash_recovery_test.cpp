@@ -178,3 +178,44 @@ TEST(CrashRecovery, TheWindowAsksAtStartAndRecoversOnYes) {
 
 }  // namespace
 }  // namespace varnel
+
+namespace varnel {
+namespace {
+
+// The journal names the open working files with their calibration from Run on,
+// follows every rollover, and goes when the run ends with everything saved.
+TEST(CrashRecovery, TheJournalFollowsTheRunThroughRollovers) {
+  test::RecorderRig rig;
+  rig.UseChannels({0, 1}, {0, 1});
+  rig.settings.bAppendTimeStamp = 0;
+  rig.Open();
+  ScopedWaveRiffSizeLimit limit(36 + 2 * 8192 * 2);
+  rig.Run();
+  auto journaled = [&] {
+    std::vector<JournalFile> journals = ReadJournals(rig.wavePath);
+    std::map<int32_t, std::string> working;
+    if (journals.size() != 1) return working;
+    for (const JournalEntry& e : journals[0].entries) {
+      EXPECT_TRUE(e.calibration.has_value());
+      EXPECT_EQ(rig.dialog->CalibrationRecords[e.channel].Left.RefLevel, e.calibration->Left.RefLevel);
+      working[e.channel] = e.workingFile;
+    }
+    return working;
+  };
+  auto open = [&] {
+    std::map<int32_t, std::string> working;
+    for (int32_t c : {0, 1}) working[c] = std::string(FieldText(rig.dialog->Files.WaveFiles[c]->WorkingFileName));
+    return working;
+  };
+  const auto first = open();
+  EXPECT_EQ(first, journaled());
+  rig.StepBuffers(3);  // the third buffer of each channel rolls it over
+  EXPECT_NE(first, open());
+  EXPECT_EQ(open(), journaled());
+  rig.dialog->Click(kIdRun);
+  EXPECT_TRUE(ReadJournals(rig.wavePath).empty());
+  for (const std::string& f : rig.WaveFiles()) EXPECT_FALSE(IsWorkingFileName(f)) << f;
+}
+
+}  // namespace
+}  // namespace varnel
