@@ -12,6 +12,7 @@
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
 #include "platform/Trace.h"
+#include "recovery/RecoveryOffer.h"
 #include "ui/DialogUnits.h"
 #include "ui/Messages.h"
 
@@ -113,6 +114,7 @@ bool RecorderDialog::OnInitDialog() {
   SetStatus(" Stopped");
   QueryDeviceCapabilities();
   LayoutChannelGrid();
+  if (services_.offerRecovery) OfferRecovery(ui_, std::string(FieldText(Settings.szWavePath)));
   return true;
 }
 

@@ -34,6 +34,7 @@ struct RecorderServices {
   WindowHost* windowHost = nullptr;  // none: the placement is neither restored nor saved
   const RecorderApp* app = nullptr;
   std::string programBaseName = "varnel";  // caption of some calibration messages
+  bool offerRecovery = true;  // ask at start about interrupted recordings in the wave folder
 };
 
 class RecorderDialog : public ui::Dialog, public ui::MessageHandler {

@@ -59,6 +59,8 @@ int RecordingFileSet::CreateWaveFiles() {
   finished_.clear();
   rolloverFailed_.fill(false);
   Report.Begin(settings_.SamplingRate);
+  calibrationsKnown_ = false;
+  journal_.Begin(std::string(FieldText(settings_.szWavePath)));
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (!IsSet(channels_[slot].bIsEnabled)) continue;
     WaveFiles[slot].reset();
@@ -79,6 +81,7 @@ int RecordingFileSet::CreateWaveFiles() {
     WaveFiles[slot]->SetFormat(RecordingFormat);
     WaveFiles[slot]->SetFileName(name.c_str());
   }
+  UpdateJournal();
   return 1;
 }
 
@@ -129,6 +132,7 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
   } else {
     wave.DeleteWorkingFile = 1;
   }
+  FinishedWith(slot, wave);
   WaveFiles[slot].reset();
 }
 
@@ -152,6 +156,7 @@ void RecordingFileSet::RollOver(int32_t slot) {
   } else {
     rolloverFailed_[slot] = true;
   }
+  UpdateJournal();
   setStatus_(" Running...");
 }
 
@@ -159,6 +164,8 @@ void RecordingFileSet::SaveWaveFiles() {
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (WaveFiles[slot]) Finalise(slot, true);
   }
+  sync_.Stop();
+  journal_.End();
 }
 
 }  // namespace varnel

@@ -14,6 +14,8 @@
 
 #include "app/RunReport.h"
 #include "records/ChannelSettings.h"
+#include "recovery/RecordingJournal.h"
+#include "recovery/WorkingFileSync.h"
 #include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
 #include "wave/SampleFormat.h"
@@ -47,6 +49,12 @@ class RecordingFileSet {
   int CreateWaveFiles();
   void WriteChannelData(ChannelBlockSource& source);
   void SaveWaveFiles();
+  // The calibration records are filled: the journal gets them.
+  void CalibrationsLoaded();
+
+  // The periodic sync of the working files (on unless a benchmark compares).
+  void SetPeriodicSync(bool on) { periodicSync_ = on; }
+  WorkingFileSync::Stats SyncStats() const { return sync_.GetStats(); }
 
   // Final names of every file finalised so far in this run, oldest first.
   const std::vector<FinishedFile>& FinishedFiles() const { return finished_; }
@@ -81,6 +89,9 @@ class RecordingFileSet {
   };
 
   bool IsFinished(const std::string& name) const;
+  // Journal and periodic sync of every open working file (RecordingFileSetJournal.cpp).
+  void UpdateJournal();
+  void FinishedWith(int32_t slot, const WaveIO& wave);
 
   ui::UiServices& ui_;
   const RecorderSettings& settings_;
@@ -90,6 +101,10 @@ class RecordingFileSet {
   MutingUi rolloverUi_;
   std::array<bool, kChannelCount> rolloverFailed_{};
   std::vector<FinishedFile> finished_;
+  RecordingJournal journal_;
+  WorkingFileSync sync_;
+  bool periodicSync_ = true;
+  bool calibrationsKnown_ = false;
 };
 
 }  // namespace varnel

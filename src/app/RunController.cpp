@@ -66,7 +66,9 @@ bool RecorderDialog::CheckGainsOffered() {
 }
 
 bool RecorderDialog::LoadChannelCalibrations() {
-  return varnel::LoadChannelCalibrations(Channels, CalibrationRecords, ui_);
+  const bool loaded = varnel::LoadChannelCalibrations(Channels, CalibrationRecords, ui_);
+  if (loaded) Files.CalibrationsLoaded();
+  return loaded;
 }
 
 int RecorderDialog::ValidateSamplingRate() {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/FileSync.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "wave/CalibrationChunk.h"
@@ -256,10 +257,14 @@ int WaveIO::Finalise(bool* finished) {
     return 0;
   }
   AppendCalibrationChunk();
+  // The data is on the disk before the name says the file is complete, and
+  // the name is on the disk before the run counts as saved.
+  platform::SyncFile(WorkingFileName);
   if (!MoveToFinalName()) {
     ShowMessage(WaveMessage::kFailureWritingWaveFile);
     return 0;
   }
+  platform::SyncFolder(std::string(platform::FolderOf(FieldText(FinalFileName))));
   return 1;
 }
 

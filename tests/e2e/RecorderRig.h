@@ -109,10 +109,12 @@ class RecorderRig {
   static int16_t Expected(int32_t entry, int64_t frame) { return static_cast<int16_t>(1000 * entry + frame % 700); }
 
   // The names in the wave folder, sorted.
-  std::vector<std::string> WaveFiles() const {
+  std::vector<std::string> WaveFiles() const { return ListFolder(wavePath); }
+
+  static std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(wavePath, ec)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }

@@ -24,8 +24,17 @@ class CountingHandler : public ui::MessageHandler {
       if (posted == 5) std::this_thread::sleep_for(std::chrono::milliseconds(700));  // > 2.5 buffers
     }
     if (m.id == ui::kBufferOverrunMessage) ++overruns;
-    return dialog_.HandleMessage(m);
+    const auto start = std::chrono::steady_clock::now();
+    const intptr_t result = dialog_.HandleMessage(m);
+    if (m.id == ui::kBufferDoneMessage && dialog_.bIsRunning == 1) {
+      const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      longestBufferMs = std::max(longestBufferMs, ms);
+      totalBufferMs += ms;
+    }
+    return result;
   }
+  double longestBufferMs = 0;  // the main thread's work for one buffer
+  double totalBufferMs = 0;
   int64_t posted = 0;
   int64_t whileRunning = 0;
   int64_t overruns = 0;
@@ -46,6 +55,9 @@ TEST(Soak, RealTimeRecordingKeepsEveryAcquiredFrame) {
   rig.UseChannels(all, all);
   rig.settings.SamplingRate = 31250;
   rig.Open();
+  // VARNEL_SOAK_NO_SYNC=1 measures the same run without the periodic sync, for comparison.
+  const bool sync = std::getenv("VARNEL_SOAK_NO_SYNC") == nullptr;
+  rig.dialog->Files.SetPeriodicSync(sync);
   rig.board->SetStepMode(false);
   CountingHandler counter(*rig.dialog);
   rig.loop.SetHandler(&counter);
@@ -54,8 +66,17 @@ TEST(Soak, RealTimeRecordingKeepsEveryAcquiredFrame) {
 
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000));
   while (std::chrono::steady_clock::now() < end) rig.loop.WaitAndDispatch(50);
+  const WorkingFileSync::Stats stats = rig.dialog->Files.SyncStats();
   rig.dialog->Click(kIdRun);
   rig.loop.DispatchPending();
+  std::printf("soak: periodic sync %s: %llu fdatasync calls, longest %.2f ms, mean %.2f ms, longest pass over all "
+              "files %.2f ms; main thread per buffer: longest %.2f ms, mean %.2f ms\n",
+              sync ? "on" : "off", static_cast<unsigned long long>(stats.syncs), stats.longestMs,
+              stats.syncs ? stats.totalMs / stats.syncs : 0.0, stats.longestRoundMs, counter.longestBufferMs,
+              counter.whileRunning ? counter.totalBufferMs / counter.whileRunning : 0.0);
+  if (sync) {
+    EXPECT_GE(stats.syncs, static_cast<uint64_t>(16 * (seconds - 1)));
+  }
 
   // The buffers completed while the board stopped, and the part of the last
   // one, are written too: less than two buffers more.

@@ -9,8 +9,10 @@ const char* const kUsage =
     "usage: varnel-record [--seconds N] [--overwrite yes|no|cancel] [--accept-rate yes|no]\n"
     "                     [--continue-without-analyser] [--settings FILE] [--quiet] [--device N]\n"
     "       varnel-record --list-devices\n"
+    "       varnel-record --recover [FOLDER] [--settings FILE]\n"
     "Records with the settings of varnel.ini beside the program (as the window does) until N seconds\n"
-    "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n";
+    "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n"
+    "--recover repairs the recordings an interrupted run left in FOLDER (default: the wave folder).\n";
 
 namespace {
 
@@ -71,6 +73,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
       o.device = static_cast<int32_t>(n);
+    } else if (a == "--recover") {
+      o.recover = true;
+      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.recoverFolder = args[++i];
     } else if (a == "--settings") {
       auto v = value();
       if (!v) return std::nullopt;

@@ -19,6 +19,8 @@ struct Options {
   std::string settingsFile;  // empty: varnel.ini beside the program
   bool listDevices = false;  // print the device list instead of recording
   int32_t device = -1;       // device index for this run (-1: the settings' own)
+  bool recover = false;      // recover interrupted recordings instead of recording
+  std::string recoverFolder;  // empty: the wave folder of the settings
 };
 
 // Nothing when the command line is wrong; `error` says why (empty for --help).

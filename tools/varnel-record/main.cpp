@@ -10,6 +10,7 @@
 #include "Options.h"
 #include "RecorderLoop.h"
 #include "StopRequests.h"
+#include "Recover.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
 #include "app/RunSummary.h"
@@ -65,11 +66,13 @@ int Record(const record::Options& options) {
   services.board = boards::MakePlatformBoards(platform::ExecutableFolder());
   services.transport = MakePlatformTransport();
   services.app = &app;
+  services.offerRecovery = false;  // a notice instead: nobody is there to answer
   RecorderDialog dialog(std::move(services));
   loop.SetHandler(&dialog);
   dialog.OnInitDialog();
   record::DeviceChoice device(dialog, options.device);
   if (!device.Valid()) return 2;
+  record::PrintRecoveryNotice(std::string(FieldText(dialog.Settings.szWavePath)));
 
   StatusPrinter printer(dialog);
   dialog.SetObserver(&printer);
@@ -114,6 +117,13 @@ int main(int argc, char** argv) {
   if (options->listDevices) {
     record::PrintDeviceList(*boards::MakePlatformBoards(platform::ExecutableFolder()), stdout);
     return 0;
+  }
+  if (options->recover) {
+    RecorderApp app;
+    app.InitPathsFromExecutable();
+    const std::string settings = options->settingsFile.empty() ? std::string(FieldText(app.SettingsFilePath))
+                                                               : options->settingsFile;
+    return record::Recover(options->recoverFolder.empty() ? record::WaveFolderOf(settings) : options->recoverFolder);
   }
   record::InstallStopRequests();
   const int status = Record(*options);

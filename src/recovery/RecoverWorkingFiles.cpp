@@ -1,0 +1,263 @@
+#include "recovery/RecoverWorkingFiles.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <filesystem>
+#include <set>
+
+#include "platform/FileSync.h"
+#include "platform/Files.h"
+#include "platform/RiffFile.h"
+#include "platform/Trace.h"
+#include "wave/CalibrationChunk.h"
+#include "wave/ChunkIds.h"
+
+namespace varnel {
+namespace {
+
+using platform::RiffFile;
+
+constexpr uint32_t kHeaderSize = 44;
+// The largest data size whose RIFF size (36 + data + pad) still fits 32 bits.
+constexpr uint64_t kMaxDataBytes = UINT32_MAX - 37;
+
+uint32_t GetU32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+uint32_t GetU16(const unsigned char* p) { return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8; }
+void PutU32(unsigned char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+void PutU16(unsigned char* p, uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+struct Header {
+  bool valid = false;
+  uint32_t riffSize = 0;
+  uint32_t dataSize = 0;
+  uint64_t fileSize = 0;
+  SampleFormat format;
+};
+
+// The skeleton every working file starts with: RIFF, WAVE, a 16-byte fmt, data.
+Header ReadHeader(const std::string& path) {
+  Header h;
+  RiffFile file;
+  if (!file.Open(path, RiffFile::Mode::kReadWrite)) return h;
+  h.fileSize = file.FileSize();
+  unsigned char b[kHeaderSize];
+  if (file.Read(b, sizeof b) != sizeof b) return h;
+  const uint32_t channels = GetU16(b + 22);
+  h.valid = std::equal(b, b + 4, "RIFF") && std::equal(b + 8, b + 16, "WAVEfmt ") && GetU32(b + 16) == 16 &&
+            std::equal(b + 36, b + 40, "data") && channels > 0;
+  if (!h.valid) return h;
+  h.riffSize = GetU32(b + 4);
+  h.dataSize = GetU32(b + 40);
+  h.format.Set(GetU32(b + 24), channels, GetU16(b + 32) / channels);
+  h.valid = h.format.BlockAlign() > 0;
+  return h;
+}
+
+// Bytes of whole frames the file holds. While recording the RIFF size is 4
+// and the data runs to the end of the file; a file whose finalisation was cut
+// off already has its sizes, and may end in part of a calibration chunk.
+uint64_t DataBytesPresent(const Header& h) {
+  const uint64_t tail = h.fileSize > kHeaderSize ? h.fileSize - kHeaderSize : 0;
+  uint64_t bytes = h.riffSize == 4 ? tail : std::min<uint64_t>(h.dataSize, tail);
+  bytes = std::min(bytes, kMaxDataBytes);
+  return bytes - bytes % h.format.BlockAlign();
+}
+
+std::string FileTimeStamp(const std::string& path, bool forName) {
+  std::tm t{};
+  if (!platform::FileModifiedLocalTime(path, &t)) return {};
+  char text[40];
+  std::strftime(text, sizeof text, forName ? "%Y_%m_%d_%H%M%S" : "%Y-%m-%d %H:%M:%S", &t);
+  return text;
+}
+
+bool QuietFor(const std::string& path, int seconds) {
+  const long long age = platform::SecondsSinceModified(path);
+  return age >= 0 && age >= seconds;
+}
+
+std::vector<std::string> WorkingFilesIn(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
+    std::error_code typeError;
+    const std::string name = item.path().filename().string();
+    if (IsWorkingFileName(name) && item.is_regular_file(typeError)) files.push_back(platform::JoinPath(folder, name));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+void WriteSkeleton(RiffFile& file, const SampleFormat& f) {
+  unsigned char b[kHeaderSize] = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16};
+  PutU16(b + 20, 1);
+  PutU16(b + 22, f.Channels);
+  PutU32(b + 24, f.SampleRate);
+  PutU32(b + 28, f.BlockAlign() * f.SampleRate);
+  PutU16(b + 32, f.BlockAlign());
+  PutU16(b + 34, f.BitsPerSample);
+  std::copy_n("data", 4, b + 36);
+  file.WriteAt(0, b, sizeof b);
+}
+
+// Sizes from the data present, the calibration chunk after the data; synced.
+std::string Repair(const InterruptedFile& f, bool headerValid) {
+  RiffFile file;
+  if (!file.Open(f.workingFile, RiffFile::Mode::kReadWrite)) return "cannot be opened";
+  if (!headerValid) WriteSkeleton(file, f.format);
+  const uint64_t bytes = f.framesPresent * f.format.BlockAlign();
+  const uint64_t pad = bytes & 1u;
+  const uint64_t end = kHeaderSize + bytes + pad;
+  unsigned char size[4];
+  bool ok = file.Truncate(kHeaderSize + bytes);
+  if (ok && pad) {
+    const unsigned char zero = 0;
+    ok = file.WriteAt(kHeaderSize + bytes, &zero, 1);
+  }
+  PutU32(size, static_cast<uint32_t>(bytes));
+  ok = ok && file.WriteAt(40, size, 4);
+  PutU32(size, static_cast<uint32_t>(end - 8));
+  ok = ok && file.WriteAt(4, size, 4);
+  if (ok && f.journaled && f.entry.storeCalibration && f.entry.calibration) {
+    platform::RiffChunk chunk{kCalibrationChunkId, sizeof(CalibrationRecord)};
+    ok = file.Seek(end) && file.CreateChunk(chunk, false) &&
+         file.Write(&*f.entry.calibration, sizeof(CalibrationRecord)) == sizeof(CalibrationRecord);
+    if (!ok) file.Truncate(end);
+  }
+  ok = file.Close() && ok;
+  if (!ok) return "cannot be written";
+  if (!platform::SyncFile(f.workingFile)) return "cannot be synced to the disk";
+  return {};
+}
+
+}  // namespace
+
+bool IsWorkingFileName(const std::string& name) {
+  if (name.size() < 8 || name.rfind("wav", 0) != 0 || name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+  return std::all_of(name.begin() + 3, name.end() - 4, [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+InterruptedRecordings FindInterruptedRecordings(const std::string& folder) {
+  InterruptedRecordings found;
+  found.folder = folder;
+  while (found.folder.size() > 1 && found.folder.back() == '/') found.folder.pop_back();
+  std::set<std::string> busy;  // named by a running recorder's journal
+  std::set<std::string> untrusted;  // named by a damaged entry of a dead recorder's journal
+  std::map<std::string, std::pair<JournalEntry, std::string>> journaled;
+  for (JournalFile& journal : ReadJournals(found.folder)) {
+    const bool running = platform::ProcessIsRunning(journal.owner);
+    for (JournalEntry& e : journal.entries) {
+      const std::string name(platform::FileNameOf(e.workingFile));
+      if (running) {
+        busy.insert(name);
+      } else {
+        journaled[name] = {e, journal.path};
+      }
+    }
+    for (const std::string& w : journal.untrustedWorkingFiles) {
+      (running ? busy : untrusted).insert(std::string(platform::FileNameOf(w)));
+    }
+    if (!running) found.journals.push_back(journal.path);
+  }
+  for (const std::string& path : WorkingFilesIn(found.folder)) {
+    const std::string name(platform::FileNameOf(path));
+    if (busy.count(name)) continue;
+    InterruptedFile f;
+    f.workingFile = path;
+    auto it = journaled.find(name);
+    f.journaled = it != journaled.end();
+    if (f.journaled) {
+      f.entry = it->second.first;
+      f.journalPath = it->second.second;
+    } else if (!untrusted.count(name) && !QuietFor(path, kUnjournaledQuietSeconds)) {
+      continue;
+    }
+    Header h = ReadHeader(path);
+    if (!h.valid && f.journaled && h.fileSize >= kHeaderSize) {
+      h.format = f.entry.format;
+      h.riffSize = 4;
+    } else if (!h.valid) {
+      continue;  // not a recording of ours: left alone
+    }
+    f.format = h.format;
+    f.framesPresent = DataBytesPresent(h) / h.format.BlockAlign();
+    f.started = f.journaled && !f.entry.started.empty() ? f.entry.started : FileTimeStamp(path, false);
+    if (f.framesPresent > 0) {
+      found.files.push_back(std::move(f));
+    } else if (f.journaled) {
+      found.emptyWorkingFiles.push_back(path);
+    }
+  }
+  return found;
+}
+
+std::string RecoveredNameCandidate(const InterruptedFile& file, int attempt) {
+  const std::string folder(platform::FolderOf(file.workingFile));
+  std::string stem;
+  if (file.journaled && !platform::FileNameOf(file.entry.finalFile).empty()) {
+    stem = std::string(platform::FileNameOf(file.entry.finalFile));
+    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".wav") == 0) stem.resize(stem.size() - 4);
+  } else {
+    std::string working(platform::FileNameOf(file.workingFile));
+    working.resize(working.size() - 4);
+    const std::string who = file.journaled && !file.entry.label.empty() ? file.entry.label : "unknown_channel";
+    stem = who + "_" + FileTimeStamp(file.workingFile, true) + "_" + working;
+    if (attempt == 0) attempt = 1;  // always says it was recovered
+  }
+  if (attempt == 1) stem += "_recovered";
+  if (attempt > 1) stem += "_recovered_" + std::to_string(attempt);
+  return platform::JoinPath(folder, stem + ".wav");
+}
+
+std::vector<RecoveredFile> RecoverRecordings(const InterruptedRecordings& found) {
+  std::vector<RecoveredFile> results;
+  for (const InterruptedFile& f : found.files) {
+    RecoveredFile r;
+    r.workingFile = f.workingFile;
+    r.frames = f.framesPresent;
+    r.error = Repair(f, ReadHeader(f.workingFile).valid);
+    for (int attempt = 0; r.error.empty() && attempt < 1000; ++attempt) {
+      const std::string name = RecoveredNameCandidate(f, attempt);
+      if (platform::RenameWithoutReplacing(f.workingFile, name)) {
+        r.recoveredFile = name;
+        break;
+      }
+      if (!platform::FileExists(name)) r.error = "cannot be renamed to " + name;
+    }
+    if (r.error.empty() && r.recoveredFile.empty()) r.error = "no free name";
+    if (!r.recoveredFile.empty()) {
+      platform::SyncFolder(found.folder);
+      platform::Trace("Recovered %s as %s (%llu frames)\n", r.workingFile.c_str(), r.recoveredFile.c_str(),
+                      static_cast<unsigned long long>(r.frames));
+    } else {
+      platform::Trace("Cannot recover %s: %s\n", r.workingFile.c_str(), r.error.c_str());
+    }
+    results.push_back(std::move(r));
+  }
+  // An empty working file holds nothing to recover; its journal named it ours.
+  for (const std::string& empty : found.emptyWorkingFiles) platform::DeleteFile(empty);
+  // A journal goes once none of the working files it names is left.
+  for (const std::string& path : found.journals) {
+    bool left = false;
+    auto there = [&](const std::string& w) { return platform::FileExists(platform::JoinPath(found.folder, platform::FileNameOf(w))); };
+    for (const JournalFile& j : ReadJournals(found.folder)) {
+      if (j.path != path) continue;
+      for (const JournalEntry& e : j.entries) left = left || there(e.workingFile);
+      for (const std::string& w : j.untrustedWorkingFiles) left = left || there(w);
+    }
+    if (!left) platform::DeleteFile(path);
+  }
+  platform::SyncFolder(found.folder);
+  return results;
+}
+
+}  // namespace varnel
