@@ -55,7 +55,8 @@ class Writer {
 uint32_t DialogStyle(const TemplateOptions& options) {
   uint32_t s = style::kPopup | style::kCaption | style::kSysMenu | style::kDsModalFrame | style::kDsSetFont |
                style::kDs3dLook;
-  if (options.mainWindow) s |= style::kMinimizeBox;
+  // A main window goes where its stored placement says; a dialog over its owner.
+  s |= options.mainWindow ? style::kMinimizeBox : style::kDsCenter;
   return s;
 }
 

@@ -38,6 +38,7 @@ inline constexpr uint32_t kTabStop = 0x00010000;
 inline constexpr uint32_t kDsSetFont = 0x0040;
 inline constexpr uint32_t kDsModalFrame = 0x0080;
 inline constexpr uint32_t kDs3dLook = 0x0004;
+inline constexpr uint32_t kDsCenter = 0x0800;
 inline constexpr uint32_t kBsPushButton = 0x0000;
 inline constexpr uint32_t kBsDefPushButton = 0x0001;
 inline constexpr uint32_t kBsCheckBox = 0x0002;
