@@ -14,12 +14,12 @@ void RecorderApp::SetProgramFile(std::string_view programFile) {
   if (slash == 0) slash = std::string_view::npos;
   CopyCut(ProgramFolder, slash == std::string_view::npos ? path : path.substr(0, slash));
   std::string folder(FieldText(ProgramFolder));
-  CopyCut(SettingsFilePath, folder + "/varnel.ini");
-  CopyCut(AnalyzerSettingsFilePath, folder + "/orvantis.ini");
+  CopyCut(SettingsFilePath, platform::JoinPath(folder, "varnel.ini"));
+  CopyCut(AnalyzerSettingsFilePath, platform::JoinPath(folder, "orvantis.ini"));
 }
 
 void RecorderApp::InitPathsFromExecutable() {
-  SetProgramFile(platform::ExecutableFolder() + "/varnel");
+  SetProgramFile(platform::JoinPath(platform::ExecutableFolder(), "varnel"));
 }
 
 }  // namespace varnel

@@ -45,7 +45,7 @@ bool RecordingFileSet::IsFinished(const std::string& name) const {
 RecordingFileSet::~RecordingFileSet() = default;
 
 std::string RecordingFileSet::FileNameFor(int32_t slot, bool timeStamped) const {
-  std::string name = std::string(FieldText(settings_.szWavePath)) + "/" + std::string(FieldText(channels_[slot].szLabel));
+  std::string name = platform::JoinPath(FieldText(settings_.szWavePath), FieldText(channels_[slot].szLabel));
   if (timeStamped) {
     char stamp[80];
     MakeTimeStamp(stamp);

@@ -5,6 +5,7 @@
 #include "app/RecorderDialog.h"
 #include "calibration/ChannelCalibrations.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "platform/Trace.h"
 #include "ui/Messages.h"
@@ -25,8 +26,7 @@ constexpr std::size_t kMaxWavePath = 255;
 // folder, and fit; anything else would fail only when the recording is
 // finalised, with the whole recording left under its working name.
 bool IsFileNameLabel(std::string_view label, std::string_view folder) {
-  if (label.empty() || label == "." || label == "..") return false;
-  if (label.find('/') != std::string_view::npos) return false;
+  if (!platform::IsPlainFileName(label)) return false;
   return folder.size() + 1 + label.size() + kNameSuffix <= kMaxWavePath;
 }
 

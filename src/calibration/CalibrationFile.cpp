@@ -1,15 +1,12 @@
 #include "calibration/CalibrationFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
 
 #include "calibration/CalibrationNumbers.h"
+#include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
 
@@ -97,17 +94,6 @@ std::string FormatValue(const ChannelCalibration& half, const CalibrationKey& ke
   return {};
 }
 
-// The file must be there and readable. Only a regular file counts: a folder
-// would otherwise pass as an empty calibration, and a pipe would block.
-bool OpensAsFile(const char* path) {
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  return regular;
-}
-
 }  // namespace
 
 bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t channel, int32_t gain,
@@ -117,7 +103,7 @@ bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t 
     ui.MessageBox("Calibration file not specified for channel " + std::to_string(channel), kCaption, kWarningStyle);
     return false;
   }
-  if (!OpensAsFile(path)) {
+  if (!platform::RegularFileReadable(path)) {
     ui.MessageBox(
         "Failure opening calibration file: \"" + std::string(path) + " for channel " + std::to_string(channel),
         kCaption, kWarningStyle);

@@ -1,13 +1,15 @@
 #pragma once
 // File-system helpers with the semantics the recorder needs from the platform.
-// Paths use '/' as the separator. Thread-safe.
+// Paths use the platform's separator ('/' on POSIX, '\\' on Windows, where '/'
+// is understood too). The build picks posix/Files.cpp or win32/Files.cpp.
+// Thread-safe.
 
 #include <string>
 #include <string_view>
 
 namespace varnel::platform {
 
-inline constexpr char kPathSeparator = '/';
+extern const char kPathSeparator;
 
 // Creates a new, empty file "<folder>/<prefix>XXXX.tmp" that no other caller can
 // get, and returns its path; "" when the folder cannot hold it.
@@ -27,9 +29,29 @@ bool FileReadable(const std::string& path);   // can be opened for reading now
 bool FolderExists(const std::string& path);
 bool CreateFolders(const std::string& path);  // like mkdir -p
 
-// The folder that holds the running program (from /proc/self/exe), without a
-// trailing separator.
+// Can be opened for reading now and is a regular file (not a folder or a pipe).
+bool RegularFileReadable(const std::string& path);
+
+// Replaces the file's contents all at once: a reader sees the old or the new
+// contents, never a part. An existing file keeps its permissions.
+bool WriteFileAtomically(const std::string& path, const std::string& contents);
+
+// The path with symbolic links followed, so that a rewrite replaces the file
+// and not the link; the path itself when it cannot be resolved.
+std::string ResolvedPath(const std::string& path);
+
+// The folder that holds the running program, without a trailing separator.
 std::string ExecutableFolder();
+
+// The default folder for the recorder's files of one kind ("wave", "cal"):
+// $HOME/orvanta/<kind> on POSIX, c:\orvanta\<kind> on Windows.
+std::string DefaultDataFolder(std::string_view kind);
+
+// True when the name can be a single file name in a folder of this platform.
+bool IsPlainFileName(std::string_view name);
+
+// folder + separator + name.
+std::string JoinPath(std::string_view folder, std::string_view name);
 
 // Folder part of a path (before its last separator) and the part after it.
 std::string_view FolderOf(std::string_view path);

@@ -1,9 +1,5 @@
 #include "platform/Profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -13,6 +9,8 @@
 #include <optional>
 #include <sstream>
 #include <vector>
+
+#include "platform/Files.h"
 
 namespace varnel::platform {
 namespace {
@@ -163,38 +161,6 @@ std::string Edited(const std::string& text, std::string_view section, std::strin
   return out;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& contents) {
-  struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && ::access(path.c_str(), W_OK) != 0) return false;
-
-  std::string tmp = path + ".XXXXXX";
-  int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
-  ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
-  std::size_t done = 0;
-  bool ok = true;
-  while (done < contents.size()) {
-    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
-  ::unlink(tmp.c_str());
-  return false;
-}
-
-// Follows a symbolic link so that a rewrite replaces the file, not the link.
-std::string ResolvedPath(const std::string& path) {
-  char buf[PATH_MAX];
-  return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
-}
-
 }  // namespace
 
 int32_t ParseProfileInt(std::string_view text, int32_t defaultValue) {
@@ -244,10 +210,9 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 }
 
 ProfileEdit::ProfileEdit(const std::string& path) : target_(ResolvedPath(path)) {
-  struct stat st {};
   auto existing = ReadWholeFile(target_);
   // There, but unreadable: writing would drop every line we could not read.
-  if (!existing && ::stat(target_.c_str(), &st) == 0) readable_ = false;
+  if (!existing && FileExists(target_)) readable_ = false;
   text_ = existing.value_or(std::string());
 }
 

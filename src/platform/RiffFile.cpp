@@ -1,18 +1,13 @@
 #include "platform/RiffFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
 namespace varnel::platform {
 namespace {
 
-constexpr uint64_t kMaxOffset = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+const uint64_t kMaxOffset = OsFile::kMaxOffset;
 
 void PutU32(unsigned char* p, uint32_t v) {
   p[0] = static_cast<unsigned char>(v);
@@ -34,14 +29,9 @@ RiffFile::~RiffFile() { Close(); }
 
 bool RiffFile::Open(const std::string& path, Mode mode) {
   Close();
-  int flags = O_RDWR | O_CLOEXEC;
-  if (mode == Mode::kCreate) flags |= O_CREAT;
-  do {
-    fd_ = ::open(path.c_str(), flags, 0644);
-  } while (fd_ < 0 && errno == EINTR);
   position_ = 0;
   bufferLength_ = 0;
-  if (fd_ < 0) return false;
+  if (!file_.Open(path, mode == Mode::kCreate)) return false;
   // Truncating an empty file is not harmless: ext4 then flushes the whole file
   // when it is closed, which turns finalising a recording into a wait for the disk.
   if (mode == Mode::kCreate && FileSize() > 0 && !Truncate(0)) {
@@ -52,40 +42,24 @@ bool RiffFile::Open(const std::string& path, Mode mode) {
 }
 
 bool RiffFile::Close() {
-  if (fd_ < 0) return true;
-  // close() is not retried on EINTR: on Linux the descriptor is gone either way.
-  bool ok = ::close(fd_) == 0;
-  fd_ = -1;
   bufferLength_ = 0;
-  return ok;
+  return file_.Close();
 }
 
 bool RiffFile::Seek(uint64_t position) {
-  if (fd_ < 0 || position > kMaxOffset) return false;
+  if (!IsOpen() || position > kMaxOffset) return false;
   position_ = position;
   return true;
 }
 
-uint64_t RiffFile::FileSize() const {
-  struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0 || st.st_size < 0) return 0;
-  return static_cast<uint64_t>(st.st_size);
-}
+uint64_t RiffFile::FileSize() const { return file_.Size(); }
 
 std::size_t RiffFile::ReadAt(uint64_t offset, void* data, std::size_t count) {
-  auto* out = static_cast<unsigned char*>(data);
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::pread(fd_, out + done, count - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
+  return file_.ReadAt(offset, data, count);
 }
 
 std::size_t RiffFile::Read(void* data, std::size_t count) {
-  if (fd_ < 0 || position_ > kMaxOffset - count) return 0;
+  if (!IsOpen() || position_ > kMaxOffset - count) return 0;
   auto* out = static_cast<unsigned char*>(data);
   std::size_t done = 0;
   while (done < count) {
@@ -113,17 +87,10 @@ std::size_t RiffFile::Read(void* data, std::size_t count) {
 }
 
 std::size_t RiffFile::Write(const void* data, std::size_t count) {
-  if (fd_ < 0 || position_ > kMaxOffset - count) return 0;
+  if (!IsOpen() || position_ > kMaxOffset - count) return 0;
   bufferLength_ = 0;
-  const auto* in = static_cast<const unsigned char*>(data);
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::pwrite(fd_, in + done, count - done, static_cast<off_t>(position_));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-    position_ += static_cast<std::size_t>(n);
-  }
+  const std::size_t done = file_.WriteAt(position_, data, count);
+  position_ += done;
   return done;
 }
 
@@ -136,13 +103,8 @@ bool RiffFile::WriteAt(uint64_t offset, const void* data, std::size_t count) {
 }
 
 bool RiffFile::Truncate(uint64_t size) {
-  if (fd_ < 0 || size > kMaxOffset) return false;
   bufferLength_ = 0;
-  int rc;
-  do {
-    rc = ::ftruncate(fd_, static_cast<off_t>(size));
-  } while (rc != 0 && errno == EINTR);
-  return rc == 0;
+  return file_.Truncate(size);
 }
 
 bool RiffFile::CreateChunk(RiffChunk& chunk, bool form) {
@@ -159,7 +121,7 @@ bool RiffFile::CreateChunk(RiffChunk& chunk, bool form) {
 }
 
 bool RiffFile::Descend(RiffChunk& chunk, const RiffChunk* parent, Find find) {
-  if (fd_ < 0) return false;
+  if (!IsOpen()) return false;
   uint64_t end = FileSize();
   if (parent) end = std::min(end, parent->ContentEnd());
   const FourCC wantedId = find == Find::kRiff ? kRiffId : chunk.id;
@@ -192,7 +154,7 @@ bool RiffFile::Descend(RiffChunk& chunk, const RiffChunk* parent, Find find) {
 }
 
 bool RiffFile::Ascend(RiffChunk& chunk) {
-  if (fd_ < 0) return false;
+  if (!IsOpen()) return false;
   if (chunk.dirty) {
     if (position_ < chunk.dataOffset || position_ - chunk.dataOffset > std::numeric_limits<uint32_t>::max())
       return false;

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/OsFile.h"
+
 namespace varnel::platform {
 
 using FourCC = uint32_t;
@@ -58,7 +60,7 @@ class RiffFile {
   bool Open(const std::string& path, Mode mode);
   // False when the system reports a failure; the file is closed either way.
   bool Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return file_.IsOpen(); }
 
   uint64_t Tell() const { return position_; }
   bool Seek(uint64_t position);
@@ -90,7 +92,7 @@ class RiffFile {
   std::size_t ReadAt(uint64_t offset, void* data, std::size_t count);
 
   static constexpr std::size_t kBufferSize = 8192;
-  int fd_ = -1;
+  OsFile file_;
   uint64_t position_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;
   uint64_t bufferStart_ = 0;

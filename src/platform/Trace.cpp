@@ -1,7 +1,5 @@
 #include "platform/Trace.h"
 
-#include <syslog.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
@@ -10,20 +8,11 @@
 namespace varnel::platform {
 namespace {
 
-class SyslogSink : public TraceSink {
- public:
-  SyslogSink() { ::openlog("varnel", LOG_PID, LOG_USER); }
-  void Write(std::string_view text) override {
-    ::syslog(LOG_DEBUG, "%.*s", static_cast<int>(text.size()), text.data());
-  }
-};
-
 std::atomic<TraceSink*> g_sink{nullptr};
 
 TraceSink& CurrentSink() {
   if (TraceSink* sink = g_sink.load()) return *sink;
-  static SyslogSink syslogSink;
-  return syslogSink;
+  return SystemTraceSink();
 }
 
 }  // namespace

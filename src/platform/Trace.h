@@ -1,7 +1,7 @@
 #pragma once
 // Debug traces: single lines such as "Open Successful\n". By default they go to
-// the system log at debug priority under the identifier "varnel"; tests install
-// a sink that keeps them in memory.
+// the platform's debug output (SystemTraceSink); tests install a sink that
+// keeps them in memory.
 //
 // Thread-safe: the board's producer thread traces too.
 
@@ -22,7 +22,11 @@ class TraceSink {
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void TraceText(std::string_view text);
 
-// Replaces the process-wide sink; nullptr restores the system log.
+// The platform's debug output: the system log on POSIX, OutputDebugStringA on
+// Windows (the build picks posix/ or win32/SystemTrace.cpp).
+TraceSink& SystemTraceSink();
+
+// Replaces the process-wide sink; nullptr restores the system's.
 // Returns the sink that was installed before.
 TraceSink* SetTraceSink(TraceSink* sink);
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/Files.h"
 #include "platform/FixedString.h"
 
 namespace varnel {
@@ -15,11 +16,6 @@ bool SameLabel(const char* a, const char* b) {
     if (lower(*a) != lower(*b)) return false;
     if (*a == '\0') return true;
   }
-}
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  return (home && *home) ? home : ".";
 }
 
 }  // namespace
@@ -41,8 +37,8 @@ ChannelSettingsArray DefaultChannels() {
 
 RecorderSettings DefaultRecorderSettings() {
   RecorderSettings s;
-  CopyCut(s.szWavePath, HomeFolder() + "/orvanta/wave");
-  CopyCut(s.szCalPath, HomeFolder() + "/orvanta/cal");
+  CopyCut(s.szWavePath, platform::DefaultDataFolder("wave"));
+  CopyCut(s.szCalPath, platform::DefaultDataFolder("cal"));
   return s;
 }
 

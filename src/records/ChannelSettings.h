@@ -46,7 +46,7 @@ struct RecorderSettings {
 // Channel i as it is when the settings file says nothing about it.
 ChannelSettings DefaultChannelSettings(int32_t index);
 ChannelSettingsArray DefaultChannels();
-// The recorder record of an absent settings file (folders under $HOME/orvanta).
+// The recorder record of an absent settings file (the platform's default folders).
 RecorderSettings DefaultRecorderSettings();
 
 // The gain cycle 1 -> 2 -> 4 -> 8 -> 1; any other value stays as it is.

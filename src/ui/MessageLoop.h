@@ -29,6 +29,9 @@ class MessageLoop {
   virtual void SetTimer(uint32_t timerId, uint32_t periodMs) = 0;
   virtual void KillTimer(uint32_t timerId) = 0;
   virtual void SetHandler(MessageHandler* handler) = 0;
+  // The platform's window that receives these messages, for a driver that posts
+  // to a window itself (Windows: an HWND); 0 when there is none.
+  virtual intptr_t NativeWindow() const { return 0; }
 };
 
 }  // namespace varnel::ui

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "records/ChannelSettings.h"
 #include "app/RecorderApp.h"
@@ -13,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "support/ScriptedUiServices.h"
+#include "support/FileModes.h"
 #include "support/TempDir.h"
 
 namespace varnel {
@@ -161,17 +160,17 @@ TEST(SettingsFile, LargeJunkFileLoadsWithoutHarm) {
 }
 
 TEST(SettingsFile, ReadOnlyFolderLosesChangesSilently) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  if (!test::FileModesApply()) GTEST_SKIP() << "no file mode keeps this process out";
   TempDir dir;
   const std::string folder = dir.File("ro");
   ASSERT_TRUE(platform::CreateFolders(folder));
   const std::string path = folder + "/varnel.ini";
   WriteFile(path, "[Main]\nSamplingRate=1000\n");
-  chmod(folder.c_str(), 0500);
+  test::SetFileMode(folder, 0500);
   Loaded l = Load(path);
   l.settings.SamplingRate = 2000;
   SaveSettings(path, l.channels, l.settings);
-  chmod(folder.c_str(), 0700);
+  test::SetFileMode(folder, 0700);
   EXPECT_EQ("[Main]\nSamplingRate=1000\n", ReadFile(path));
 }
 

@@ -1,9 +1,10 @@
 #include "platform/Profile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <filesystem>
+
+#include "support/FileModes.h"
 #include "support/TempDir.h"
 
 namespace varnel::platform {
@@ -139,14 +140,14 @@ TEST(Profile, FailedWriteLeavesPreviousFile) {
 
   // A folder we may not write into: the rewrite cannot even start.
   const std::string ro = dir.File("ro");
-  ASSERT_EQ(0, ::mkdir(ro.c_str(), 0755));
+  ASSERT_TRUE(std::filesystem::create_directory(ro));
   WriteFile(ro + "/a.ini", "[Main]\nA=old\n");
-  ::chmod(ro.c_str(), 0555);
-  if (::geteuid() != 0) {
+  test::SetFileMode(ro, 0555);
+  if (test::FileModesApply()) {
     EXPECT_FALSE(WriteProfileString(ro + "/a.ini", "Main", "A", "new"));
   }
   EXPECT_EQ("[Main]\nA=", ReadFile(ro + "/a.ini").substr(0, 9));
-  ::chmod(ro.c_str(), 0755);
+  test::SetFileMode(ro, 0755);
 }
 
 TEST(Profile, BinaryJunkAndHugeFilesDoNotBreakReading) {
@@ -189,15 +190,15 @@ TEST(ProfileEdit, SeveralWritesLandInOneRewrite) {
 }
 
 TEST(ProfileEdit, AnUnreadableFileIsNeverReplaced) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  if (!test::FileModesApply()) GTEST_SKIP() << "no file mode keeps this process out";
   test::TempDir dir;
   const std::string path = dir.File("locked.ini");
   test::WriteFile(path, "[A]\nx=1\n");
-  ::chmod(path.c_str(), 0200);
+  test::SetFileMode(path, 0200);
   ProfileEdit edit(path);
   edit.WriteString("A", "x", "2");
   EXPECT_FALSE(edit.Commit());
-  ::chmod(path.c_str(), 0600);
+  test::SetFileMode(path, 0600);
   EXPECT_EQ("[A]\nx=1\n", test::ReadFile(path));
 }
 

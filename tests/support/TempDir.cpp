@@ -1,20 +1,26 @@
 #include "support/TempDir.h"
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 namespace varnel::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "varnel-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-  path_ = pattern;
+  static std::mt19937_64 random{std::random_device{}()};
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    char name[40];
+    std::snprintf(name, sizeof name, "varnel-test-%012llx", static_cast<unsigned long long>(random() >> 16));
+    std::error_code ec;
+    // create_directory is false for a folder that is there already: never share one.
+    if (std::filesystem::create_directory(base / name, ec)) path_ = (base / name).string();
+  }
+  if (path_.empty()) std::abort();
 }
 
 TempDir::~TempDir() {
@@ -35,21 +41,6 @@ std::string ReadFile(const std::string& path) {
 void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-}
-
-std::string RunCommand(const std::string& command, int* status) {
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) {
-    if (status) *status = -1;
-    return output;
-  }
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  int rc = ::pclose(pipe);
-  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return output;
 }
 
 }  // namespace varnel::test

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/Files.h"
+
 namespace varnel::test {
 
 class TempDir {
@@ -14,7 +16,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::string File(const std::string& name) const { return platform::JoinPath(path_, name); }
 
  private:
   std::string path_;
@@ -24,6 +26,7 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 // Runs a shell command and returns its standard output; exit status in *status.
+// POSIX builds only.
 std::string RunCommand(const std::string& command, int* status = nullptr);
 
 }  // namespace varnel::test

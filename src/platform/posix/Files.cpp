@@ -6,11 +6,16 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
 namespace varnel::platform {
+
+const char kPathSeparator = '/';
+
 namespace {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -103,6 +108,50 @@ bool CreateFolders(const std::string& path) {
   std::error_code ec;
   std::filesystem::create_directories(path, ec);
   return FolderExists(path);
+}
+
+bool RegularFileReadable(const std::string& path) {
+  // Non-blocking, so that a pipe of that name is refused instead of waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& contents) {
+  struct stat st {};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && ::access(path.c_str(), W_OK) != 0) return false;
+
+  std::string tmp = path + ".XXXXXX";
+  int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return false;
+  ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
+  bool ok = WriteAll(fd, contents.data(), contents.size());
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
+  ::unlink(tmp.c_str());
+  return false;
+}
+
+std::string ResolvedPath(const std::string& path) {
+  char buf[PATH_MAX];
+  return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
+}
+
+std::string DefaultDataFolder(std::string_view kind) {
+  const char* home = std::getenv("HOME");
+  return std::string((home && *home) ? home : ".") + "/orvanta/" + std::string(kind);
+}
+
+bool IsPlainFileName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  return std::string(folder) + kPathSeparator + std::string(name);
 }
 
 std::string ExecutableFolder() {

@@ -1,0 +1,44 @@
+#pragma once
+// A file opened for reading and writing through the system's own handle, with
+// positional reads and writes that go straight to the system (no buffer of its
+// own). The build picks posix/OsFile.cpp or win32/OsFile.cpp.
+//
+// One object is used by one thread at a time.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace varnel::platform {
+
+class OsFile {
+ public:
+  // Largest offset the system's file calls take.
+  static const uint64_t kMaxOffset;
+
+  OsFile() = default;
+  ~OsFile() { Close(); }
+  OsFile(const OsFile&) = delete;
+  OsFile& operator=(const OsFile&) = delete;
+
+  // Opens for reading and writing; 'create' makes the file when it is absent
+  // and keeps its contents when it is there.
+  bool Open(const std::string& path, bool create);
+  // False when the system reports a failure; the handle is gone either way.
+  bool Close();
+  bool IsOpen() const { return handle_ != kNone; }
+
+  uint64_t Size() const;  // 0 when not open or unknown
+  // Bytes transferred; fewer than asked at the end of the file or on a failure.
+  std::size_t ReadAt(uint64_t offset, void* data, std::size_t count);
+  std::size_t WriteAt(uint64_t offset, const void* data, std::size_t count);
+  bool Truncate(uint64_t size);
+  // The file's data on the medium.
+  bool Sync();
+
+ private:
+  static constexpr intptr_t kNone = -1;
+  intptr_t handle_ = kNone;  // a descriptor or a HANDLE
+};
+
+}  // namespace varnel::platform

@@ -1,0 +1,18 @@
+#pragma once
+// <windows.h> for the Windows side of the program, without the macros that
+// would rename the program's own functions (MessageBox, DeleteFile, CopyFile...).
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#undef CopyFile
+#undef DeleteFile
+#undef GetObject
+#undef MessageBox
+#undef PostMessage
+#undef SendMessage
