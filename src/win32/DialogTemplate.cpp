@@ -55,8 +55,9 @@ class Writer {
 uint32_t DialogStyle(const TemplateOptions& options) {
   uint32_t s = style::kPopup | style::kCaption | style::kSysMenu | style::kDsModalFrame | style::kDsSetFont |
                style::kDs3dLook;
-  // A main window goes where its stored placement says; a dialog over its owner.
-  s |= options.mainWindow ? style::kMinimizeBox : style::kDsCenter;
+  // Centred over the owner, or on the screen until a stored placement moves it.
+  s |= style::kDsCenter;
+  if (options.mainWindow) s |= style::kMinimizeBox;
   return s;
 }
 

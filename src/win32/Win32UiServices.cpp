@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "win32/Win32MessageLoop.h"
 
 namespace varnel::win32 {
 namespace {
@@ -112,12 +111,7 @@ std::vector<std::string> SplitSelection(const char* buffer, std::size_t size) {
   return files;
 }
 
-Win32UiServices::Win32UiServices(Win32MessageLoop* loop) : loop_(loop) {
-  if (loop_) loop_->SetAfterDelivery([this] { CheckEnded(); });
-}
-
 Win32UiServices::~Win32UiServices() {
-  if (loop_) loop_->SetAfterDelivery({});
   SetWaitCursor(false);
 }
 

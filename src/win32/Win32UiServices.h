@@ -13,12 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "ui/MessageLoop.h"
 #include "ui/UiServices.h"
 #include "win32/DialogWindow.h"
 
 namespace varnel::win32 {
-
-class Win32MessageLoop;
 
 // "Description|pattern|...||" as the file dialogs' filter: pairs of
 // zero-terminated texts, ending in an empty one.
@@ -31,7 +30,7 @@ std::vector<std::string> SplitSelection(const char* buffer, std::size_t size);
 
 class Win32UiServices : public ui::UiServices {
  public:
-  explicit Win32UiServices(Win32MessageLoop* loop = nullptr);
+  Win32UiServices() = default;
   ~Win32UiServices() override;
 
   // Called with each view before its run (the main window wires its meters,
@@ -55,18 +54,32 @@ class Win32UiServices : public ui::UiServices {
   // characters, or more for a wider multi-selection).
   void SetOpenBufferSize(std::size_t size) { openBufferSize_ = size; }
 
-  // Ends every open dialog whose model has ended. The loop calls it after
-  // each message; call it after ending a model from anywhere else.
+  // Ends every open dialog whose model has ended. Called after each posted
+  // message (ViewMessageHandler); call it after ending a model from anywhere else.
   void CheckEnded();
 
  private:
-
-  Win32MessageLoop* loop_;
   ViewConfigurator configurator_;
   std::vector<DialogWindow*> views_;
   bool waitCursor_ = false;
   HCURSOR previousCursor_ = nullptr;
   std::size_t openBufferSize_ = 260;
+};
+
+// Between the message loop and its handler: after each message, the dialogs
+// whose models ended while handling it are closed.
+class ViewMessageHandler : public ui::MessageHandler {
+ public:
+  ViewMessageHandler(ui::MessageHandler& inner, Win32UiServices& ui) : inner_(inner), ui_(ui) {}
+  intptr_t HandleMessage(const ui::Message& message) override {
+    const intptr_t result = inner_.HandleMessage(message);
+    ui_.CheckEnded();
+    return result;
+  }
+
+ private:
+  ui::MessageHandler& inner_;
+  Win32UiServices& ui_;
 };
 
 }  // namespace varnel::win32

@@ -1,11 +1,7 @@
 #pragma once
-// The platform header for the view, without the macros that would rename
-// the ui model's names (MessageBox) or clash with the standard library.
-// ui/Messages.h spells the platform's message names as constants, so a file
-// that includes this header uses the platform's own WM_* instead.
+// The platform header for the view: the program's one way in, without the
+// macros that would rename the ui model's names (MessageBox). ui/Messages.h
+// spells the platform's message names as constants, so it must come first in
+// a file that uses both, and such a file then uses the platform's own WM_*.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef MessageBox
+#include "platform/win32/WindowsApi.h"

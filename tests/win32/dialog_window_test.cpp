@@ -2,7 +2,7 @@
 
 #include "Win32TestSupport.h"
 #include "qt/SampleDialog.h"
-#include "win32/Win32MessageLoop.h"
+#include "ui/win32/WindowMessageLoop.h"
 #include "win32/Win32UiServices.h"
 
 namespace varnel::win32 {
@@ -18,7 +18,7 @@ using test::UserType;
 // Runs the sample dialog modally while a script plays the user.
 class DialogWindowTest : public ::testing::Test {
  protected:
-  DialogWindowTest() : ui(&loop), model(&ui) {}
+  DialogWindowTest() : model(&ui) {}
 
   HWND View() const { return ui.OpenViews().empty() ? nullptr : ui.OpenViews().back()->Handle(); }
   HWND Control(int32_t id) const { return ui.OpenViews().empty() ? nullptr : ui.OpenViews().back()->ControlHandle(id); }
@@ -35,7 +35,7 @@ class DialogWindowTest : public ::testing::Test {
     return result;
   }
 
-  Win32MessageLoop loop;
+  ui::WindowMessageLoop loop;
   Win32UiServices ui;
   SampleDialog model;
   Script script;
@@ -198,7 +198,8 @@ TEST_F(DialogWindowTest, ModelThatEndsItselfOnAPostedMessageClosesTheDialog) {
     }
   } ender;
   ender.dialog = &model;
-  loop.SetHandler(&ender);
+  ViewMessageHandler handler(ender, ui);
+  loop.SetHandler(&handler);
   script.Then([&] { return Open(); }).Do([&] { loop.Post({WM_USER + 7, 0, 0}); });
   EXPECT_EQ(ui::DialogResult::Yes, Run());
   loop.SetHandler(nullptr);
