@@ -5,3 +5,6 @@
 // a file that uses both, and such a file then uses the platform's own WM_*.
 
 #include "platform/win32/WindowsApi.h"
+// The profile engine's names.
+#undef WriteProfileString
+#undef GetProfileString

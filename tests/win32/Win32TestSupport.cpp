@@ -122,7 +122,7 @@ LRESULT CALLBACK MessageBoxHook::Procedure(int code, WPARAM wParam, LPARAM lPara
 }
 
 void MessageBoxHook::Inspect(HWND box) {
-  if (handled_.count(box) || !IsMessageBox(box)) return;
+  if (handled_.count(box) || !IsMessageBox(box) || (ours_ && ours_(box))) return;
   handled_.insert(box);
   SeenBox seen{WindowTextOf(GetDlgItem(box, 0xFFFF)), WindowTextOf(box), ButtonsOf(box), IconOf(box)};
   seen_.push_back(seen);
@@ -143,6 +143,12 @@ void CALLBACK MessageBoxHook::Tick(HWND, UINT, UINT_PTR, DWORD) {
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
 }
 
+bool IsView(const win32::Win32UiServices& ui, HWND hwnd) {
+  for (const win32::DialogWindow* view : ui.OpenViews())
+    if (view->Handle() == hwnd) return true;
+  return false;
+}
+
 std::string WindowTextOf(HWND hwnd) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
@@ -157,6 +163,11 @@ std::string ClassOf(HWND hwnd) {
 
 void UserClick(HWND control) {
   SendMessageW(control, BM_CLICK, 0, 0);
+}
+
+void UserClickLater(HWND control) {
+  PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+               reinterpret_cast<LPARAM>(control));
 }
 
 void UserType(HWND edit, const std::string& text) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "win32/Windows.h"
+#include "win32/Win32UiServices.h"
 
 namespace varnel::test {
 
@@ -56,6 +56,9 @@ class MessageBoxHook {
   // Answers in order (IDOK, IDYES, ...); with none left a box gets its
   // default answer (OK, or No for Yes/No questions).
   void Answer(std::vector<int> answers) { answers_ = std::move(answers); }
+  // Dialogs of the program are no message boxes, even when they hold a
+  // static text of the box's id (-1).
+  void NotABox(std::function<bool(HWND)> ours) { ours_ = std::move(ours); }
   // Called while the box is up, before it is answered.
   void WhileOpen(std::function<void()> during) { during_ = std::move(during); }
   const std::vector<SeenBox>& Seen() const { return seen_; }
@@ -71,15 +74,21 @@ class MessageBoxHook {
   std::vector<std::pair<HWND, int>> pending_;
   std::vector<int> answers_;
   std::function<void()> during_;
+  std::function<bool(HWND)> ours_;
   std::vector<SeenBox> seen_;
   std::set<HWND> handled_;
 };
 
+// One of the dialogs the view has open.
+bool IsView(const win32::Win32UiServices& ui, HWND hwnd);
 // The dialog's text of a native control.
 std::string WindowTextOf(HWND hwnd);
 std::string ClassOf(HWND hwnd);
 // What a user does: click a button, type into an edit field (replacing its text).
 void UserClick(HWND control);
+// A click whose handler opens a modal window: posted, so the step returns and
+// the script goes on inside the new window's loop.
+void UserClickLater(HWND control);
 void UserType(HWND edit, const std::string& text);
 void UserKey(HWND target, WPARAM key);
 bool IsChecked(HWND button);

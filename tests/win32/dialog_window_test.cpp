@@ -18,7 +18,7 @@ using test::UserType;
 // Runs the sample dialog modally while a script plays the user.
 class DialogWindowTest : public ::testing::Test {
  protected:
-  DialogWindowTest() : model(&ui) {}
+  DialogWindowTest() : model(&ui) { boxes.NotABox([this](HWND hwnd) { return test::IsView(ui, hwnd); }); }
 
   HWND View() const { return ui.OpenViews().empty() ? nullptr : ui.OpenViews().back()->Handle(); }
   HWND Control(int32_t id) const { return ui.OpenViews().empty() ? nullptr : ui.OpenViews().back()->ControlHandle(id); }
