@@ -7,3 +7,5 @@ scripts/build.sh
 # The analyser tests talk over a private session bus of their own.
 dbus-run-session -- ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 600
 scripts/fuzz.sh
+# The Windows build under Wine: the native window's tests and the installers.
+scripts/test-windows.sh

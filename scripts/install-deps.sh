@@ -16,6 +16,8 @@ packages=(
   dbus libsystemd-dev
   # the window and device-change notifications
   qt6-base-dev libudev-dev fonts-dejavu-core
+  # the Windows build: cross-compilers, Wine (64-bit only), the installer, screenshots
+  mingw-w64 wine64 nsis p7zip-full xvfb
 )
 
 missing=()
