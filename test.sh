@@ -7,5 +7,6 @@ scripts/build.sh
 # The analyser tests talk over a private session bus of their own.
 dbus-run-session -- ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 600
 scripts/fuzz.sh
-# The Windows build: both targets cross-built, the x86_64 tests under Wine.
+# The Windows build: both targets cross-built, the x86_64 tests under Wine,
+# the installers built, installed silently and recorded with.
 scripts/test-windows.sh

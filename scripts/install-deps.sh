@@ -23,6 +23,8 @@ packages=(
   # the Windows build (MinGW-w64, posix threads) and its tests under Wine;
   # never wine32, which breaks the 64-bit loader on these machines
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine util-linux
+  # the Windows installers and their screenshots
+  nsis p7zip-full xvfb
 )
 
 missing=()
