@@ -139,7 +139,7 @@ void CALLBACK MessageBoxHook::Tick(HWND, UINT, UINT_PTR, DWORD) {
   // Inside the box's own loop: what should happen while it is up, then the answer.
   const auto [box, answer] = g_hook->pending_.front();
   g_hook->pending_.erase(g_hook->pending_.begin());
-  if (g_hook->during_) g_hook->during_();
+  if (g_hook->during_) g_hook->during_(box);
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
 }
 

@@ -60,7 +60,7 @@ class MessageBoxHook {
   // static text of the box's id (-1).
   void NotABox(std::function<bool(HWND)> ours) { ours_ = std::move(ours); }
   // Called while the box is up, before it is answered.
-  void WhileOpen(std::function<void()> during) { during_ = std::move(during); }
+  void WhileOpen(std::function<void(HWND box)> during) { during_ = std::move(during); }
   const std::vector<SeenBox>& Seen() const { return seen_; }
   void Clear() { seen_.clear(); }
 
@@ -73,7 +73,7 @@ class MessageBoxHook {
   UINT_PTR timer_ = 0;
   std::vector<std::pair<HWND, int>> pending_;
   std::vector<int> answers_;
-  std::function<void()> during_;
+  std::function<void(HWND)> during_;
   std::function<bool(HWND)> ours_;
   std::vector<SeenBox> seen_;
   std::set<HWND> handled_;
