@@ -3,7 +3,7 @@
 // thread receives what is posted to it — by the program, by a driver that was
 // given NativeWindow() (buffer done WM_USER+103, overrun WM_USER+102), by its
 // timers — and hands each to the handler, one at a time, as the window
-// procedure of the specification's main window does. Any message pump of the
+// procedure of the recorder's main window does. Any message pump of the
 // thread delivers them (a modal dialog's, a DDE transaction's, or ours below).
 //
 // Post is thread-safe; everything else is for the thread that made the object.
