@@ -57,7 +57,6 @@ std::string RecordingFileSet::FileNameFor(int32_t slot, bool timeStamped) const 
 int RecordingFileSet::CreateWaveFiles() {
   RecordingFormat.Set(static_cast<uint32_t>(settings_.SamplingRate), 1, 2);
   finished_.clear();
-  rolloverFailed_.fill(false);
   Report.Begin(settings_.SamplingRate);
   calibrationsKnown_ = false;
   journal_.Begin(std::string(FieldText(settings_.szWavePath)));
@@ -68,7 +67,7 @@ int RecordingFileSet::CreateWaveFiles() {
     if (settings_.bOverwriteWaveFiles == 0 && platform::FileReadable(name)) {
       std::string question = "File " + name + " already exists.  Do you want to overwrite this file?";
       ui::DialogResult answer = ui_.MessageBox(question, kCaption, ui::mb::kYesNoCancel | ui::mb::kIconQuestion);
-      if (answer == ui::DialogResult::Cancel) return 0;
+      if (answer == ui::DialogResult::Cancel) return DiscardWaveFiles();
       if (answer != ui::DialogResult::Yes) continue;
     }
     WaveFiles[slot] = MakeWave(ui_);
@@ -76,13 +75,24 @@ int RecordingFileSet::CreateWaveFiles() {
       ui_.MessageBox("Failure creating wave file " + name +
                          ".  Please check that the wave file path is valid and is not write protected",
                      kCaption, ui::mb::kOk | ui::mb::kIconError);
-      return 0;
+      return DiscardWaveFiles();
     }
     WaveFiles[slot]->SetFormat(RecordingFormat);
     WaveFiles[slot]->SetFileName(name.c_str());
   }
   UpdateJournal();
   return 1;
+}
+
+// An undone run leaves nothing: the files begun so far hold no samples.
+int RecordingFileSet::DiscardWaveFiles() {
+  for (auto& wave : WaveFiles) {
+    if (!wave) continue;
+    wave->DeleteWorkingFile = 1;
+    wave.reset();
+  }
+  journal_.End();
+  return 0;
 }
 
 std::unique_ptr<WaveIO> RecordingFileSet::MakeWave(ui::UiServices& ui) {
@@ -152,9 +162,6 @@ void RecordingFileSet::RollOver(int32_t slot) {
   if (WaveFiles[slot]->Failed == 0) {
     WaveFiles[slot]->SetFormat(RecordingFormat);
     WaveFiles[slot]->SetFileName(name.c_str());
-    rolloverFailed_[slot] = false;
-  } else {
-    rolloverFailed_[slot] = true;
   }
   UpdateJournal();
   setStatus_(" Running...");

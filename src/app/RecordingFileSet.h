@@ -66,6 +66,7 @@ class RecordingFileSet {
 
  private:
   std::unique_ptr<WaveIO> MakeWave(ui::UiServices& ui);
+  int DiscardWaveFiles();
   std::string FileNameFor(int32_t slot, bool timeStamped) const;
   void Finalise(int32_t slot, bool save);
   void RollOver(int32_t slot);
@@ -99,7 +100,6 @@ class RecordingFileSet {
   const std::array<CalibrationRecord, kChannelCount>& calibrationRecords_;
   std::function<void(const std::string&)> setStatus_;
   MutingUi rolloverUi_;
-  std::array<bool, kChannelCount> rolloverFailed_{};
   std::vector<FinishedFile> finished_;
   RecordingJournal journal_;
   WorkingFileSync sync_;

@@ -111,7 +111,8 @@ TEST(Recording, OverwriteQuestionNoSkipsTheChannelCancelUndoesTheRun) {
   RecorderRig rig;
   rig.UseChannels({0, 1}, {0, 1});
   rig.Open();
-  const std::string existing = rig.Wave("Channel_0.wav");
+  // The first channel's file is begun before the second one's question.
+  const std::string existing = rig.Wave("Channel_1.wav");
   test::WriteFile(existing, "old");
   rig.ui.ExpectMessageBox(test::kNoAnalyser, DialogResult::Yes);
   rig.ui.ExpectMessageBox("File " + existing + " already exists.  Do you want to overwrite this file?",
@@ -120,6 +121,7 @@ TEST(Recording, OverwriteQuestionNoSkipsTheChannelCancelUndoesTheRun) {
   EXPECT_EQ(0, rig.dialog->bIsRunning);
   EXPECT_FALSE(rig.dialog->Device.IsOpen());
   EXPECT_EQ(ui::mb::kYesNoCancel | ui::mb::kIconQuestion, rig.ui.Messages().back().style);
+  EXPECT_EQ((std::vector<std::string>{"Channel_1.wav"}), rig.WaveFiles()) << "nothing of the undone run is left";
   EXPECT_EQ("old", test::ReadFile(existing));
 
   rig.ui.ExpectMessageBox(test::kNoAnalyser, DialogResult::Yes);
@@ -129,7 +131,7 @@ TEST(Recording, OverwriteQuestionNoSkipsTheChannelCancelUndoesTheRun) {
   rig.StepBuffers(1);
   rig.dialog->Click(kIdRun);
   EXPECT_EQ("old", test::ReadFile(existing));
-  EXPECT_EQ(8192u, ReadWave(rig.Wave("Channel_1.wav")).frames);
+  EXPECT_EQ(8192u, ReadWave(rig.Wave("Channel_0.wav")).frames);
   // No temporary files are left behind.
   EXPECT_EQ((std::vector<std::string>{"Channel_0.wav", "Channel_1.wav"}), rig.WaveFiles());
 }

@@ -82,10 +82,10 @@ TEST(Journal, LivesFromTheFirstCommitUntilARunEndsWithEverythingSaved) {
 }
 
 TEST(Journal, ProcessIdentityTellsTheLivingFromTheDead) {
-  EXPECT_TRUE(platform::ProcessIsRunning(platform::ProcessIdentity()));
+  const std::string mine = platform::ProcessIdentity();
+  EXPECT_TRUE(platform::ProcessIsRunning(mine)) << mine;
   for (const char* dead : {"", "garbage", "no-such-boot 1 1"}) EXPECT_FALSE(platform::ProcessIsRunning(dead)) << dead;
-  std::string mine = platform::ProcessIdentity();
-  EXPECT_FALSE(platform::ProcessIsRunning(mine + "0")) << "a reused pid started at another time";
+  EXPECT_FALSE(platform::ProcessIsRunning(mine + "0")) << "a reused pid started at another time: " << mine;
 }
 
 }  // namespace
