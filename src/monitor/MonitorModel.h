@@ -12,7 +12,7 @@
 
 #include "monitor/ChannelScale.h"
 #include "monitor/MonitorServer.h"
-#include "monitor/Spectrum.h"
+#include "monitor/Fourier.h"
 
 namespace varnel::monitor {
 

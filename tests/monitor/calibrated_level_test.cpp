@@ -6,7 +6,7 @@
 
 #include "MonitorTestSupport.h"
 #include "monitor/ChannelScale.h"
-#include "monitor/Spectrum.h"
+#include "monitor/Fourier.h"
 
 namespace varnel::monitor {
 namespace {

@@ -1,4 +1,4 @@
-#include "monitor/Spectrum.h"
+#include "monitor/Fourier.h"
 
 #include <fftw3.h>
 
