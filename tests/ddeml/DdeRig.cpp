@@ -119,7 +119,7 @@ AnalyzerLink& DdeRig::Link() {
   return *link_;
 }
 
-peer::DdeServer& DdeRig::StartServer(peer::DdeServerOptions options) {
+peer::DdeServer& DdeRig::StartServer(peer::PeerOptions options) {
   options.serverName = service_;
   server_ = std::make_unique<peer::DdeServer>(options);
   std::string error;

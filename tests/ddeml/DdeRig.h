@@ -64,7 +64,7 @@ class DdeRig : public ::testing::Test {
 
   AnalyzerLink& Link();
   // Serves this test's service name in-process.
-  peer::DdeServer& StartServer(peer::DdeServerOptions options = {});
+  peer::DdeServer& StartServer(peer::PeerOptions options = {});
   void WriteServerName(const std::string& name);
   std::vector<std::string> Traces() const { return traces_.Sink().Lines(); }
   bool Traced(const std::string& text) const { return traces_.Sink().Count(text) > 0; }

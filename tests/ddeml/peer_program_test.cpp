@@ -11,7 +11,7 @@
 namespace varnel::test {
 namespace {
 
-using peer::LogKind;
+using peer::Kind;
 
 constexpr const char* kQuestion =
     "Failure establishing a DDE link to Orvanta for channel monitoring.  Continue anyway?";
@@ -58,19 +58,19 @@ TEST_F(PeerProgram, RunStartCommandsRequestAndPokesArriveInOrder) {
   std::vector<uint8_t> calibrationBytes(sizeof calibration);
   std::memcpy(calibrationBytes.data(), &calibration, sizeof calibration);
   const std::string fft =
-      peer::DescribeTransaction(LogKind::Request, "FFT Size", Bytes(std::string("8192", 5)), 1, true);
+      peer::DescribeTransaction(Kind::Request, "FFT Size", Bytes(std::string("8192", 5)), 1, true);
   std::vector<std::string> expected = {
-      peer::DescribeTransaction(LogKind::Execute, {}, Bytes(std::string("[Stop]", 7)), 1, true),
-      peer::DescribeTransaction(LogKind::Execute, {}, Bytes(std::string("[File Close]", 13)), 1, true),
-      peer::DescribeTransaction(LogKind::Execute, {}, Bytes(std::string("[Mode Real Time]", 17)), 1, true),
-      peer::DescribeTransaction(LogKind::Execute, {}, Bytes(std::string("[Set Sampling Rate 44100]", 26)), 1, true),
-      peer::DescribeTransaction(LogKind::Execute, {}, Bytes(std::string("[Set Sampling Precision 16]", 28)), 1, true),
+      peer::DescribeTransaction(Kind::Execute, {}, Bytes(std::string("[Stop]", 7)), 1, true),
+      peer::DescribeTransaction(Kind::Execute, {}, Bytes(std::string("[File Close]", 13)), 1, true),
+      peer::DescribeTransaction(Kind::Execute, {}, Bytes(std::string("[Mode Real Time]", 17)), 1, true),
+      peer::DescribeTransaction(Kind::Execute, {}, Bytes(std::string("[Set Sampling Rate 44100]", 26)), 1, true),
+      peer::DescribeTransaction(Kind::Execute, {}, Bytes(std::string("[Set Sampling Precision 16]", 28)), 1, true),
       fft,
-      peer::DescribeTransaction(LogKind::Poke, "CalibrationData", calibrationBytes, 1, true),
+      peer::DescribeTransaction(Kind::Poke, "CalibrationData", calibrationBytes, 1, true),
   };
   if (asksAgain) expected.push_back(fft);
   expected.push_back(
-      peer::DescribeTransaction(LogKind::Poke, "TimeSeriesData", monitor_.ExpectedPayload(8192), 1, true));
+      peer::DescribeTransaction(Kind::Poke, "TimeSeriesData", monitor_.ExpectedPayload(8192), 1, true));
   EXPECT_EQ(Lines(ReadFile(log)), expected);
   EXPECT_TRUE(ui_.Messages().empty());
 }

@@ -10,7 +10,7 @@
 namespace varnel::test {
 namespace {
 
-using peer::LogKind;
+using peer::Kind;
 
 // DDEML's codes, as DdeGetLastError reports them.
 constexpr int kDataAckTimeout = 0x4002;
@@ -22,7 +22,7 @@ constexpr int kPokeAckTimeout = 0x400b;
 class Transport : public DdeRig {
  protected:
   // A transport connected to the in-process server.
-  std::unique_ptr<AnalyzerTransport> Connected(peer::DdeServerOptions options = {}) {
+  std::unique_ptr<AnalyzerTransport> Connected(peer::PeerOptions options = {}) {
     StartServer(options);
     auto transport = MakeDdemlTransport();
     EXPECT_TRUE(transport->Initialize());
@@ -160,7 +160,7 @@ TEST_F(LinkOverDdeml, DisconnectEndsTheInstanceOnce) {
   ASSERT_TRUE(Link().Connect());
   Link().Execute("[Stop]");
   ASSERT_TRUE(server_->WaitForCount(1, 1000));
-  EXPECT_EQ(server_->Transactions().back().kind, LogKind::Execute);
+  EXPECT_EQ(server_->Transactions().back().kind, Kind::Execute);
 }
 
 }  // namespace

@@ -32,22 +32,22 @@ uint32_t Fnv1a(const std::vector<uint8_t>& bytes) {
   return h;
 }
 
-std::string DescribeTransaction(LogKind kind, const std::string& item, const std::vector<uint8_t>& bytes,
+std::string DescribeTransaction(Kind kind, const std::string& item, const std::vector<uint8_t>& bytes,
                                 uint32_t calls, bool accepted) {
   std::ostringstream line;
   const char* outcome = accepted ? "" : " refused";
   switch (kind) {
-    case LogKind::Execute:
+    case Kind::Execute:
       line << "execute " << bytes.size() << ' ' << Quoted(bytes) << outcome;
       break;
-    case LogKind::Request:
+    case Kind::Request:
       line << "request \"" << item << "\"";
       if (accepted)
         line << " -> " << Quoted(bytes);
       else
         line << outcome;
       break;
-    case LogKind::Poke: {
+    case Kind::Poke: {
       char sum[16];
       std::snprintf(sum, sizeof sum, "%08x", Fnv1a(bytes));
       line << "poke \"" << item << "\" " << bytes.size() << " bytes " << calls << " calls fnv1a " << sum << outcome;

@@ -32,12 +32,6 @@ constexpr const char* kUsage =
     "  --dump-dir DIR       write each poke payload to DIR/<n>-<item>.bin\n"
     "  --quiet              print nothing but the ready line\n";
 
-std::string Describe(const Transaction& t) {
-  static_assert(static_cast<int>(Kind::Poke) == static_cast<int>(varnel::peer::LogKind::Poke));
-  return varnel::peer::DescribeTransaction(static_cast<varnel::peer::LogKind>(t.kind), t.item, t.bytes, t.calls,
-                                           t.accepted);
-}
-
 bool ParseArguments(int argc, char** argv, varnel::peer::PeerOptions& options, std::string& record,
                     std::string& dumpDir, bool& quiet) {
   for (int i = 1; i < argc; ++i) {
@@ -110,7 +104,7 @@ int main(int argc, char** argv) {
   unsigned pokeNumber = 0;
   peer.SetObserver([&](const Transaction& t) {
     std::lock_guard lock(outputMutex);
-    const std::string line = Describe(t);
+    const std::string line = varnel::peer::DescribeTransaction(t);
     if (!quiet) std::cout << line << std::endl;
     if (record.is_open()) record << line << std::endl;
     if (t.kind == Kind::Poke && !dumpDir.empty()) {

@@ -17,32 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "PeerTransaction.h"
+
 namespace varnel::peer {
-
-struct PeerOptions {
-  std::string serverName = "Orvantis";
-  std::string topic = "Data";
-  // The text answered to "FFT Size" (a NUL is appended on the wire).
-  std::string fftAnswer = "16384";
-  bool refuseFft = false;
-  bool refuseCommands = false;
-  bool refusePokes = false;
-  // Every reply to Execute, Request and Poke waits this long.
-  uint32_t replyDelayMs = 0;
-  // Off for a long-running server that only observes: nothing piles up.
-  bool keepTransactions = true;
-};
-
-enum class Kind { Execute, Request, Poke };
-
-struct Transaction {
-  Kind kind = Kind::Execute;
-  std::string item;            // empty for commands
-  std::vector<uint8_t> bytes;  // command bytes as sent, or the whole poke payload
-  uint32_t calls = 1;          // method calls that carried it (pokes come in slices)
-  bool accepted = true;
-  std::string refusal;  // why it was refused, as the error message says
-};
 
 // Decides on the serving thread whether a command or a complete poke is
 // carried out: an empty answer accepts, any text refuses with that text.

@@ -16,6 +16,16 @@ namespace {
 
 constexpr const char* kListenerClass = "VarnelDdePeerListener";
 constexpr const char* kConversationClass = "VarnelDdePeerConversation";
+
+// Each DDE transaction arrives in one message.
+Transaction Received(Kind kind, std::string item, std::vector<uint8_t> bytes, bool accepted) {
+  Transaction t;
+  t.kind = kind;
+  t.item = std::move(item);
+  t.bytes = std::move(bytes);
+  t.accepted = accepted;
+  return t;
+}
 constexpr WORD kAck = 0x8000;  // DDEACK.fAck
 constexpr WORD kNack = 0;
 constexpr std::size_t kHeaderBytes = offsetof(DDEPOKE, Value);
@@ -120,7 +130,7 @@ struct DdeServer::Impl {
 
   // A client asks who serves its service and topic; an empty name asks for any.
   void OnInitiate(HWND client, ATOM service, ATOM topic) {
-    const DdeServerOptions options = server.Options();
+    const PeerOptions options = server.Options();
     if (service && !SameName(AtomName(service), options.serverName)) return;
     if (topic && !SameName(AtomName(topic), options.topic)) return;
     HWND conversation = CreateWindowExA(0, kConversationClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -135,7 +145,7 @@ struct DdeServer::Impl {
 
   void OnExecute(HWND conversation, HWND client, LPARAM lParam) {
     auto commands = reinterpret_cast<HGLOBAL>(lParam);
-    DdeTransaction t{LogKind::Execute, {}, CommandBytes(commands), !server.Options().refuseCommands};
+    Transaction t = Received(Kind::Execute, {}, CommandBytes(commands), !server.Options().refuseCommands);
     const bool accepted = t.accepted;
     server.Record(std::move(t));
     // The block stays the client's; the acknowledgement hands it back.
@@ -148,8 +158,8 @@ struct DdeServer::Impl {
     UINT_PTR atom = 0;
     UnpackDDElParam(WM_DDE_REQUEST, lParam, &format, &atom);
     FreeDDElParam(WM_DDE_REQUEST, lParam);
-    const DdeServerOptions options = server.Options();
-    DdeTransaction t{LogKind::Request, AtomName(static_cast<ATOM>(atom)), {}, false};
+    const PeerOptions options = server.Options();
+    Transaction t = Received(Kind::Request, AtomName(static_cast<ATOM>(atom)), {}, false);
     t.accepted = SameName(t.item, "FFT Size") && !options.refuseFft && format == CF_TEXT;
     HGLOBAL answer = nullptr;
     if (t.accepted) {
@@ -177,8 +187,8 @@ struct DdeServer::Impl {
       release = poke->fRelease;
       GlobalUnlock(block);
     }
-    DdeTransaction t{LogKind::Poke, AtomName(static_cast<ATOM>(atom)), BlockBytes(block, kHeaderBytes),
-                     !server.Options().refusePokes};
+    Transaction t = Received(Kind::Poke, AtomName(static_cast<ATOM>(atom)), BlockBytes(block, kHeaderBytes),
+                             !server.Options().refusePokes);
     const bool accepted = t.accepted;
     server.Record(std::move(t));
     // Taken with a positive answer and marked for release: ours to free. Otherwise the client's.
@@ -264,7 +274,7 @@ bool RegisterClasses() {
 
 }  // namespace
 
-DdeServer::DdeServer(DdeServerOptions options) : options_(std::move(options)) {}
+DdeServer::DdeServer(PeerOptions options) : options_(std::move(options)) {}
 
 DdeServer::~DdeServer() {
   Stop();
@@ -331,28 +341,28 @@ void DdeServer::SetReplyDelay(uint32_t milliseconds) {
   options_.replyDelayMs = milliseconds;
 }
 
-DdeServerOptions DdeServer::Options() const {
+PeerOptions DdeServer::Options() const {
   std::lock_guard lock(mutex_);
   return options_;
 }
 
-void DdeServer::Record(DdeTransaction transaction) {
-  std::function<void(const DdeTransaction&)> observer;
+void DdeServer::Record(Transaction transaction) {
+  std::function<void(const Transaction&)> observer;
   {
     std::lock_guard lock(mutex_);
-    transactions_.push_back(transaction);
+    if (options_.keepTransactions) transactions_.push_back(transaction);
     observer = observer_;
   }
   changed_.notify_all();
   if (observer) observer(transaction);
 }
 
-void DdeServer::SetObserver(std::function<void(const DdeTransaction&)> observer) {
+void DdeServer::SetObserver(std::function<void(const Transaction&)> observer) {
   std::lock_guard lock(mutex_);
   observer_ = std::move(observer);
 }
 
-std::vector<DdeTransaction> DdeServer::Transactions() const {
+std::vector<Transaction> DdeServer::Transactions() const {
   std::lock_guard lock(mutex_);
   return transactions_;
 }

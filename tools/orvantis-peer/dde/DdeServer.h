@@ -22,32 +22,13 @@
 #include <thread>
 #include <vector>
 
-#include "TransactionLog.h"
+#include "PeerTransaction.h"
 
 namespace varnel::peer {
 
-struct DdeServerOptions {
-  std::string serverName = "Orvantis";
-  std::string topic = "Data";
-  // The text answered to "FFT Size" (a NUL is appended on the wire).
-  std::string fftAnswer = "16384";
-  bool refuseFft = false;
-  bool refuseCommands = false;
-  bool refusePokes = false;
-  // Every answer to an execute, request or poke waits this long.
-  uint32_t replyDelayMs = 0;
-};
-
-struct DdeTransaction {
-  LogKind kind = LogKind::Execute;
-  std::string item;            // empty for commands
-  std::vector<uint8_t> bytes;  // command as sent, the answer given, or the poke's payload
-  bool accepted = true;
-};
-
 class DdeServer {
  public:
-  explicit DdeServer(DdeServerOptions options);
+  explicit DdeServer(PeerOptions options);
   ~DdeServer();
   DdeServer(const DdeServer&) = delete;
   DdeServer& operator=(const DdeServer&) = delete;
@@ -59,8 +40,8 @@ class DdeServer {
 
   void SetReplyDelay(uint32_t milliseconds);
   // Called on the serving thread for every transaction as it arrives.
-  void SetObserver(std::function<void(const DdeTransaction&)> observer);
-  std::vector<DdeTransaction> Transactions() const;
+  void SetObserver(std::function<void(const Transaction&)> observer);
+  std::vector<Transaction> Transactions() const;
   // Waits (real time) until at least `count` transactions have arrived.
   bool WaitForCount(std::size_t count, uint32_t timeoutMs) const;
 
@@ -69,14 +50,14 @@ class DdeServer {
 
  private:
   void Serve();
-  void Record(DdeTransaction transaction);
-  DdeServerOptions Options() const;
+  void Record(Transaction transaction);
+  PeerOptions Options() const;
 
-  DdeServerOptions options_;
+  PeerOptions options_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
-  std::vector<DdeTransaction> transactions_;
-  std::function<void(const DdeTransaction&)> observer_;
+  std::vector<Transaction> transactions_;
+  std::function<void(const Transaction&)> observer_;
   std::thread thread_;
   unsigned long threadId_ = 0;
   bool ready_ = false;

@@ -15,9 +15,9 @@
 
 namespace {
 
-using varnel::peer::DdeServerOptions;
-using varnel::peer::DdeTransaction;
-using varnel::peer::LogKind;
+using varnel::peer::PeerOptions;
+using varnel::peer::Transaction;
+using varnel::peer::Kind;
 
 constexpr const char* kUsage =
     "usage: orvantis-peer [options]\n"
@@ -32,7 +32,7 @@ constexpr const char* kUsage =
     "  --quiet              print nothing but the ready line\n";
 
 struct Arguments {
-  DdeServerOptions options;
+  PeerOptions options;
   std::string record;
   std::string dumpDir;
   bool quiet = false;
@@ -104,12 +104,12 @@ int main(int argc, char** argv) {
   varnel::peer::DdeServer server(args.options);
   std::mutex outputMutex;
   unsigned pokeNumber = 0;
-  server.SetObserver([&](const DdeTransaction& t) {
+  server.SetObserver([&](const Transaction& t) {
     std::lock_guard lock(outputMutex);
-    const std::string line = varnel::peer::DescribeTransaction(t.kind, t.item, t.bytes, 1, t.accepted);
+    const std::string line = varnel::peer::DescribeTransaction(t);
     if (!args.quiet) std::cout << line << std::endl;
     if (record.is_open()) record << line << std::endl;
-    if (t.kind == LogKind::Poke && !args.dumpDir.empty()) {
+    if (t.kind == Kind::Poke && !args.dumpDir.empty()) {
       std::ofstream dump(args.dumpDir + "\\" + std::to_string(++pokeNumber) + "-" + t.item + ".bin", std::ios::binary);
       dump.write(reinterpret_cast<const char*>(t.bytes.data()), static_cast<std::streamsize>(t.bytes.size()));
     }
