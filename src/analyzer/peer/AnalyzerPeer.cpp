@@ -298,42 +298,17 @@ void AnalyzerPeer::SetScreen(Screen screen) {
 }
 
 void AnalyzerPeer::Record(Transaction transaction) {
-  std::function<void(const Transaction&)> observer;
+  bool keep = false;
   {
     std::lock_guard lock(mutex_);
-    if (options_.keepTransactions) transactions_.push_back(transaction);
-    observer = observer_;
+    keep = options_.keepTransactions;
   }
-  changed_.notify_all();
-  if (observer) observer(transaction);
-}
-
-std::vector<Transaction> AnalyzerPeer::Transactions() const {
-  std::lock_guard lock(mutex_);
-  return transactions_;
+  record_.Add(transaction, keep);
 }
 
 std::vector<Transaction> AnalyzerPeer::Of(Kind kind, const std::string& item) const {
-  std::lock_guard lock(mutex_);
-  std::vector<Transaction> out;
-  for (const auto& t : transactions_)
-    if (t.kind == kind && (item.empty() || SameItem(t.item, item))) out.push_back(t);
-  return out;
-}
-
-void AnalyzerPeer::Clear() {
-  std::lock_guard lock(mutex_);
-  transactions_.clear();
-}
-
-bool AnalyzerPeer::WaitForCount(std::size_t count, uint32_t timeoutMs) const {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return transactions_.size() >= count; });
-}
-
-void AnalyzerPeer::SetObserver(std::function<void(const Transaction&)> observer) {
-  std::lock_guard lock(mutex_);
-  observer_ = std::move(observer);
+  return record_.Where(
+      [&](const Transaction& t) { return t.kind == kind && (item.empty() || SameItem(t.item, item)); });
 }
 
 }  // namespace varnel::peer

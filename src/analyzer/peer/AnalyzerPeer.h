@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "PeerTransaction.h"
+#include "TransactionRecord.h"
 
 namespace varnel::peer {
 
@@ -47,13 +48,13 @@ class AnalyzerPeer {
   void SetReplyDelay(uint32_t milliseconds);
   void SetScreen(Screen screen);
 
-  std::vector<Transaction> Transactions() const;
+  std::vector<Transaction> Transactions() const { return record_.All(); }
   std::vector<Transaction> Of(Kind kind, const std::string& item = {}) const;
-  void Clear();
+  void Clear() { record_.Clear(); }
   // Waits (real time) until at least `count` transactions have arrived.
-  bool WaitForCount(std::size_t count, uint32_t timeoutMs) const;
+  bool WaitForCount(std::size_t count, uint32_t timeoutMs) const { return record_.WaitForCount(count, timeoutMs); }
   // Called on the serving thread for every transaction as it arrives.
-  void SetObserver(std::function<void(const Transaction&)> observer);
+  void SetObserver(TransactionRecord::Observer observer) { record_.SetObserver(std::move(observer)); }
 
   // The serving thread's handlers; public for the C vtable only.
   struct Impl;
@@ -67,8 +68,7 @@ class AnalyzerPeer {
   std::string objectPath_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
-  std::vector<Transaction> transactions_;
-  std::function<void(const Transaction&)> observer_;
+  TransactionRecord record_;
   Screen screen_;
   std::thread thread_;
   bool started_ = false;

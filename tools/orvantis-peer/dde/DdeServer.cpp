@@ -347,29 +347,7 @@ PeerOptions DdeServer::Options() const {
 }
 
 void DdeServer::Record(Transaction transaction) {
-  std::function<void(const Transaction&)> observer;
-  {
-    std::lock_guard lock(mutex_);
-    if (options_.keepTransactions) transactions_.push_back(transaction);
-    observer = observer_;
-  }
-  changed_.notify_all();
-  if (observer) observer(transaction);
-}
-
-void DdeServer::SetObserver(std::function<void(const Transaction&)> observer) {
-  std::lock_guard lock(mutex_);
-  observer_ = std::move(observer);
-}
-
-std::vector<Transaction> DdeServer::Transactions() const {
-  std::lock_guard lock(mutex_);
-  return transactions_;
-}
-
-bool DdeServer::WaitForCount(std::size_t count, uint32_t timeoutMs) const {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return transactions_.size() >= count; });
+  record_.Add(transaction, Options().keepTransactions);
 }
 
 }  // namespace varnel::peer

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "PeerTransaction.h"
+#include "TransactionRecord.h"
 
 namespace varnel::peer {
 
@@ -40,10 +41,10 @@ class DdeServer {
 
   void SetReplyDelay(uint32_t milliseconds);
   // Called on the serving thread for every transaction as it arrives.
-  void SetObserver(std::function<void(const Transaction&)> observer);
-  std::vector<Transaction> Transactions() const;
+  void SetObserver(TransactionRecord::Observer observer) { record_.SetObserver(std::move(observer)); }
+  std::vector<Transaction> Transactions() const { return record_.All(); }
   // Waits (real time) until at least `count` transactions have arrived.
-  bool WaitForCount(std::size_t count, uint32_t timeoutMs) const;
+  bool WaitForCount(std::size_t count, uint32_t timeoutMs) const { return record_.WaitForCount(count, timeoutMs); }
 
   // The serving thread's window side; public for its window procedures only.
   struct Impl;
@@ -56,8 +57,7 @@ class DdeServer {
   PeerOptions options_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
-  std::vector<Transaction> transactions_;
-  std::function<void(const Transaction&)> observer_;
+  TransactionRecord record_;
   std::thread thread_;
   unsigned long threadId_ = 0;
   bool ready_ = false;
