@@ -56,15 +56,7 @@ ui::DialogResult BoxResult(int button, uint32_t style) {
     default:
       break;
   }
-  // Closed without a button: the box's way out, never a "yes".
-  switch (style & ui::mb::kButtonMask) {
-    case ui::mb::kOk:
-      return ui::DialogResult::OK;
-    case ui::mb::kYesNo:
-      return ui::DialogResult::No;
-    default:
-      return ui::DialogResult::Cancel;
-  }
+  return ui::mb::DismissedAnswer(style);
 }
 
 std::string ToLocalPath(const QString& path) {

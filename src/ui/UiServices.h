@@ -27,6 +27,18 @@ inline constexpr uint32_t kIconQuestion = 0x20;
 inline constexpr uint32_t kIconWarning = 0x30;
 inline constexpr uint32_t kIconInformation = 0x40;
 inline constexpr uint32_t kIconMask = 0xF0;
+
+// What a box that was closed without a button answers: its way out, never a "yes".
+inline DialogResult DismissedAnswer(uint32_t style) {
+  switch (style & kButtonMask) {
+    case kOk:
+      return DialogResult::OK;
+    case kYesNo:
+      return DialogResult::No;
+    default:
+      return DialogResult::Cancel;
+  }
+}
 }  // namespace mb
 
 // Options of the open- and save-file dialogs.

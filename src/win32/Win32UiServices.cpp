@@ -22,15 +22,8 @@ ui::DialogResult BoxResult(int answer, uint32_t style) {
     default:
       break;
   }
-  // No box at all: the box's way out, never a "yes".
-  switch (style & ui::mb::kButtonMask) {
-    case ui::mb::kOk:
-      return ui::DialogResult::OK;
-    case ui::mb::kYesNo:
-      return ui::DialogResult::No;
-    default:
-      return ui::DialogResult::Cancel;
-  }
+  // No box at all.
+  return ui::mb::DismissedAnswer(style);
 }
 
 DWORD FileDialogFlags(uint32_t options) {
