@@ -16,7 +16,6 @@
 #include "boards/sim/SimulatedBoard.h"
 #include "platform/Files.h"
 #include "platform/Trace.h"
-#include "ui/QuietUiServices.h"
 
 #include <unistd.h>
 
@@ -28,15 +27,13 @@ constexpr int32_t kSamplesPerChannel = 8192;
 constexpr int64_t kBufferSamples = int64_t{kChannels} * kSamplesPerChannel;
 constexpr int32_t kMaxAggregateRate = 500000;
 
-class NullLoop : public ui::MessageLoop {
+class NullLoop : public platform::MessageLoop {
  public:
-  void Post(const ui::Message&) override {}
+  void Post(const platform::Message&) override {}
   void SetTimer(uint32_t, uint32_t) override {}
   void KillTimer(uint32_t) override {}
-  void SetHandler(ui::MessageHandler*) override {}
+  void SetHandler(platform::MessageHandler*) override {}
 };
-
-using NullUi = ui::QuietUiServices;
 
 class NullTraces : public platform::TraceSink {
  public:
@@ -53,7 +50,7 @@ struct Rig {
     std::fclose(f);
     board = std::make_unique<sim::SimulatedBoard>(iniPath);
     board->SetStepMode(true);
-    device = std::make_unique<AcquisitionDevice>(*board, loop, ui);
+    device = std::make_unique<AcquisitionDevice>(*board, loop);
     channels = DefaultChannels();
     const int32_t gains[4] = {1, 2, 4, 8};
     for (int32_t i = 0; i < kChannels; ++i) {
@@ -63,7 +60,7 @@ struct Rig {
     channels[0].bIsMonitoringLeft = 1;
     channels[1].bIsMonitoringRight = 1;
     device->EnumerateBoards();
-    device->Open(nullptr, 0, 0);
+    device->Open(nullptr, 0);
     device->SetChannelSettings(channels);
     device->Configure(kMaxAggregateRate / kChannels, 0);
     device->Start();
@@ -78,7 +75,6 @@ struct Rig {
   }
   std::string iniPath;
   NullLoop loop;
-  NullUi ui;
   ChannelSettingsArray channels;
   std::unique_ptr<sim::SimulatedBoard> board;
   std::unique_ptr<AcquisitionDevice> device;

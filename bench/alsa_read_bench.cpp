@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "boards/alsa/AlsaBoard.h"
+#include "platform/Messages.h"
 #include "platform/Trace.h"
-#include "ui/Messages.h"
 
 namespace varnel {
 namespace {
@@ -39,10 +39,10 @@ class NullTraces : public platform::TraceSink {
 };
 
 // Wakes the benchmark at every buffer-done message.
-class DoneLoop : public ui::MessageLoop {
+class DoneLoop : public platform::MessageLoop {
  public:
-  void Post(const ui::Message& message) override {
-    if (message.id != ui::kBufferDoneMessage) return;
+  void Post(const platform::Message& message) override {
+    if (message.id != platform::kBufferDoneMessage) return;
     std::lock_guard lock(mutex_);
     ++done_;
     posted_.notify_one();
@@ -54,7 +54,7 @@ class DoneLoop : public ui::MessageLoop {
   }
   void SetTimer(uint32_t, uint32_t) override {}
   void KillTimer(uint32_t) override {}
-  void SetHandler(ui::MessageHandler*) override {}
+  void SetHandler(platform::MessageHandler*) override {}
 
  private:
   std::mutex mutex_;

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "platform/Files.h"
-#include "ui/QuietUiServices.h"
 #include "wave/WaveIO.h"
 
 namespace {
@@ -29,8 +28,6 @@ using varnel::WaveIO;
 constexpr int kFiles = 16;
 constexpr uint32_t kBlockBytes = 8192 * 2;
 constexpr int kBlocksPerFile = 128;  // 2 MiB per file, 32 MiB per recording
-
-using QuietUi = varnel::ui::QuietUiServices;
 
 class BenchFolder {
  public:
@@ -76,11 +73,11 @@ SampleFormat RecorderFormat() {
 }
 
 // One recording of 16 channels through WaveIO; returns seconds spent appending.
-double RecordWithWaveIO(QuietUi& ui) {
+double RecordWithWaveIO() {
   const SampleFormat format = RecorderFormat();
   std::array<std::unique_ptr<WaveIO>, kFiles> files;
   for (int i = 0; i < kFiles; ++i) {
-    files[i] = WaveIO::CreateForRecording(ui, format, Folder().Path());
+    files[i] = WaveIO::CreateForRecording(format, Folder().Path());
     files[i]->SetFormat(format);
   }
   const auto start = std::chrono::steady_clock::now();
@@ -118,8 +115,7 @@ double RecordWithPlainWrites() {
 constexpr double kRecordingBytes = double(kFiles) * kBlocksPerFile * kBlockBytes;
 
 void BM_Append16Files_WaveIO(benchmark::State& state) {
-  QuietUi ui;
-  for (auto _ : state) state.SetIterationTime(RecordWithWaveIO(ui));
+  for (auto _ : state) state.SetIterationTime(RecordWithWaveIO());
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRecordingBytes));
 }
 BENCHMARK(BM_Append16Files_WaveIO)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -133,18 +129,17 @@ BENCHMARK(BM_Append16Files_PlainWrites)->UseManualTime()->Unit(benchmark::kMilli
 // Both ways in turn within each iteration, so that the page cache and the
 // disk's write-back treat them alike; the ratio is WaveIO's share of plain speed.
 void BM_Append16Files_SideBySide(benchmark::State& state) {
-  QuietUi ui;
   double wave = 0, plain = 0;
   bool waveFirst = true;
   for (auto _ : state) {
     // Turn about, so that neither always inherits the other's write-back.
     double w = 0, p = 0;
     if (waveFirst) {
-      w = RecordWithWaveIO(ui);
+      w = RecordWithWaveIO();
       p = RecordWithPlainWrites();
     } else {
       p = RecordWithPlainWrites();
-      w = RecordWithWaveIO(ui);
+      w = RecordWithWaveIO();
     }
     waveFirst = !waveFirst;
     wave += w;
@@ -159,9 +154,9 @@ void BM_Append16Files_SideBySide(benchmark::State& state) {
 BENCHMARK(BM_Append16Files_SideBySide)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(4.0);
 
 // A 100 MiB recording, ready to be finalised under a free final name.
-std::unique_ptr<WaveIO> HundredMiBRecording(QuietUi& ui, const std::string& finalName) {
+std::unique_ptr<WaveIO> HundredMiBRecording(const std::string& finalName) {
   const SampleFormat format = RecorderFormat();
-  auto wave = WaveIO::CreateForRecording(ui, format, Folder().Path());
+  auto wave = WaveIO::CreateForRecording(format, Folder().Path());
   wave->SetFormat(format);
   wave->SetFileName(finalName);
   for (int b = 0; b < (100 << 20) / static_cast<int>(kBlockBytes); ++b)
@@ -170,11 +165,10 @@ std::unique_ptr<WaveIO> HundredMiBRecording(QuietUi& ui, const std::string& fina
 }
 
 void BM_Finalise100MiB_Save(benchmark::State& state) {
-  QuietUi ui;
   const std::string finalName = Folder().Path() + "/final.wav";
   for (auto _ : state) {
     state.PauseTiming();
-    auto wave = HundredMiBRecording(ui, finalName);
+    auto wave = HundredMiBRecording(finalName);
     state.ResumeTiming();
     if (wave->Save() != 1) std::abort();
     state.PauseTiming();
@@ -187,10 +181,9 @@ BENCHMARK(BM_Finalise100MiB_Save)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // What a copy of the same file would cost instead.
 void BM_Finalise100MiB_CopyForComparison(benchmark::State& state) {
-  QuietUi ui;
   const std::string finalName = Folder().Path() + "/final.wav";
   const std::string copyName = Folder().Path() + "/copy.wav";
-  auto wave = HundredMiBRecording(ui, finalName);
+  auto wave = HundredMiBRecording(finalName);
   if (wave->Close() != 1) std::abort();
   for (auto _ : state) {
     if (!varnel::platform::CopyFileReplacing(finalName, copyName)) std::abort();

@@ -14,12 +14,8 @@ std::array<BoardEntry, kBoardTableRows> BoardTable{};
 int32_t BoardCount = 0;
 uint32_t LastBufferTick = 0;
 
-namespace {
-constexpr uint32_t kDeviceBoxStyle = ui::mb::kOk | ui::mb::kIconWarning;
-}
-
-AcquisitionDevice::AcquisitionDevice(BoardApi& board, ui::MessageLoop& loop, ui::UiServices& ui)
-    : board_(board), loop_(loop), ui_(ui), hWndNotify(&loop) {
+AcquisitionDevice::AcquisitionDevice(BoardApi& board, platform::MessageLoop& loop)
+    : board_(board), loop_(loop), hWndNotify(&loop) {
   for (int32_t i = 0; i < kChannelCount; ++i) {
     ChannelList[i] = i;
     GainList[i] = 1;
@@ -59,8 +55,9 @@ void AcquisitionDevice::GetBoardName(int32_t index, char* text) const {
   std::memcpy(text, BoardTable[index].szName, kBoardNameSize);
 }
 
-int AcquisitionDevice::Open(ui::MessageLoop* window, int32_t index, int32_t showErrors) {
+int AcquisitionDevice::Open(platform::MessageLoop* window, int32_t index) {
   hWndNotify = window ? window : &loop_;
+  problem_ = {};
   if (bIsOpen == 1) return 1;
   if (index < 0 || index >= BoardCount) return 0;
   if (!board_.LoadDriver()) return 0;
@@ -68,11 +65,7 @@ int AcquisitionDevice::Open(ui::MessageLoop* window, int32_t index, int32_t show
   if (status != kBoardSuccess) {
     bIsOpen = 0;
     hBoard = 0;
-    if (showErrors != 0) {
-      char text[96];
-      std::snprintf(text, sizeof text, "Error opening device DT9834. Status code %d.\n", status);
-      ui_.MessageBox(text, "", kDeviceBoxStyle);
-    }
+    problem_ = {DeviceError::kOpenFailed, std::string(FieldText(BoardTable[index].szName)), status};
     return 0;
   }
   platform::Trace("%s\n", BoardTable[index].szName);
@@ -210,13 +203,14 @@ bool AcquisitionDevice::CheckRun(const ChannelSettings* table, int32_t rate, int
 int AcquisitionDevice::Start() {
   if (hBoard == 0 || hSubsystem == 0 || bIsOpen != 1) return 0;
   if (bIsAcquiring == 1) return 1;
+  problem_ = {};
   ClearChannelBlocks();
   ClearMonitorStore();
   RunTime = 0.0f;
   board_.SetNotificationWindow(hSubsystem, hWndNotify, 0);
   board_.ApplySettings(hSubsystem);
   if (board_.StartAcquisition(hSubsystem) != kBoardSuccess) {
-    ui_.MessageBox("Failure starting A/D", "", kDeviceBoxStyle);
+    problem_.error = DeviceError::kStartFailed;
     return 0;
   }
   bIsAcquiring = 1;

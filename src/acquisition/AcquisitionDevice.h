@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "acquisition/BoardApi.h"
+#include "acquisition/DeviceError.h"
 #include "acquisition/MonitorSource.h"
 #include "acquisition/SampleConversion.h"
+#include "platform/MessageLoop.h"
 #include "records/ChannelSettings.h"
-#include "ui/MessageLoop.h"
-#include "ui/UiServices.h"
 
 namespace varnel {
 
@@ -43,9 +43,8 @@ extern uint32_t LastBufferTick;
 class AcquisitionDevice : public MonitorSource {
  public:
   // `board` is the driver; `loop` receives the board's messages unless Open is
-  // given another window; `ui` shows the device's message boxes. All three
-  // must outlive the device.
-  AcquisitionDevice(BoardApi& board, ui::MessageLoop& loop, ui::UiServices& ui);
+  // given another window. Both must outlive the device.
+  AcquisitionDevice(BoardApi& board, platform::MessageLoop& loop);
   ~AcquisitionDevice() override;
   AcquisitionDevice(const AcquisitionDevice&) = delete;
   AcquisitionDevice& operator=(const AcquisitionDevice&) = delete;
@@ -56,8 +55,10 @@ class AcquisitionDevice : public MonitorSource {
   // Copies row index's name into text (at least 80 characters) when the row is filled.
   void GetBoardName(int32_t index, char* text) const;
 
-  // window: where the board posts its messages (nullptr: the loop given at construction).
-  int Open(ui::MessageLoop* window, int32_t index, int32_t showErrors);
+  // window: where the board posts its messages (nullptr: the loop given at
+  // construction). 0 when the board cannot be had; LastProblem says why when
+  // the board refused.
+  int Open(platform::MessageLoop* window, int32_t index);
   void Close();
 
   int32_t GetChannelCount();
@@ -73,7 +74,10 @@ class AcquisitionDevice : public MonitorSource {
   // in `refusal`, when the open board says it cannot run these settings. A
   // board that gives no reason is left for Configure to judge.
   bool CheckRun(const ChannelSettings* table, int32_t rate, int32_t triggerMode, std::string* refusal);
+  // 0 when the board does not start (LastProblem: kStartFailed).
   int Start();
+  // What the latest Open or Start could not do; cleared by each of them.
+  const DeviceProblem& LastProblem() const { return problem_; }
   // Stops the board. Every buffer it completed before stopping, and then the
   // partly filled one (its valid samples), is converted into the blocks and
   // told to onFinalBuffer before the buffers are freed.
@@ -128,10 +132,10 @@ class AcquisitionDevice : public MonitorSource {
   void ComputeLevelsFromPeaks();
 
   BoardApi& board_;
-  ui::MessageLoop& loop_;
-  ui::UiServices& ui_;
+  platform::MessageLoop& loop_;
+  DeviceProblem problem_;
 
-  ui::MessageLoop* hWndNotify = nullptr;
+  platform::MessageLoop* hWndNotify = nullptr;
   int32_t bIsOpen = 0;
   int32_t bIsAcquiring = 0;
   int32_t bTriggered = 0;

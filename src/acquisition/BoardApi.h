@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/MessageLoop.h"
+#include "platform/MessageLoop.h"
 
 namespace varnel {
 
@@ -94,7 +94,7 @@ class BoardApi {
   }
 
   // OLDAAPI32 67: where buffer-done and overrun messages go (nullptr: nowhere).
-  virtual BoardStatus SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) = 0;
+  virtual BoardStatus SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window, intptr_t lParam) = 0;
   virtual BoardStatus StartAcquisition(BoardHandle subsystem) = 0;  // 47
   virtual BoardStatus StopAcquisition(BoardHandle subsystem) = 0;   // 48
   // OLDAAPI32 77: ends acquisition; every queued buffer goes to the done queue.

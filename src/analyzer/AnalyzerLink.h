@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "analyzer/AnalyzerTransport.h"
-#include "records/ChannelSettings.h"
 #include "acquisition/MonitorSource.h"
-#include "ui/MessageLoop.h"
+#include "analyzer/AnalyzerTransport.h"
+#include "platform/MessageLoop.h"
+#include "records/ChannelSettings.h"
 #include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
 
@@ -25,7 +25,7 @@ struct AnalyzerLinkContext {
   ChannelSettingsArray* channels = nullptr;
   std::array<CalibrationRecord, kChannelCount>* calibrationRecords = nullptr;
   MonitorSource* monitor = nullptr;
-  ui::MessageLoop* loop = nullptr;
+  platform::MessageLoop* loop = nullptr;
   ui::UiServices* ui = nullptr;
   const int32_t* bIsRunning = nullptr;
   // orvantis.ini beside the program; read anew at every Connect.

@@ -5,8 +5,8 @@
 
 #include "analyzer/AnalyzerLink.h"
 #include "analyzer/LinkState.h"
+#include "platform/Messages.h"
 #include "platform/Trace.h"
-#include "ui/Messages.h"
 
 namespace varnel {
 namespace {
@@ -81,7 +81,7 @@ intptr_t AnalyzerLink::OnPokeCalibration() {
     s.calibrationFailures = 0;
     return 1;
   }
-  if (context_.loop) context_.loop->Post({ui::WM_POKE_CALIBRATION, 0, 0});
+  if (context_.loop) context_.loop->Post({platform::WM_POKE_CALIBRATION, 0, 0});
   return 1;
 }
 
@@ -105,13 +105,13 @@ bool AnalyzerLink::DDEPokeTimeSeriesData() {
   if (++PokeCounter() > kPokeCounterLimit) PokeCounter() = 0;
   // The timer follows a new size on every way out, also when this poke fails.
   struct Rearm {
-    ui::MessageLoop* loop;
+    platform::MessageLoop* loop;
     const int32_t& size;
     int32_t old;
     ~Rearm() {
       if (size != old && loop) {
-        loop->KillTimer(ui::kRefreshTimerId);
-        loop->SetTimer(ui::kRefreshTimerId, RefreshTimerPeriod(size));
+        loop->KillTimer(platform::kRefreshTimerId);
+        loop->SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(size));
       }
     }
   } rearm{context_.loop, settings.FftSize, oldSize};

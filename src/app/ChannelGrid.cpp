@@ -20,7 +20,7 @@ void RecorderDialog::QueryDeviceCapabilities() {
     int32_t selection = ListSelection(kIdDeviceList);
     Settings.DeviceIndex = selection < 0 ? -1 : static_cast<int32_t>(ListItemData(kIdDeviceList, selection));
     if (Settings.DeviceIndex < 0) return;
-    if (!Device.Open(nullptr, Settings.DeviceIndex, 0)) return;
+    if (!Device.Open(nullptr, Settings.DeviceIndex)) return;
     platform::Trace("Open Successful\n");
     openedHere = true;
   }

@@ -3,18 +3,18 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "acquisition/LevelMeter.h"
 #include "app/LabelDialog.h"
+#include "app/LevelMeterPainting.h"
 #include "app/RecordingOptionsDialog.h"
 #include "app/SettingsFile.h"
 #include "calibration/CalibrationOptionsDialog.h"
 #include "calibration/ChannelCalibrations.h"
 #include "platform/FixedString.h"
+#include "platform/Messages.h"
 #include "platform/Profile.h"
 #include "platform/Trace.h"
 #include "recovery/RecoveryOffer.h"
 #include "ui/DialogUnits.h"
-#include "ui/Messages.h"
 
 namespace varnel {
 namespace {
@@ -39,7 +39,7 @@ AnalyzerLinkContext MakeLinkContext(RecorderDialog& d, const RecorderServices& s
 
 RecorderDialog::RecorderDialog(RecorderServices services)
     : Dialog("Tessaline", kMainWidthDlu, kMainHeightDlu),
-      Device(*services.board, *services.loop, *services.ui),
+      Device(*services.board, *services.loop),
       Files(*services.ui, Settings, Channels, CalibrationRecords, [this](const std::string& s) { SetStatus(s); }),
       Link(MakeLinkContext(*this, services), std::move(services.transport)),
       services_(std::move(services)),
@@ -53,7 +53,7 @@ RecorderDialog::RecorderDialog(RecorderServices services)
 }
 
 RecorderDialog::~RecorderDialog() {
-  loop_.KillTimer(ui::kRefreshTimerId);
+  loop_.KillTimer(platform::kRefreshTimerId);
   Device.Close();
 }
 
@@ -165,7 +165,7 @@ void RecorderDialog::OnGridCommand(const GridHit& hit) {
     case GridColumn::Right:
       if (!bIsRunning) break;
       ReadSettingsFromControls();
-      loop_.Post({ui::WM_POKE_CALIBRATION, 0, 0});
+      loop_.Post({platform::WM_POKE_CALIBRATION, 0, 0});
       break;
     case GridColumn::Cal:
       if (!bIsRunning) EditCalibration(hit.row);
@@ -247,23 +247,23 @@ void RecorderDialog::OnClose() {
   EndDialog(ui::DialogResult::OK);
 }
 
-intptr_t RecorderDialog::HandleMessage(const ui::Message& message) {
+intptr_t RecorderDialog::HandleMessage(const platform::Message& message) {
   switch (message.id) {
-    case ui::kBufferDoneMessage:
+    case platform::kBufferDoneMessage:
       return OnBufferDone();
-    case ui::kBufferOverrunMessage:
+    case platform::kBufferOverrunMessage:
       return OnBufferOverrun();
-    case ui::WM_TIMER:
+    case platform::WM_TIMER:
       OnRefreshTimer();
       return 0;
-    case ui::WM_POKE_CALIBRATION:
+    case platform::WM_POKE_CALIBRATION:
       return Link.OnPokeCalibration();
-    case ui::kRunNoticeMessage:
+    case platform::kRunNoticeMessage:
       ShowRunNotices();
       return 1;
-    case ui::WM_DEVICECHANGE:
+    case platform::WM_DEVICECHANGE:
       return OnDeviceChange();
-    case ui::WM_CLOSE:
+    case platform::WM_CLOSE:
       OnClose();
       return 0;
     default:

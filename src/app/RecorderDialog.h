@@ -13,14 +13,14 @@
 
 #include "acquisition/AcquisitionDevice.h"
 #include "analyzer/AnalyzerLink.h"
-#include "records/ChannelSettings.h"
 #include "app/MainWindowLayout.h"
 #include "app/RecorderApp.h"
 #include "app/RecordingFileSet.h"
 #include "app/WindowPosition.h"
+#include "platform/MessageLoop.h"
+#include "records/ChannelSettings.h"
 #include "ui/Canvas.h"
 #include "ui/Dialog.h"
-#include "ui/MessageLoop.h"
 #include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
 
@@ -28,7 +28,7 @@ namespace varnel {
 
 struct RecorderServices {
   ui::UiServices* ui = nullptr;
-  ui::MessageLoop* loop = nullptr;
+  platform::MessageLoop* loop = nullptr;
   std::unique_ptr<BoardApi> board;
   std::unique_ptr<AnalyzerTransport> transport;
   WindowHost* windowHost = nullptr;  // none: the placement is neither restored nor saved
@@ -37,7 +37,7 @@ struct RecorderServices {
   bool offerRecovery = true;  // ask at start about interrupted recordings in the wave folder
 };
 
-class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
+class RecorderDialog : public ui::Dialog, public platform::MessageHandler {
  public:
   explicit RecorderDialog(RecorderServices services);
   ~RecorderDialog() override;
@@ -48,8 +48,8 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   void OnSelectionChange(int32_t id) override;
   void OnOK() override {}      // Enter presses the default button (Run) instead
   void OnCancel() override;    // Escape
-  // ui::MessageHandler: board messages, timers, device changes, close.
-  intptr_t HandleMessage(const ui::Message& message) override;
+  // platform::MessageHandler: board messages, timers, device changes, close.
+  intptr_t HandleMessage(const platform::Message& message) override;
 
   // The window's close command.
   void OnClose();
@@ -115,7 +115,7 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
   void EditCalibration(int32_t row);
   void CycleGain(int32_t row);
   void OpenOptions();
-  bool CheckLabelsAreFileNames();
+  bool CheckLabels();
   bool CheckGainsOffered();
   void LockForRun(bool running);
   void AbandonRun(bool saveFiles, bool disconnect);
@@ -124,7 +124,7 @@ class RecorderDialog : public ui::Dialog, public ui::MessageHandler {
 
   RecorderServices services_;
   ui::UiServices& ui_;
-  ui::MessageLoop& loop_;
+  platform::MessageLoop& loop_;
   ui::Rect windowRect_;
   bool closed_ = false;
   std::vector<std::string> runNotices_;

@@ -4,16 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/RunMessages.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 
 namespace varnel {
-namespace {
-
-constexpr const char* kCaption = "Tessaline";
-
-}  // namespace
 
 void MakeTimeStamp(char* text) {
   if (!text) return;
@@ -30,13 +26,7 @@ RecordingFileSet::RecordingFileSet(ui::UiServices& ui, const RecorderSettings& s
       settings_(settings),
       channels_(channels),
       calibrationRecords_(calibrationRecords),
-      setStatus_(std::move(setStatus)),
-      rolloverUi_(ui) {}
-
-ui::DialogResult RecordingFileSet::MutingUi::MessageBox(std::string_view text, std::string_view caption,
-                                                        uint32_t style) {
-  return muted ? ui::DialogResult::OK : inner.MessageBox(text, caption, style);
-}
+      setStatus_(std::move(setStatus)) {}
 
 bool RecordingFileSet::IsFinished(const std::string& name) const {
   return std::any_of(finished_.begin(), finished_.end(), [&](const FinishedFile& f) { return f.name == name; });
@@ -66,15 +56,16 @@ int RecordingFileSet::CreateWaveFiles() {
     const std::string name = FileNameFor(slot, IsSet(settings_.bAppendTimeStamp));
     if (settings_.bOverwriteWaveFiles == 0 && platform::FileReadable(name)) {
       std::string question = "File " + name + " already exists.  Do you want to overwrite this file?";
-      ui::DialogResult answer = ui_.MessageBox(question, kCaption, ui::mb::kYesNoCancel | ui::mb::kIconQuestion);
+      ui::DialogResult answer =
+          ui_.MessageBox(question, kRecorderCaption, ui::mb::kYesNoCancel | ui::mb::kIconQuestion);
       if (answer == ui::DialogResult::Cancel) return DiscardWaveFiles();
       if (answer != ui::DialogResult::Yes) continue;
     }
-    WaveFiles[slot] = MakeWave(ui_);
+    WaveFiles[slot] = MakeWave();
     if (WaveFiles[slot]->Failed == 1) {
       ui_.MessageBox("Failure creating wave file " + name +
                          ".  Please check that the wave file path is valid and is not write protected",
-                     kCaption, ui::mb::kOk | ui::mb::kIconError);
+                     kRecorderCaption, ui::mb::kOk | ui::mb::kIconError);
       return DiscardWaveFiles();
     }
     WaveFiles[slot]->SetFormat(RecordingFormat);
@@ -95,8 +86,10 @@ int RecordingFileSet::DiscardWaveFiles() {
   return 0;
 }
 
-std::unique_ptr<WaveIO> RecordingFileSet::MakeWave(ui::UiServices& ui) {
-  return std::make_unique<WaveIO>(ui, RecordingFormat, FieldText(settings_.szWavePath));
+std::unique_ptr<WaveIO> RecordingFileSet::MakeWave() {
+  return std::make_unique<WaveIO>(RecordingFormat, FieldText(settings_.szWavePath), [this](WaveError error) {
+    if (!quietWaveErrors_) ShowWaveError(ui_, error);
+  });
 }
 
 void RecordingFileSet::WriteChannelData(ChannelBlockSource& source) {
@@ -116,7 +109,7 @@ void RecordingFileSet::WriteChannelData(ChannelBlockSource& source) {
 }
 
 void RecordingFileSet::RecoverBlock(int32_t slot, const int16_t* block, uint32_t bytes) {
-  const WaveFailure reason = WaveFiles[slot]->FailureReason;
+  const WaveError reason = WaveFiles[slot]->FailureReason;
   // A refused append (size limit, full disk) must not silently drop the rest
   // of the run: the channel goes on in a new file, time stamps or not.
   RollOver(slot);
@@ -154,11 +147,9 @@ void RecordingFileSet::RollOver(int32_t slot) {
     name = FileNameFor(slot, true);
     name.insert(name.size() - 4, "_" + std::to_string(n));
   }
-  // A rollover that keeps failing retries at every buffer; the run report
-  // tells the user why, once.
-  rolloverUi_.muted = true;
-  WaveFiles[slot] = MakeWave(rolloverUi_);
-  rolloverUi_.muted = false;
+  quietWaveErrors_ = true;
+  WaveFiles[slot] = MakeWave();
+  quietWaveErrors_ = false;
   if (WaveFiles[slot]->Failed == 0) {
     WaveFiles[slot]->SetFormat(RecordingFormat);
     WaveFiles[slot]->SetFileName(name.c_str());

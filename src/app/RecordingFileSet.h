@@ -65,29 +65,13 @@ class RecordingFileSet {
   RunReport Report;
 
  private:
-  std::unique_ptr<WaveIO> MakeWave(ui::UiServices& ui);
+  std::unique_ptr<WaveIO> MakeWave();
   int DiscardWaveFiles();
   std::string FileNameFor(int32_t slot, bool timeStamped) const;
   void Finalise(int32_t slot, bool save);
   void RollOver(int32_t slot);
   // The block whose append failed, into the channel's new file when one can be had.
   void RecoverBlock(int32_t slot, const int16_t* block, uint32_t bytes);
-
-  // What rolled-over files report through; silent while a failed rollover retries.
-  struct MutingUi : ui::UiServices {
-    explicit MutingUi(ui::UiServices& ui) : inner(ui) {}
-    ui::DialogResult MessageBox(std::string_view text, std::string_view caption, uint32_t style) override;
-    std::optional<std::vector<std::string>> OpenFileDialog(const ui::FileDialogRequest& r) override {
-      return inner.OpenFileDialog(r);
-    }
-    std::optional<std::string> SaveFileDialog(const ui::FileDialogRequest& r) override {
-      return inner.SaveFileDialog(r);
-    }
-    ui::DialogResult RunModal(ui::Dialog& d) override { return inner.RunModal(d); }
-    void SetWaitCursor(bool on) override { inner.SetWaitCursor(on); }
-    ui::UiServices& inner;
-    bool muted = false;
-  };
 
   bool IsFinished(const std::string& name) const;
   // Journal and periodic sync of every open working file (RecordingFileSetJournal.cpp).
@@ -99,7 +83,9 @@ class RecordingFileSet {
   const ChannelSettingsArray& channels_;
   const std::array<CalibrationRecord, kChannelCount>& calibrationRecords_;
   std::function<void(const std::string&)> setStatus_;
-  MutingUi rolloverUi_;
+  // A rollover that keeps failing retries at every buffer; the run report
+  // tells the user why, once.
+  bool quietWaveErrors_ = false;
   std::vector<FinishedFile> finished_;
   RecordingJournal journal_;
   WorkingFileSync sync_;

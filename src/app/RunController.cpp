@@ -5,11 +5,12 @@
 
 #include "app/RecorderDialog.h"
 #include "calibration/ChannelCalibrations.h"
+#include "engine/RunMessages.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
+#include "platform/Messages.h"
 #include "platform/Trace.h"
-#include "ui/Messages.h"
 
 namespace varnel {
 namespace {
@@ -18,31 +19,13 @@ constexpr const char* kCaption = "Tessaline";
 
 void Sleep(uint32_t ms) { platform::GetClock().Sleep(ms); }
 
-// Room for "_yyyy_mm_dd_hhmmss" and ".wav" after the label.
-constexpr std::size_t kNameSuffix = 18 + 4;
-// Longest path a wave file may have.
-constexpr std::size_t kMaxWavePath = 255;
-
-// The name a label gives its wave file must stay a single name in the wave
-// folder, and fit; anything else would fail only when the recording is
-// finalised, with the whole recording left under its working name.
-bool IsFileNameLabel(std::string_view label, std::string_view folder) {
-  if (!platform::IsPlainFileName(label)) return false;
-  return folder.size() + 1 + label.size() + kNameSuffix <= kMaxWavePath;
-}
-
 }  // namespace
 
-bool RecorderDialog::CheckLabelsAreFileNames() {
-  for (const ChannelSettings& c : Channels) {
-    if (!IsSet(c.bIsEnabled) || IsFileNameLabel(FieldText(c.szLabel), FieldText(Settings.szWavePath))) continue;
-    std::string text = "The channel label \"" + std::string(FieldText(c.szLabel)) +
-                       "\" cannot be used as a wave file name.  Labels must not contain \"/\", must not be \".\" or "
-                       "\"..\", and the wave file path with the label must stay within 255 characters.";
-    ui_.MessageBox(text, kCaption, ui::mb::kOk | ui::mb::kIconError);
-    return false;
-  }
-  return true;
+bool RecorderDialog::CheckLabels() {
+  LabelProblem problem = CheckUniqueLabels(Channels);
+  if (!problem) problem = CheckLabelsAreFileNames(Channels, FieldText(Settings.szWavePath));
+  ShowLabelProblem(ui_, problem);
+  return !problem;
 }
 
 bool RecorderDialog::CheckGainsOffered() {
@@ -66,8 +49,10 @@ bool RecorderDialog::CheckGainsOffered() {
 }
 
 bool RecorderDialog::LoadChannelCalibrations() {
-  const bool loaded = varnel::LoadChannelCalibrations(Channels, CalibrationRecords, ui_);
+  CalibrationProblem problem;
+  const bool loaded = varnel::LoadChannelCalibrations(Channels, CalibrationRecords, &problem);
   if (loaded) Files.CalibrationsLoaded();
+  ShowCalibrationProblem(ui_, problem);
   return loaded;
 }
 
@@ -143,16 +128,11 @@ void RecorderDialog::OnRun() {
   ReadSettingsFromControls();
   int32_t selection = ListSelection(kIdDeviceList);
   Settings.DeviceIndex = selection < 0 ? -1 : static_cast<int32_t>(ListItemData(kIdDeviceList, selection));
-  if (Settings.DeviceIndex < 0) {
-    ui_.MessageBox("There are no Data Translation 9800 Series data acquisition devices available on your system.",
-                   kCaption, ui::mb::kOk | ui::mb::kIconError);
-    return;
-  }
+  if (Settings.DeviceIndex < 0) return ShowDeviceProblem(ui_, {DeviceError::kNoDevice, {}, 0});
   if (!CheckChosenDevice()) return;
-  if (!Device.Open(nullptr, Settings.DeviceIndex, 1)) return;
+  if (!Device.Open(nullptr, Settings.DeviceIndex)) return ShowDeviceProblem(ui_, Device.LastProblem());
   platform::Trace("Open Successful\n");
-  if (!CheckUniqueLabels(Channels, ui_) || !CheckLabelsAreFileNames() || !CheckGainsOffered() ||
-      !ValidateSamplingRate()) {
+  if (!CheckLabels() || !CheckGainsOffered() || !ValidateSamplingRate()) {
     AbandonRun(false, false);
     return;
   }
@@ -170,17 +150,19 @@ void RecorderDialog::OnRun() {
   Device.SetChannelSettings(Channels);
   SetStatus(" Initializing Device...");
   if (!Device.Configure(Settings.SamplingRate, Settings.TriggerEnable)) {
-    ui_.MessageBox("Unable to open the device.  It may already be in use by another program", kCaption,
-                   ui::mb::kOk | ui::mb::kIconError);
+    ShowDeviceProblem(ui_, {DeviceError::kConfigureFailed, {}, 0});
     SetStatus(" Stopped");
     return AbandonRun(true, true);
   }
   Sleep(100);
   SetStatus(" Starting Device...");
-  if (!Device.Start()) return AbandonRun(true, true);
+  if (!Device.Start()) {
+    ShowDeviceProblem(ui_, Device.LastProblem());
+    return AbandonRun(true, true);
+  }
   platform::Trace("StartInput Successful\n");
   bIsRunning = 1;
-  loop_.SetTimer(ui::kRefreshTimerId, RefreshTimerPeriod(Settings.FftSize));
+  loop_.SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(Settings.FftSize));
   LockForRun(true);
   SetStatus(Settings.TriggerEnable == 1 ? " Waiting for Trigger..." : " Running...");
 }
@@ -197,7 +179,7 @@ void RecorderDialog::StopRecording() {
   if (bIsRunning == 0) return;
   ui_.SetWaitCursor(true);
   SetStatus(" Stopping Device....");
-  loop_.KillTimer(ui::kRefreshTimerId);
+  loop_.KillTimer(platform::kRefreshTimerId);
   Sleep(200);
   Device.Stop();
   Sleep(500);
@@ -223,7 +205,7 @@ void RecorderDialog::StopRecording() {
 void RecorderDialog::QueueRunNotice(const std::string& text) {
   // Found inside the buffer handler: a box shown there would let the next
   // buffer in while this one is half written.
-  if (runNotices_.empty()) loop_.Post({ui::kRunNoticeMessage, 0, 0});
+  if (runNotices_.empty()) loop_.Post({platform::kRunNoticeMessage, 0, 0});
   runNotices_.push_back(text);
 }
 

@@ -6,19 +6,6 @@
 
 namespace varnel {
 
-std::string_view LossReasonText(WaveFailure reason) {
-  switch (reason) {
-    case WaveFailure::kDiskFull:
-      return "the disk is full";
-    case WaveFailure::kSizeLimit:
-      return "the wave file reached the 4 GiB size limit";
-    case WaveFailure::kWriteError:
-    case WaveFailure::kNone:
-      break;
-  }
-  return "the wave file could not be written";
-}
-
 void RunReport::Begin(int32_t rate) {
   rate_ = rate;
   timeline_ = 0;
@@ -32,21 +19,21 @@ void RunReport::Notify(const std::string& text) {
   if (onNotice) onNotice(text);
 }
 
-void RunReport::Lost(int32_t channel, std::string_view label, uint32_t frames, WaveFailure reason) {
+void RunReport::Lost(int32_t channel, std::string_view label, uint32_t frames, WaveError reason) {
   if (channel < 0 || channel >= kChannelCount) return;
   if (open_[channel] >= 0) {
     gaps_[static_cast<std::size_t>(open_[channel])].frames += frames;
     return;
   }
-  if (reason == WaveFailure::kNone) reason = WaveFailure::kWriteError;
+  if (reason == WaveError::kNone) reason = WaveError::kWriteError;
   open_[channel] = static_cast<int32_t>(gaps_.size());
   gaps_.push_back({channel, std::string(label), timeline_, frames, reason, false});
   char text[512];
   std::snprintf(text, sizeof text,
                 "Channel %d (%.*s) is not being recorded: %.*s.  Its samples from %.3f s on are lost until it can "
                 "be written again.",
-                channel, static_cast<int>(label.size()), label.data(), static_cast<int>(LossReasonText(reason).size()),
-                LossReasonText(reason).data(), Seconds(timeline_));
+                channel, static_cast<int>(label.size()), label.data(), static_cast<int>(WaveErrorText(reason).size()),
+                WaveErrorText(reason).data(), Seconds(timeline_));
   Notify(text);
 }
 

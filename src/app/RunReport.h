@@ -19,15 +19,12 @@
 
 namespace varnel {
 
-// "the disk is full", ...; what a notice says after "not being recorded: ".
-std::string_view LossReasonText(WaveFailure reason);
-
 struct RecordingGap {
   int32_t channel = 0;
   std::string label;
   uint64_t startFrame = 0;  // of the run's timeline
   uint64_t frames = 0;
-  WaveFailure reason = WaveFailure::kWriteError;
+  WaveError reason = WaveError::kWriteError;  // kDiskFull, kSizeLimit or kWriteError: its text says why
   bool resumed = false;  // false: the channel was not recorded again before the end
 };
 
@@ -38,7 +35,7 @@ class RunReport {
   // After every buffer's blocks were handled: the timeline moves on.
   void Advance(uint32_t frames) { timeline_ += frames; }
   // A channel's block of `frames` frames did not reach a file.
-  void Lost(int32_t channel, std::string_view label, uint32_t frames, WaveFailure reason);
+  void Lost(int32_t channel, std::string_view label, uint32_t frames, WaveError reason);
   // A channel's block reached `file`; ends its gap when it had one.
   void Written(int32_t channel, std::string_view file);
   void Overrun(double atSeconds);

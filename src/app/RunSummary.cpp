@@ -15,7 +15,7 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
   for (const RecordingGap& g : report.Gaps()) {
     std::snprintf(line, sizeof line, "lost channel %d (%s) from %.3f s: %.3f s (%llu frames), %s%s\n", g.channel,
                   g.label.c_str(), report.Seconds(g.startFrame), report.Seconds(g.frames),
-                  static_cast<unsigned long long>(g.frames), LossReasonText(g.reason).data(),
+                  static_cast<unsigned long long>(g.frames), WaveErrorText(g.reason).data(),
                   g.resumed ? "" : ", not recorded again");
     out += line;
   }

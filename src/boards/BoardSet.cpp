@@ -136,7 +136,7 @@ BoardStatus BoardSet::CheckRun(BoardHandle s, double clockHz, int32_t trigger, s
 BoardStatus BoardSet::GetNativeRates(BoardHandle s, std::vector<int32_t>* rates) {
   return VARNEL_ROUTE(s, GetNativeRates(h, rates));
 }
-BoardStatus BoardSet::SetNotificationWindow(BoardHandle s, ui::MessageLoop* window, intptr_t lParam) {
+BoardStatus BoardSet::SetNotificationWindow(BoardHandle s, platform::MessageLoop* window, intptr_t lParam) {
   return VARNEL_ROUTE(s, SetNotificationWindow(h, window, lParam));
 }
 BoardStatus BoardSet::StartAcquisition(BoardHandle s) { return VARNEL_ROUTE(s, StartAcquisition(h)); }

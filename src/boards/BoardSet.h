@@ -64,7 +64,7 @@ class BoardSet final : public BoardApi {
   BoardStatus CheckRun(BoardHandle subsystem, double clockHz, int32_t trigger, std::span<const int32_t> channels,
                        std::string* refusal) override;
   BoardStatus GetNativeRates(BoardHandle subsystem, std::vector<int32_t>* rates) override;
-  BoardStatus SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) override;
+  BoardStatus SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window, intptr_t lParam) override;
   BoardStatus StartAcquisition(BoardHandle subsystem) override;
   BoardStatus StopAcquisition(BoardHandle subsystem) override;
   BoardStatus EndAcquisitionAndFlush(BoardHandle subsystem) override;

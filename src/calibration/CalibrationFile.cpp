@@ -14,8 +14,6 @@ namespace varnel {
 namespace {
 
 constexpr const char* kSection = "Calibration";
-constexpr const char* kCaption = "Tessaline";
-constexpr uint32_t kWarningStyle = ui::mb::kOk | ui::mb::kIconWarning;
 constexpr std::size_t kNumberBuffer = 80;
 constexpr std::size_t kLabelBuffer = 60;
 constexpr std::size_t kNameBuffer = 40;
@@ -94,24 +92,34 @@ std::string FormatValue(const ChannelCalibration& half, const CalibrationKey& ke
   return {};
 }
 
+bool Fail(CalibrationProblem* problem, CalibrationError error, int32_t channel, const char* path) {
+  if (problem) *problem = {error, channel, path};
+  return false;
+}
+
 }  // namespace
 
-bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t channel, int32_t gain,
-                           ui::UiServices& ui) {
-  if (path == nullptr || record == nullptr) return false;
-  if (*path == '\0') {
-    ui.MessageBox("Calibration file not specified for channel " + std::to_string(channel), kCaption, kWarningStyle);
-    return false;
+std::string CalibrationErrorText(CalibrationError error, int32_t channel, std::string_view path) {
+  switch (error) {
+    case CalibrationError::kNone:
+      return {};
+    case CalibrationError::kNotSpecified:
+      return "Calibration file not specified for channel " + std::to_string(channel);
+    case CalibrationError::kCannotOpen:
+      break;
   }
+  return "Failure opening calibration file: \"" + std::string(path) + " for channel " + std::to_string(channel);
+}
+
+bool CalibrationFile::Read(const char* path, CalibrationRecord* record, int32_t channel, int32_t gain,
+                           CalibrationProblem* problem) {
+  if (path == nullptr || record == nullptr) return false;
+  if (*path == '\0') return Fail(problem, CalibrationError::kNotSpecified, channel, path);
   // Only a readable regular file with its section counts: a folder, a pipe or
   // a file of something else would otherwise pass as a default calibration.
   const platform::ProfileReader file(path);
-  if (!file.Readable() || !file.HasSection(kSection)) {
-    ui.MessageBox(
-        "Failure opening calibration file: \"" + std::string(path) + " for channel " + std::to_string(channel),
-        kCaption, kWarningStyle);
-    return false;
-  }
+  if (!file.Readable() || !file.HasSection(kSection))
+    return Fail(problem, CalibrationError::kCannotOpen, channel, path);
   CopyCut(record->CalFileName, path);
   ChannelCalibration& left = record->Left;
   left.CalibrationValid = 1;

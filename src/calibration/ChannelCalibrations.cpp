@@ -1,12 +1,11 @@
 #include "calibration/ChannelCalibrations.h"
 
-#include "calibration/CalibrationFile.h"
 #include "platform/FixedString.h"
 
 namespace varnel {
 
 bool LoadChannelCalibrations(const ChannelSettingsArray& channels,
-                             std::array<CalibrationRecord, kChannelCount>& records, ui::UiServices& ui) {
+                             std::array<CalibrationRecord, kChannelCount>& records, CalibrationProblem* problem) {
   for (int32_t channel = 0; channel < kChannelCount; ++channel) {
     const ChannelSettings& settings = channels[static_cast<std::size_t>(channel)];
     if (!IsSet(settings.bIsEnabled)) continue;
@@ -15,7 +14,7 @@ bool LoadChannelCalibrations(const ChannelSettingsArray& channels,
     // The settings field is a fixed array: give the reader a terminated copy.
     char path[sizeof settings.szCalFilename];
     CopyCut(path, FieldText(settings.szCalFilename));
-    if (!CalibrationFile::Read(path, &record, channel, settings.Gain, ui)) return false;
+    if (!CalibrationFile::Read(path, &record, channel, settings.Gain, problem)) return false;
     CopyCut(record.Left.ChannelName, FieldText(settings.szLabel));
   }
   return true;

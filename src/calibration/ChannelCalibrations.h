@@ -7,16 +7,17 @@
 
 #include <array>
 
+#include "calibration/CalibrationFile.h"
 #include "records/ChannelSettings.h"
-#include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
 
 namespace varnel {
 
 // True when every enabled channel's file was read. Stops at the first channel
-// that fails, after its warning; later channels are not touched. A read record
+// that fails, with its problem; later channels are not touched. A read record
 // carries the channel's label, cut to 39 characters, in its Left half.
 bool LoadChannelCalibrations(const ChannelSettingsArray& channels,
-                             std::array<CalibrationRecord, kChannelCount>& records, ui::UiServices& ui);
+                             std::array<CalibrationRecord, kChannelCount>& records,
+                             CalibrationProblem* problem = nullptr);
 
 }  // namespace varnel

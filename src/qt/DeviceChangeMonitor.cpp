@@ -8,7 +8,7 @@
 #include <QSocketNotifier>
 #include <cstring>
 
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
 namespace varnel::qt {
 
@@ -104,9 +104,9 @@ void DeviceChangeMonitor::OnFileEvent() {
   if (FileStateChanged()) settle_.start();
 }
 
-void DeviceChangeMonitor::PostTo(ui::MessageLoop& loop) {
+void DeviceChangeMonitor::PostTo(platform::MessageLoop& loop) {
   connect(this, &DeviceChangeMonitor::DeviceChanged, this, [&loop] {
-    loop.Post({ui::WM_DEVICECHANGE, kDbtDevNodesChanged, 0});
+    loop.Post({platform::WM_DEVICECHANGE, kDbtDevNodesChanged, 0});
   });
 }
 

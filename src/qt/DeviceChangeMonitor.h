@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "ui/MessageLoop.h"
+#include "platform/MessageLoop.h"
 
 class QFileSystemWatcher;
 class QSocketNotifier;
@@ -40,7 +40,7 @@ class DeviceChangeMonitor : public QObject {
   void WatchFile(const QString& path);
 
   // Every report posts WM_DEVICECHANGE to this loop.
-  void PostTo(ui::MessageLoop& loop);
+  void PostTo(platform::MessageLoop& loop);
 
   void SetSettleTime(int ms) { settle_.setInterval(ms); }
 

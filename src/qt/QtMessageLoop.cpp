@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
 namespace varnel::qt {
 namespace {
@@ -12,8 +12,8 @@ const QEvent::Type kPostedMessageEvent = static_cast<QEvent::Type>(QEvent::regis
 
 class PostedMessageEvent : public QEvent {
  public:
-  explicit PostedMessageEvent(const ui::Message& message) : QEvent(kPostedMessageEvent), message(message) {}
-  ui::Message message;
+  explicit PostedMessageEvent(const platform::Message& message) : QEvent(kPostedMessageEvent), message(message) {}
+  platform::Message message;
 };
 
 }  // namespace
@@ -22,7 +22,7 @@ QtMessageLoop::QtMessageLoop(QObject* parent) : QObject(parent) {}
 
 QtMessageLoop::~QtMessageLoop() = default;
 
-void QtMessageLoop::Post(const ui::Message& message) {
+void QtMessageLoop::Post(const platform::Message& message) {
   // Qt delivers posted events of one receiver and priority in posting order.
   QCoreApplication::postEvent(this, new PostedMessageEvent(message));
 }
@@ -38,7 +38,7 @@ void QtMessageLoop::SetTimer(uint32_t timerId, uint32_t periodMs) {
     timer->setTimerType(Qt::PreciseTimer);
     connect(timer.get(), &QTimer::timeout, this, [this, timerId] {
       // A tick queued before KillTimer must not arrive after it.
-      if (TimerActive(timerId)) Deliver({ui::WM_TIMER, timerId, 0});
+      if (TimerActive(timerId)) Deliver({platform::WM_TIMER, timerId, 0});
     });
   }
   timer->start(static_cast<int>(periodMs == 0 ? 1 : periodMs));
@@ -59,7 +59,7 @@ uint32_t QtMessageLoop::TimerPeriod(uint32_t timerId) const {
   return it != timers_.end() && it->second->isActive() ? static_cast<uint32_t>(it->second->interval()) : 0;
 }
 
-void QtMessageLoop::Deliver(const ui::Message& message) {
+void QtMessageLoop::Deliver(const platform::Message& message) {
   if (handler_) handler_->HandleMessage(message);
   emit Delivered();
 }

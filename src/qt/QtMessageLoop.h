@@ -12,21 +12,21 @@
 #include <map>
 #include <memory>
 
-#include "ui/MessageLoop.h"
+#include "platform/MessageLoop.h"
 
 namespace varnel::qt {
 
-class QtMessageLoop : public QObject, public ui::MessageLoop {
+class QtMessageLoop : public QObject, public platform::MessageLoop {
   Q_OBJECT
 
  public:
   explicit QtMessageLoop(QObject* parent = nullptr);
   ~QtMessageLoop() override;
 
-  void Post(const ui::Message& message) override;
+  void Post(const platform::Message& message) override;
   void SetTimer(uint32_t timerId, uint32_t periodMs) override;
   void KillTimer(uint32_t timerId) override;
-  void SetHandler(ui::MessageHandler* handler) override { handler_ = handler; }
+  void SetHandler(platform::MessageHandler* handler) override { handler_ = handler; }
 
   bool TimerActive(uint32_t timerId) const;
   uint32_t TimerPeriod(uint32_t timerId) const;  // 0 when not active
@@ -40,9 +40,9 @@ class QtMessageLoop : public QObject, public ui::MessageLoop {
   void customEvent(QEvent* event) override;
 
  private:
-  void Deliver(const ui::Message& message);
+  void Deliver(const platform::Message& message);
 
-  ui::MessageHandler* handler_ = nullptr;
+  platform::MessageHandler* handler_ = nullptr;
   // Killed timers are stopped, not destroyed: a handler may kill the timer
   // whose tick it is handling.
   std::map<uint32_t, std::unique_ptr<QTimer>> timers_;

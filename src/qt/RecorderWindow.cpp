@@ -4,7 +4,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
 namespace varnel::qt {
 
@@ -34,7 +34,8 @@ QIcon RecorderIcon() {
   return icon;
 }
 
-RecorderWindow::RecorderWindow(RecorderDialog& recorder, ui::MessageLoop& loop) : recorder_(recorder), loop_(loop) {}
+RecorderWindow::RecorderWindow(RecorderDialog& recorder, platform::MessageLoop& loop)
+    : recorder_(recorder), loop_(loop) {}
 
 void RecorderWindow::Attach(DialogView& view) {
   view_ = &view;
@@ -43,7 +44,7 @@ void RecorderWindow::Attach(DialogView& view) {
   widget.SetSunken(kIdStatus, true);
   // The title-bar close button runs the close sequence: stop, save the files,
   // then the settings.
-  widget.SetCloseHandler([this] { loop_.Post({ui::WM_CLOSE, 0, 0}); });
+  widget.SetCloseHandler([this] { loop_.Post({platform::WM_CLOSE, 0, 0}); });
   host_ = std::make_unique<QtWindowHost>(view);
   recorder_.SetWindowHost(host_.get());
   recorder_.onWindowFitted = [this] { FitWindow(); };

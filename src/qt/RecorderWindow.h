@@ -19,7 +19,7 @@ QIcon RecorderIcon();
 class RecorderWindow {
  public:
   // Close requests go through the loop, so the view sees the window end.
-  RecorderWindow(RecorderDialog& recorder, ui::MessageLoop& loop);
+  RecorderWindow(RecorderDialog& recorder, platform::MessageLoop& loop);
   // Called for the view of the main window before it runs.
   void Attach(DialogView& view);
 
@@ -28,7 +28,7 @@ class RecorderWindow {
   void DrawMeters();
 
   RecorderDialog& recorder_;
-  ui::MessageLoop& loop_;
+  platform::MessageLoop& loop_;
   DialogView* view_ = nullptr;
   std::unique_ptr<QtWindowHost> host_;
 };

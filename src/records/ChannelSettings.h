@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cstdint>
-
-#include "ui/UiServices.h"
+#include <string>
+#include <string_view>
 
 namespace varnel {
 
@@ -58,8 +58,25 @@ int32_t NextGain(int32_t gain);
 // Flags count only when they hold exactly 1.
 inline bool IsSet(int32_t flag) { return flag == 1; }
 
-// 1 when no two enabled channels share a label (ASCII case ignored); otherwise
-// shows the error naming the first such label and returns 0.
-int CheckUniqueLabels(const ChannelSettingsArray& channels, ui::UiServices& ui);
+// What is wrong with the labels of the enabled channels, each with its text.
+enum class LabelError { kNone, kNotUnique, kNotFileName };
+// The text shown for `error` about `label`; empty for kNone.
+std::string LabelErrorText(LabelError error, std::string_view label);
+
+// The first enabled channel whose label is wrong, and why.
+struct LabelProblem {
+  LabelError error = LabelError::kNone;
+  int32_t channel = -1;
+  std::string label;
+  std::string Text() const { return LabelErrorText(error, label); }
+  explicit operator bool() const { return error != LabelError::kNone; }
+};
+
+// kNotUnique for the first enabled channel whose label another enabled channel
+// shares (ASCII case ignored).
+LabelProblem CheckUniqueLabels(const ChannelSettingsArray& channels);
+// kNotFileName for the first enabled channel whose label would not make a
+// single wave file name of a path that fits in `waveFolder`.
+LabelProblem CheckLabelsAreFileNames(const ChannelSettingsArray& channels, std::string_view waveFolder);
 
 }  // namespace varnel

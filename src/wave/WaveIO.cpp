@@ -47,27 +47,15 @@ bool SamePath(const char (&a)[WaveIO::kPathSize], const char (&b)[WaveIO::kPathS
 
 }  // namespace
 
-std::string_view WaveMessageText(WaveMessage message) {
-  switch (message) {
-    case WaveMessage::kFileOpenFail:
-      return "FILE_OPEN_FAIL";
-    case WaveMessage::kInvalidWaveFile:
-      return "INVALID_WAVE_FILE";
-    case WaveMessage::kFailureWritingWaveFile:
-      return "FAILURE_WRITING_WAVE_FILE";
-    case WaveMessage::kFailureDeletingTempFile:
-      return "FAILURE_DELETING_TEMP_FILE";
-  }
-  return {};
-}
-
 uint32_t SetWaveRiffSizeLimit(uint32_t limit) { return gRiffSizeLimit.exchange(limit); }
 uint32_t WaveRiffSizeLimit() { return gRiffSizeLimit.load(); }
 
-WaveIO::WaveIO(ui::UiServices& ui) : ui_(ui), riffSizeLimit_(WaveRiffSizeLimit()) { DeleteWorkingFile = 0; }
+WaveIO::WaveIO(WaveErrorSink sink) : sink_(std::move(sink)), riffSizeLimit_(WaveRiffSizeLimit()) {
+  DeleteWorkingFile = 0;
+}
 
-WaveIO::WaveIO(ui::UiServices& ui, const SampleFormat& format, std::string_view folder)
-    : ui_(ui), riffSizeLimit_(WaveRiffSizeLimit()) {
+WaveIO::WaveIO(const SampleFormat& format, std::string_view folder, WaveErrorSink sink)
+    : sink_(std::move(sink)), riffSizeLimit_(WaveRiffSizeLimit()) {
   Format = format;
   std::string where = folder.empty() ? TemporaryFolder() : std::string(folder);
   while (where.size() > 1 && where.back() == platform::kPathSeparator) where.pop_back();
@@ -84,29 +72,28 @@ WaveIO::WaveIO(ui::UiServices& ui, const SampleFormat& format, std::string_view 
   if (!MakeSkeleton()) Failed = 1;
 }
 
-std::unique_ptr<WaveIO> WaveIO::CreateForRecording(ui::UiServices& ui, const SampleFormat& format,
-                                                   std::string_view folder) {
-  return std::make_unique<WaveIO>(ui, format, folder);
+std::unique_ptr<WaveIO> WaveIO::CreateForRecording(const SampleFormat& format, std::string_view folder,
+                                                   WaveErrorSink sink) {
+  return std::make_unique<WaveIO>(format, folder, std::move(sink));
 }
 
 WaveIO::~WaveIO() {
   if (!file_.IsOpen()) return;
   if (!file_.Close()) {
-    ShowMessage(WaveMessage::kFailureWritingWaveFile, "WaveIO", ui::mb::kIconError | ui::mb::kOk);
+    Report(WaveError::kFailureClosingWaveFile);
   } else if (DeleteWorkingFile == 1 && !platform::DeleteFile(WorkingFileName)) {
-    ShowMessage(WaveMessage::kFailureDeletingTempFile, "WaveIO", ui::mb::kIconError | ui::mb::kOk);
+    Report(WaveError::kFailureDeletingTempFile);
   }
 }
 
 void WaveIO::NoteFileFailure() {
-  FailureReason =
-      file_.LastError() == platform::FileError::kDiskFull ? WaveFailure::kDiskFull : WaveFailure::kWriteError;
+  FailureReason = file_.LastError() == platform::FileError::kDiskFull ? WaveError::kDiskFull : WaveError::kWriteError;
 }
 
 bool WaveIO::MakeSkeleton() {
   if (WorkingFileName[0] == '\0' || !file_.Open(WorkingFileName, RiffFile::Mode::kCreate)) {
     NoteFileFailure();
-    ShowMessage(WaveMessage::kFileOpenFail);
+    Report(WaveError::kFileOpenFail);
     if (WorkingFileName[0] != '\0') platform::DeleteFile(WorkingFileName);
     return false;
   }
@@ -173,7 +160,7 @@ int WaveIO::Append(const void* samples, uint32_t byteCount) {
   const uint64_t after = std::max(before, start + byteCount - data_.dataOffset);
   const uint64_t riffSize = data_.dataOffset + after + (after & 1u) - riff_.dataOffset;
   if (riffSize > riffSizeLimit_) {
-    FailureReason = WaveFailure::kSizeLimit;
+    FailureReason = WaveError::kSizeLimit;
     Failed = 1;
     return 0;
   }
@@ -253,7 +240,7 @@ int WaveIO::Finalise(bool* finished) {
     return 0;
   }
   if (!file_.Close()) {
-    ShowMessage(WaveMessage::kFailureWritingWaveFile);
+    Report(WaveError::kFailureWritingWaveFile);
     return 0;
   }
   AppendCalibrationChunk();
@@ -261,7 +248,7 @@ int WaveIO::Finalise(bool* finished) {
   // the name is on the disk before the run counts as saved.
   platform::SyncFile(WorkingFileName);
   if (!MoveToFinalName()) {
-    ShowMessage(WaveMessage::kFailureWritingWaveFile);
+    Report(WaveError::kFailureWritingWaveFile);
     return 0;
   }
   platform::SyncFolder(std::string(platform::FolderOf(FieldText(FinalFileName))));
@@ -301,8 +288,8 @@ void WaveIO::MoveToFrame(uint32_t frame) {
   Position = frame;
 }
 
-void WaveIO::ShowMessage(WaveMessage message, std::string_view caption, uint32_t style) {
-  ui_.MessageBox(WaveMessageText(message), caption, style);
+void WaveIO::Report(WaveError error) const {
+  if (sink_) sink_(error);
 }
 
 }  // namespace varnel

@@ -6,8 +6,8 @@
 // the file its final name: a rename, or a copy over the final name when the
 // rename fails. A final name is replaced only by a complete recording.
 //
-// Messages go to the UiServices given at construction, which must outlive the
-// object. The object owns its open file and, until it is finalised, the working
+// Failures a user must hear of go to the WaveErrorSink given at construction.
+// The object owns its open file and, until it is finalised, the working
 // file (deleted by the destructor when DeleteWorkingFile is 1).
 // Called on the main thread only; one object is never shared between threads.
 
@@ -16,18 +16,11 @@
 #include <string_view>
 
 #include "platform/RiffFile.h"
-#include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
 #include "wave/WaveBuffer.h"
+#include "wave/WaveError.h"
 
 namespace varnel {
-
-// The texts of the boxes WaveIO shows.
-enum class WaveMessage { kFileOpenFail, kInvalidWaveFile, kFailureWritingWaveFile, kFailureDeletingTempFile };
-std::string_view WaveMessageText(WaveMessage message);
-
-// Why the latest append (or the creation of the working file) failed.
-enum class WaveFailure { kNone, kDiskFull, kSizeLimit, kWriteError };
 
 // The largest RIFF size Append lets a file reach (36 + data size + pad byte).
 // The field is 32-bit; tests lower the limit to reach it with small files.
@@ -54,12 +47,12 @@ class WaveIO final : public WaveBuffer {
 
   // CreateForRecording: makes the working file in folder (the system's folder
   // for temporary files when folder is empty) with the skeleton of an empty
-  // recording. Failed is 1 when that cannot be done ("FILE_OPEN_FAIL").
-  WaveIO(ui::UiServices& ui, const SampleFormat& format, std::string_view folder);
-  static std::unique_ptr<WaveIO> CreateForRecording(ui::UiServices& ui, const SampleFormat& format,
-                                                    std::string_view folder);
+  // recording. Failed is 1 when that cannot be done (kFileOpenFail).
+  WaveIO(const SampleFormat& format, std::string_view folder, WaveErrorSink sink = {});
+  static std::unique_ptr<WaveIO> CreateForRecording(const SampleFormat& format, std::string_view folder,
+                                                    WaveErrorSink sink = {});
   // An object without a file, as after Close; OpenExisting gives it one.
-  explicit WaveIO(ui::UiServices& ui);
+  explicit WaveIO(WaveErrorSink sink = {});
   ~WaveIO();
   WaveIO(const WaveIO&) = delete;
   WaveIO& operator=(const WaveIO&) = delete;
@@ -91,7 +84,9 @@ class WaveIO final : public WaveBuffer {
   int OpenExisting(std::string_view path);
   bool IsOpen() const { return file_.IsOpen(); }
 
-  WaveFailure FailureReason = WaveFailure::kNone;
+  // Why the latest append (or the creation of the working file) failed:
+  // kDiskFull, kSizeLimit or kWriteError.
+  WaveError FailureReason = WaveError::kNone;
   int32_t DeleteWorkingFile = 1;
   int32_t HasCalibration = 0;
   char WorkingFolder[kPathSize] = {};
@@ -110,9 +105,9 @@ class WaveIO final : public WaveBuffer {
   void AppendCalibrationChunk();
   bool MoveToFinalName();
   void CloseInvalid(bool showMessage);
-  void ShowMessage(WaveMessage message, std::string_view caption = {}, uint32_t style = ui::mb::kOk);
+  void Report(WaveError error) const;
 
-  ui::UiServices& ui_;
+  WaveErrorSink sink_;
   platform::RiffFile file_;
   platform::RiffChunk riff_;
   platform::RiffChunk data_;

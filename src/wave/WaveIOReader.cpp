@@ -28,7 +28,7 @@ uint32_t GetU32(const unsigned char* p) { return GetU16(p) | GetU16(p + 2) << 16
 }  // namespace
 
 void WaveIO::CloseInvalid(bool showMessage) {
-  if (showMessage) ShowMessage(WaveMessage::kInvalidWaveFile);
+  if (showMessage) Report(WaveError::kInvalidWaveFile);
   file_.Close();
   Failed = 1;
 }
@@ -36,7 +36,7 @@ void WaveIO::CloseInvalid(bool showMessage) {
 int WaveIO::OpenWorkingFile() {
   file_.Close();
   if (!file_.Open(WorkingFileName, RiffFile::Mode::kReadWrite)) {
-    ShowMessage(WaveMessage::kFileOpenFail);
+    Report(WaveError::kFileOpenFail);
     Failed = 1;
     return 0;
   }
@@ -120,7 +120,7 @@ void WaveIO::ReadCalibration() {
 
 int WaveIO::OpenExisting(std::string_view path) {
   if (path.size() >= kPathSize) {
-    ShowMessage(WaveMessage::kFileOpenFail);
+    Report(WaveError::kFileOpenFail);
     Failed = 1;
     return 0;
   }

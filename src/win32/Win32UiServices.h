@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/MessageLoop.h"
+#include "platform/MessageLoop.h"
 #include "ui/UiServices.h"
 #include "win32/DialogWindow.h"
 
@@ -68,17 +68,17 @@ class Win32UiServices : public ui::UiServices {
 
 // Between the message loop and its handler: after each message, the dialogs
 // whose models ended while handling it are closed.
-class ViewMessageHandler : public ui::MessageHandler {
+class ViewMessageHandler : public platform::MessageHandler {
  public:
-  ViewMessageHandler(ui::MessageHandler& inner, Win32UiServices& ui) : inner_(inner), ui_(ui) {}
-  intptr_t HandleMessage(const ui::Message& message) override {
+  ViewMessageHandler(platform::MessageHandler& inner, Win32UiServices& ui) : inner_(inner), ui_(ui) {}
+  intptr_t HandleMessage(const platform::Message& message) override {
     const intptr_t result = inner_.HandleMessage(message);
     ui_.CheckEnded();
     return result;
   }
 
  private:
-  ui::MessageHandler& inner_;
+  platform::MessageHandler& inner_;
   Win32UiServices& ui_;
 };
 

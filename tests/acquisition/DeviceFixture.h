@@ -1,6 +1,6 @@
 #pragma once
 // A device on the simulated board in step mode, with a board settings file in a
-// temporary folder, scripted message boxes, captured traces and a fake clock.
+// temporary folder, captured traces and a fake clock.
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,9 @@
 #include "acquisition/AcquisitionDevice.h"
 #include "boards/sim/SimulatedBoard.h"
 #include "platform/Clock.h"
+#include "platform/QueueMessageLoop.h"
 #include "platform/Trace.h"
-#include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
-#include "ui/QueueMessageLoop.h"
 
 namespace varnel::test {
 
@@ -23,7 +22,7 @@ class DeviceTest : public ::testing::Test {
     if (!ini.empty()) WriteFile(IniPath(), ini);
     board_ = std::make_unique<sim::SimulatedBoard>(IniPath());
     board_->SetStepMode(true);
-    device_ = std::make_unique<AcquisitionDevice>(*board_, loop_, ui_);
+    device_ = std::make_unique<AcquisitionDevice>(*board_, loop_);
     LastBufferTick = 0;
     channels_ = DefaultChannels();
   }
@@ -44,7 +43,7 @@ class DeviceTest : public ::testing::Test {
   // Enumerates, opens board 0, configures and starts.
   void Run(int32_t rate, int32_t trigger = 0) {
     ASSERT_EQ(0, device_->EnumerateBoards());
-    ASSERT_EQ(1, device_->Open(nullptr, 0, 1));
+    ASSERT_EQ(1, device_->Open(nullptr, 0));
     device_->SetChannelSettings(channels_);
     ASSERT_EQ(1, device_->Configure(rate, trigger));
     ASSERT_EQ(1, device_->Start());
@@ -60,8 +59,7 @@ class DeviceTest : public ::testing::Test {
   platform::ScopedClock scopedClock_{clock_};
   platform::ScopedTraceCapture traces_;
   TempDir dir_;
-  ui::QueueMessageLoop loop_;
-  ScriptedUiServices ui_;
+  platform::QueueMessageLoop loop_;
   ChannelSettingsArray channels_;
   std::unique_ptr<sim::SimulatedBoard> board_;
   std::unique_ptr<AcquisitionDevice> device_;

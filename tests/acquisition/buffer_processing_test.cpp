@@ -296,7 +296,7 @@ TEST_F(MonitorTest, NewRunBeforeItsFirstBufferDeliversNothing) {
   DeliverRamp();
   Device().Stop();
   Device().Close();
-  ASSERT_EQ(1, Device().Open(nullptr, 0, 1));
+  ASSERT_EQ(1, Device().Open(nullptr, 0));
   ASSERT_EQ(1, Device().Configure(50000, 0));
   ASSERT_EQ(1, Device().Start());
   std::vector<int16_t> out(2);

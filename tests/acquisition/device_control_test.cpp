@@ -68,33 +68,37 @@ TEST_F(TwelveBoards, BoardsBeyondTheEighthAreNotListed) {
   EXPECT_STREQ("DT9834(07)", text);
 }
 
-TEST_F(DeviceTest, RefusedOpenShowsStatusOnlyWhenAsked) {
+TEST_F(DeviceTest, RefusedOpenNamesTheBoardAndItsStatus) {
   Device().EnumerateBoards();
   Board().FailCall(sim::SimCall::InitializeBoard, 7, 2);
-  EXPECT_EQ(0, Device().Open(nullptr, 0, 0));
-  EXPECT_TRUE(ui_.Messages().empty());
-  ui_.ExpectMessageBox("Error opening device DT9834. Status code 7.\n", ui::DialogResult::OK);
-  EXPECT_EQ(0, Device().Open(nullptr, 0, 1));
-  ASSERT_EQ(1u, ui_.Messages().size());
-  EXPECT_EQ("", ui_.Messages()[0].caption);
-  EXPECT_EQ(ui::mb::kIconWarning, ui_.Messages()[0].style & ui::mb::kIconMask);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(0, Device().Open(nullptr, 0));
+    const DeviceProblem& problem = Device().LastProblem();
+    EXPECT_EQ(DeviceError::kOpenFailed, problem.error);
+    EXPECT_EQ(7, problem.status);
+    EXPECT_EQ("Error opening device DT9834(00). Status code 7.\n", problem.Text());
+  }
   EXPECT_FALSE(Device().IsOpen());
+  EXPECT_EQ(1, Device().Open(nullptr, 0));
+  EXPECT_FALSE(Device().LastProblem());
 }
 
 TEST_F(DeviceTest, OpenFailsSilentlyWithoutDriverOrBoard) {
   Device().EnumerateBoards();
-  EXPECT_EQ(0, Device().Open(nullptr, 1, 1));
-  EXPECT_EQ(0, Device().Open(nullptr, -1, 1));
+  EXPECT_EQ(0, Device().Open(nullptr, 1));
+  EXPECT_FALSE(Device().LastProblem());
+  EXPECT_EQ(0, Device().Open(nullptr, -1));
+  EXPECT_FALSE(Device().LastProblem());
   Board().SetDriverAvailable(false);
-  EXPECT_EQ(0, Device().Open(nullptr, 0, 1));
-  EXPECT_TRUE(ui_.Messages().empty());
+  EXPECT_EQ(0, Device().Open(nullptr, 0));
+  EXPECT_FALSE(Device().LastProblem());
 }
 
 TEST_F(DeviceTest, OpenTracesNameAndCloseReleasesEverything) {
   Device().EnumerateBoards();
-  EXPECT_EQ(1, Device().Open(nullptr, 0, 1));
+  EXPECT_EQ(1, Device().Open(nullptr, 0));
   EXPECT_EQ(1u, traces_.Sink().Count("DT9834(00)\n"));
-  EXPECT_EQ(1, Device().Open(nullptr, 0, 1));  // already open
+  EXPECT_EQ(1, Device().Open(nullptr, 0));  // already open
   EXPECT_NE(0u, Device().SubsystemHandle());
   Board().SetCallLogging(true);
   Device().Close();
@@ -109,7 +113,7 @@ TEST_F(DeviceTest, CapabilitiesOfTheDefaultBoardAndFallbacksWhenClosed) {
   EXPECT_EQ(0, Device().GetMaxThroughput());
   EXPECT_EQ(0, Device().SupportsSimultaneous());
   Device().EnumerateBoards();
-  Device().Open(nullptr, 0, 0);
+  Device().Open(nullptr, 0);
   EXPECT_EQ(16, Device().GetChannelCount());
   EXPECT_EQ(4, Device().GetGainCount());
   EXPECT_EQ(500000, Device().GetMaxThroughput());
@@ -127,7 +131,7 @@ class OddBoard : public DeviceTest {
 
 TEST_F(OddBoard, CapabilitiesAreClampedAndSimultaneousClockIsTheRate) {
   Device().EnumerateBoards();
-  Device().Open(nullptr, 0, 0);
+  Device().Open(nullptr, 0);
   EXPECT_EQ(16, Device().GetChannelCount());
   EXPECT_EQ(1, Device().GetGainCount());
   EXPECT_EQ(250000, Device().GetMaxThroughput());
@@ -140,7 +144,7 @@ TEST_F(OddBoard, CapabilitiesAreClampedAndSimultaneousClockIsTheRate) {
 
 TEST_F(DeviceTest, ConfigureWithoutEnabledChannelMakesNoBoardCall) {
   Device().EnumerateBoards();
-  Device().Open(nullptr, 0, 0);
+  Device().Open(nullptr, 0);
   EnableOnly({});
   Device().SetChannelSettings(channels_);
   Board().SetCallLogging(true);
@@ -150,7 +154,7 @@ TEST_F(DeviceTest, ConfigureWithoutEnabledChannelMakesNoBoardCall) {
 
 TEST_F(DeviceTest, ConfigureProgramsListClockTriggerAndSixtyBuffers) {
   Device().EnumerateBoards();
-  Device().Open(nullptr, 0, 0);
+  Device().Open(nullptr, 0);
   EnableOnly({1, 4, 7, 12}, {2, 1, 8, 4});
   Device().SetChannelSettings(channels_);
   EXPECT_EQ(1, Device().Configure(25000, 1));
@@ -195,16 +199,16 @@ INSTANTIATE_TEST_SUITE_P(Rates, Sizing,
                                            SizingCase{200000, 25000, 2000000}, SizingCase{10000, 8192, 98304},
                                            SizingCase{1000, 8192, 8192}));
 
-TEST_F(DeviceTest, StartFailureIsShown) {
+TEST_F(DeviceTest, StartFailureIsTold) {
   EnableOnly({0});
   Device().EnumerateBoards();
-  Device().Open(nullptr, 0, 1);
+  Device().Open(nullptr, 0);
   Device().SetChannelSettings(channels_);
   ASSERT_EQ(1, Device().Configure(50000, 0));
   Board().FailCall(sim::SimCall::StartAcquisition, 4);
-  ui_.ExpectMessageBox("Failure starting A/D", ui::DialogResult::OK);
   EXPECT_EQ(0, Device().Start());
-  EXPECT_EQ("", ui_.Messages().at(0).caption);
+  EXPECT_EQ(DeviceError::kStartFailed, Device().LastProblem().error);
+  EXPECT_EQ("Failure starting A/D", Device().LastProblem().Text());
   EXPECT_FALSE(Device().IsAcquiring());
   // The configured buffers do not outlive the board.
   Device().Close();
@@ -214,13 +218,13 @@ TEST_F(DeviceTest, StartFailureIsShown) {
 TEST_F(DeviceTest, ConfigureFailingHalfwayLeavesNoBufferBehindAfterClose) {
   EnableOnly({0});
   Device().EnumerateBoards();
-  Device().Open(nullptr, 0, 1);
+  Device().Open(nullptr, 0);
   Device().SetChannelSettings(channels_);
   Board().FailCall(sim::SimCall::QueueReadyBuffer, 5);
   EXPECT_EQ(0, Device().Configure(50000, 0));
   EXPECT_EQ(0u, Board().AllocatedBuffers());
   Board().FailCall(sim::SimCall::AllocateBuffer, 5);
-  ASSERT_EQ(1, Device().Open(nullptr, 0, 1));
+  ASSERT_EQ(1, Device().Open(nullptr, 0));
   EXPECT_EQ(0, Device().Configure(50000, 0));
   Device().Close();
   EXPECT_EQ(0u, Board().AllocatedBuffers());

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "platform/Messages.h"
 #include "transport/dbus/DbusTransport.h"
-#include "ui/Messages.h"
 
 namespace varnel::test {
 
@@ -101,9 +101,9 @@ std::size_t LinkRig::Drain(int rounds) {
   return total;
 }
 
-intptr_t LinkRig::HandleMessage(const ui::Message& message) {
-  if (message.id == ui::WM_POKE_CALIBRATION) return Link().OnPokeCalibration();
-  if (message.id == ui::WM_TIMER) Link().DDEPokeTimeSeriesData();
+intptr_t LinkRig::HandleMessage(const platform::Message& message) {
+  if (message.id == platform::WM_POKE_CALIBRATION) return Link().OnPokeCalibration();
+  if (message.id == platform::WM_TIMER) Link().DDEPokeTimeSeriesData();
   return 0;
 }
 

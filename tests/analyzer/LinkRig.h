@@ -14,10 +14,10 @@
 #include "AnalyzerPeer.h"
 #include "analyzer/AnalyzerLink.h"
 #include "platform/Clock.h"
+#include "platform/QueueMessageLoop.h"
 #include "platform/Trace.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
-#include "ui/QueueMessageLoop.h"
 
 namespace varnel::test {
 
@@ -49,7 +49,7 @@ class FakeMonitor : public MonitorSource {
   int64_t produced_ = 0;
 };
 
-class LinkRig : public ::testing::Test, public ui::MessageHandler {
+class LinkRig : public ::testing::Test, public platform::MessageHandler {
  protected:
   LinkRig();
   ~LinkRig() override;
@@ -62,7 +62,7 @@ class LinkRig : public ::testing::Test, public ui::MessageHandler {
   void ConnectAndPrepare();
   // Runs the loop until nothing is left to dispatch (at most `rounds` rounds).
   std::size_t Drain(int rounds = 50);
-  intptr_t HandleMessage(const ui::Message& message) override;
+  intptr_t HandleMessage(const platform::Message& message) override;
   std::vector<std::string> Traces() const { return traces_.Sink().Lines(); }
   std::size_t TraceCount(const std::string& text) const { return traces_.Sink().Count(text); }
 
@@ -71,7 +71,7 @@ class LinkRig : public ::testing::Test, public ui::MessageHandler {
   ChannelSettingsArray channels_;
   std::array<CalibrationRecord, kChannelCount> records_{};
   FakeMonitor monitor_;
-  ui::QueueMessageLoop loop_;
+  platform::QueueMessageLoop loop_;
   ScriptedUiServices ui_;
   int32_t running_ = 0;
   std::string serverName_;

@@ -4,7 +4,7 @@
 
 #include "LinkRig.h"
 #include "analyzer/LinkState.h"
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
 namespace varnel::test {
 namespace {
@@ -67,7 +67,7 @@ TEST_F(Monitoring, HighestMarkedChannelsWinAndAChangeDuringTheRunIsResent) {
 
   channels_[5].bIsMonitoringRight = 0;
   channels_[12].bIsMonitoringRight = 1;
-  loop_.Post({ui::WM_POKE_CALIBRATION, 0, 0});
+  loop_.Post({platform::WM_POKE_CALIBRATION, 0, 0});
   Drain();
 
   const auto pokes = peer.Of(Kind::Poke, "CalibrationData");
@@ -108,8 +108,8 @@ TEST_F(Monitoring, FftSizeChangeResizesThePayloadAndRearmsTheTimer) {
   ConnectAndPrepare();
   running_ = 1;
   monitor_.Produce(300000);
-  loop_.SetTimer(ui::kRefreshTimerId, RefreshTimerPeriod(settings_.FftSize));
-  ASSERT_EQ(loop_.TimerPeriod(ui::kRefreshTimerId), 100u);
+  loop_.SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(settings_.FftSize));
+  ASSERT_EQ(loop_.TimerPeriod(platform::kRefreshTimerId), 100u);
 
   struct Step {
     const char* answer;
@@ -125,7 +125,7 @@ TEST_F(Monitoring, FftSizeChangeResizesThePayloadAndRearmsTheTimer) {
     ASSERT_EQ(pokes.size(), 1u) << step.answer;
     EXPECT_EQ(pokes[0].bytes.size(), step.bytes) << step.answer;
     EXPECT_EQ(pokes[0].bytes, monitor_.ExpectedPayload(static_cast<int32_t>(step.bytes / 4))) << step.answer;
-    EXPECT_EQ(loop_.TimerPeriod(ui::kRefreshTimerId), step.period) << step.answer;
+    EXPECT_EQ(loop_.TimerPeriod(platform::kRefreshTimerId), step.period) << step.answer;
   }
   EXPECT_EQ(TraceCount("Creating Data Handle\n"), 3u);
 }
@@ -135,11 +135,11 @@ TEST_F(Monitoring, ANewSizeRearmsTheTimerEvenWhenTheStoreCannotFillTheBlockYet) 
   ConnectAndPrepare();
   running_ = 1;
   monitor_.Produce(20000);
-  loop_.SetTimer(ui::kRefreshTimerId, RefreshTimerPeriod(settings_.FftSize));
+  loop_.SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(settings_.FftSize));
   PokeCounter() = 0;
   EXPECT_FALSE(Link().DDEPokeTimeSeriesData());
   EXPECT_EQ(settings_.FftSize, 65536);
-  EXPECT_EQ(loop_.TimerPeriod(ui::kRefreshTimerId), 250u);
+  EXPECT_EQ(loop_.TimerPeriod(platform::kRefreshTimerId), 250u);
   EXPECT_TRUE(peer.Of(Kind::Poke).empty());
 }
 
@@ -213,7 +213,7 @@ TEST_F(Monitoring, RefusedCalibrationIsRetriedAFewTimesNotForever) {
   auto& peer = StartPeer({.refusePokes = true});
   ConnectAndPrepare();
   running_ = 1;
-  loop_.Post({ui::WM_POKE_CALIBRATION, 0, 0});
+  loop_.Post({platform::WM_POKE_CALIBRATION, 0, 0});
   Drain(100);
   EXPECT_EQ(loop_.PendingCount(), 0u);
   EXPECT_EQ(peer.Of(Kind::Poke, "CalibrationData").size(), static_cast<std::size_t>(kCalibrationPokeAttempts));
@@ -223,7 +223,7 @@ TEST_F(Monitoring, RefusedCalibrationIsRetriedAFewTimesNotForever) {
   // A later change gets its own attempts, and the first that goes through ends them.
   peer.SetRefusePokes(false);
   peer.Clear();
-  loop_.Post({ui::WM_POKE_CALIBRATION, 0, 0});
+  loop_.Post({platform::WM_POKE_CALIBRATION, 0, 0});
   Drain(100);
   EXPECT_EQ(peer.Of(Kind::Poke, "CalibrationData").size(), 1u);
 }

@@ -3,15 +3,15 @@
 #include <cstdlib>
 #include <cstring>
 
-
-#include "records/ChannelSettings.h"
 #include "app/RecorderApp.h"
 #include "app/SettingsFile.h"
 #include "app/WindowPosition.h"
+#include "engine/RunMessages.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
-#include "support/ScriptedUiServices.h"
+#include "records/ChannelSettings.h"
 #include "support/FileModes.h"
+#include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
 
 namespace varnel {
@@ -230,17 +230,20 @@ TEST(WindowPosition, DamagedOrEmptyValueIsNotApplied) {
 
 TEST(ChannelSettings, UniqueLabelsCheckIgnoresCaseAndDisabledChannels) {
   ChannelSettingsArray channels = DefaultChannels();
-  test::ScriptedUiServices ui;
-  EXPECT_EQ(1, CheckUniqueLabels(channels, ui));
+  EXPECT_FALSE(CheckUniqueLabels(channels));
 
   std::strcpy(channels[2].szLabel, "Mic");
   std::strcpy(channels[5].szLabel, "MIC");
   channels[5].bIsEnabled = 0;
-  EXPECT_EQ(1, CheckUniqueLabels(channels, ui));
+  EXPECT_FALSE(CheckUniqueLabels(channels));
 
   channels[5].bIsEnabled = 1;
+  const LabelProblem problem = CheckUniqueLabels(channels);
+  EXPECT_EQ(LabelError::kNotUnique, problem.error);
+  EXPECT_EQ(2, problem.channel);
+  test::ScriptedUiServices ui;
   ui.ExpectMessageBox(ui::DialogResult::OK);
-  EXPECT_EQ(0, CheckUniqueLabels(channels, ui));
+  ShowLabelProblem(ui, problem);
   ASSERT_EQ(1u, ui.Messages().size());
   EXPECT_NE(std::string::npos, ui.Messages()[0].text.find("Mic"));
   EXPECT_EQ("Tessaline", ui.Messages()[0].caption);

@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Messages.h"
+#include "platform/QueueMessageLoop.h"
 #include "platform/Trace.h"
 #include "support/AlsaTestConfig.h"
 #include "support/PcmFaults.h"
-#include "ui/Messages.h"
-#include "ui/QueueMessageLoop.h"
 
 namespace varnel::alsa {
 namespace {
@@ -24,15 +24,15 @@ using test::AlsaTestConfig;
 using test::OverrunOnce;
 
 // Counts what the board posts.
-class CountingLoop : public ui::MessageLoop {
+class CountingLoop : public platform::MessageLoop {
  public:
-  void Post(const ui::Message& message) override {
-    if (message.id == ui::kBufferDoneMessage) ++done;
-    if (message.id == ui::kBufferOverrunMessage) ++overruns;
+  void Post(const platform::Message& message) override {
+    if (message.id == platform::kBufferDoneMessage) ++done;
+    if (message.id == platform::kBufferOverrunMessage) ++overruns;
   }
   void SetTimer(uint32_t, uint32_t) override {}
   void KillTimer(uint32_t) override {}
-  void SetHandler(ui::MessageHandler*) override {}
+  void SetHandler(platform::MessageHandler*) override {}
   std::atomic<int> done{0};
   std::atomic<int> overruns{0};
 };

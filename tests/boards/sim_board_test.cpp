@@ -6,9 +6,9 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/Messages.h"
+#include "platform/QueueMessageLoop.h"
 #include "support/TempDir.h"
-#include "ui/Messages.h"
-#include "ui/QueueMessageLoop.h"
 
 namespace varnel::sim {
 namespace {
@@ -111,16 +111,16 @@ class SimBoardTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  ui::QueueMessageLoop loop_;
+  platform::QueueMessageLoop loop_;
   std::unique_ptr<SimulatedBoard> board_;
   BoardHandle hBoard_ = 0;
   BoardHandle hSub_ = 0;
 };
 
-struct Counter : ui::MessageHandler {
-  intptr_t HandleMessage(const ui::Message& m) override {
-    if (m.id == ui::kBufferDoneMessage) ++done;
-    if (m.id == ui::kBufferOverrunMessage) ++overruns;
+struct Counter : platform::MessageHandler {
+  intptr_t HandleMessage(const platform::Message& m) override {
+    if (m.id == platform::kBufferDoneMessage) ++done;
+    if (m.id == platform::kBufferOverrunMessage) ++overruns;
     return 1;
   }
   int done = 0;

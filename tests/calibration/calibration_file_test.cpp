@@ -11,6 +11,7 @@
 #include "calibration/CalibrationNumbers.h"
 #include "platform/FixedString.h"
 #include "support/ScriptedUiServices.h"
+#include "support/ShownAsBoxes.h"
 #include "support/TempDir.h"
 
 namespace varnel {
@@ -44,7 +45,7 @@ struct ReadResult {
 ReadResult ReadCal(const std::string& path, int32_t gain = 1) {
   ScriptedUiServices ui;
   ReadResult result;
-  result.ok = CalibrationFile::Read(path.c_str(), &result.record, 0, gain, ui);
+  result.ok = test::ReadCalibrationShowingProblem(path.c_str(), &result.record, 0, gain, ui);
   return result;
 }
 
@@ -121,7 +122,7 @@ TEST_F(CalibrationFileTest, AFileWithoutTheSectionIsRefusedLikeAMissingFile) {
     ScriptedUiServices ui;
     ui.ExpectMessageBox("Failure opening calibration file: \"" + path + " for channel 3", ui::DialogResult::OK);
     CalibrationRecord record = ZeroCalibrationRecord();
-    EXPECT_FALSE(CalibrationFile::Read(path.c_str(), &record, 3, 1, ui)) << text;
+    EXPECT_FALSE(test::ReadCalibrationShowingProblem(path.c_str(), &record, 3, 1, ui)) << text;
     EXPECT_TRUE(ui.AllAnswersUsed()) << text;
   }
   EXPECT_TRUE(ReadCal(Cal("[ calibration ]\nRefLevel=5\n", "c.cal")).ok);  // names match without case
@@ -204,13 +205,13 @@ TEST_F(CalibrationFileTest, WarnsAboutAnEmptyNameAndAFileThatDoesNotOpen) {
   ScriptedUiServices ui;
   CalibrationRecord record = ZeroCalibrationRecord();
   ui.ExpectMessageBox("Calibration file not specified for channel 3", ui::DialogResult::OK);
-  EXPECT_FALSE(CalibrationFile::Read("", &record, 3, 1, ui));
+  EXPECT_FALSE(test::ReadCalibrationShowingProblem("", &record, 3, 1, ui));
   const std::string missing = dir_.File("missing.cal");
   ui.ExpectMessageBox("Failure opening calibration file: \"" + missing + " for channel 15", ui::DialogResult::OK);
-  EXPECT_FALSE(CalibrationFile::Read(missing.c_str(), &record, 15, 1, ui));
+  EXPECT_FALSE(test::ReadCalibrationShowingProblem(missing.c_str(), &record, 15, 1, ui));
   // A folder is no calibration file, though it can be opened.
   ui.ExpectMessageBox("Failure opening calibration file: \"" + dir_.Path() + " for channel 0", ui::DialogResult::OK);
-  EXPECT_FALSE(CalibrationFile::Read(dir_.Path().c_str(), &record, 0, 1, ui));
+  EXPECT_FALSE(test::ReadCalibrationShowingProblem(dir_.Path().c_str(), &record, 0, 1, ui));
   ASSERT_EQ(3u, ui.Messages().size());
   for (const auto& m : ui.Messages()) {
     EXPECT_EQ("Tessaline", m.caption);
@@ -218,8 +219,8 @@ TEST_F(CalibrationFileTest, WarnsAboutAnEmptyNameAndAFileThatDoesNotOpen) {
   }
   EXPECT_TRUE(AllZero(reinterpret_cast<const char*>(&record), sizeof record));
   // Nothing to read and nothing to fill: no message.
-  EXPECT_FALSE(CalibrationFile::Read(nullptr, &record, 0, 1, ui));
-  EXPECT_FALSE(CalibrationFile::Read(Cal("").c_str(), nullptr, 0, 1, ui));
+  EXPECT_FALSE(test::ReadCalibrationShowingProblem(nullptr, &record, 0, 1, ui));
+  EXPECT_FALSE(test::ReadCalibrationShowingProblem(Cal("").c_str(), nullptr, 0, 1, ui));
 }
 
 CalibrationRecord SampleRecord() {

@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "support/ScriptedUiServices.h"
+#include "support/ShownAsBoxes.h"
 #include "support/TempDir.h"
 #include "ui/DialogUnits.h"
 
@@ -121,7 +122,7 @@ TEST_F(CalibrationOptionsDialogTest, CreatedFileBecomesTheChannelsOnOk) {
   for (auto& c : channels) c.bIsEnabled = 0;
   channels[3] = channel_;
   std::array<CalibrationRecord, kChannelCount> records{};
-  ASSERT_TRUE(LoadChannelCalibrations(channels, records, ui_));
+  ASSERT_TRUE(test::LoadCalibrationsShowingProblem(channels, records, ui_));
   EXPECT_EQ(0, records[3].Left.RefUnits);
   EXPECT_EQ(0.1414f, records[3].Left.PctFullScale);
 }
@@ -160,7 +161,7 @@ TEST_F(CalibrationOptionsDialogTest, ClearedNameStopsTheNextRunForThatChannel) {
   for (auto& c : channels) c.bIsEnabled = c.ChannelIndex == 3 ? 1 : 0;
   std::array<CalibrationRecord, kChannelCount> records{};
   ui_.ExpectMessageBox("Calibration file not specified for channel 3", ui::DialogResult::OK);
-  EXPECT_FALSE(LoadChannelCalibrations(channels, records, ui_));
+  EXPECT_FALSE(test::LoadCalibrationsShowingProblem(channels, records, ui_));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/FixedString.h"
 #include "support/ScriptedUiServices.h"
+#include "support/ShownAsBoxes.h"
 #include "support/TempDir.h"
 
 namespace varnel {
@@ -48,7 +49,7 @@ TEST_F(LoadChannelCalibrationsTest, ReadsEnabledChannelsOnlyWithTheirGainAndLabe
   channels_[9].bIsEnabled = 1;
   channels_[9].Gain = 2;
   channels_[5].bIsEnabled = 2;  // only 1 counts as set
-  ASSERT_TRUE(LoadChannelCalibrations(channels_, records_, ui_));
+  ASSERT_TRUE(test::LoadCalibrationsShowingProblem(channels_, records_, ui_));
 
   const CalibrationRecord& r = records_[2];
   EXPECT_EQ(std::string(39, 'L'), FieldText(r.Left.ChannelName));
@@ -74,7 +75,7 @@ TEST_F(LoadChannelCalibrationsTest, StopsAtTheFirstChannelWithoutAFile) {
   CopyCut(channels_[3].szCalFilename, "");
   CopyCut(channels_[6].szCalFilename, "");
   ui_.ExpectMessageBox("Calibration file not specified for channel 3", ui::DialogResult::OK);
-  EXPECT_FALSE(LoadChannelCalibrations(channels_, records_, ui_));
+  EXPECT_FALSE(test::LoadCalibrationsShowingProblem(channels_, records_, ui_));
   EXPECT_EQ("Channel_0", FieldText(records_[0].Left.ChannelName));
   EXPECT_EQ(0, records_[3].Left.CalibrationValid);  // zeroed, then refused
   for (std::size_t i = 4; i < kChannelCount; ++i) EXPECT_TRUE(Untouched(i)) << "channel " << i;
@@ -85,19 +86,19 @@ TEST_F(LoadChannelCalibrationsTest, MissingFileNamesItsChannel) {
   CopyCut(channels_[12].szCalFilename, dir_.File("gone.cal"));
   ui_.ExpectMessageBox("Failure opening calibration file: \"" + dir_.File("gone.cal") + " for channel 12",
                        ui::DialogResult::OK);
-  EXPECT_FALSE(LoadChannelCalibrations(channels_, records_, ui_));
+  EXPECT_FALSE(test::LoadCalibrationsShowingProblem(channels_, records_, ui_));
 }
 
 TEST_F(LoadChannelCalibrationsTest, FullLengthFieldsWithoutTerminatorAreCut) {
   channels_[0].bIsEnabled = 1;
   std::memset(channels_[0].szLabel, 'x', sizeof channels_[0].szLabel);
-  ASSERT_TRUE(LoadChannelCalibrations(channels_, records_, ui_));
+  ASSERT_TRUE(test::LoadCalibrationsShowingProblem(channels_, records_, ui_));
   EXPECT_EQ(std::string(39, 'x'), FieldText(records_[0].Left.ChannelName));
   // A name filling all 260 characters is cut to 259 and is then no file.
   std::memset(channels_[0].szCalFilename, 'y', sizeof channels_[0].szCalFilename);
   ui_.ExpectMessageBox("Failure opening calibration file: \"" + std::string(259, 'y') + " for channel 0",
                        ui::DialogResult::OK);
-  EXPECT_FALSE(LoadChannelCalibrations(channels_, records_, ui_));
+  EXPECT_FALSE(test::LoadCalibrationsShowingProblem(channels_, records_, ui_));
 }
 
 }  // namespace

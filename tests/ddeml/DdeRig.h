@@ -15,10 +15,10 @@
 
 #include "DdeServer.h"
 #include "analyzer/AnalyzerLink.h"
+#include "platform/QueueMessageLoop.h"
 #include "platform/Trace.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
-#include "ui/QueueMessageLoop.h"
 
 namespace varnel::test {
 
@@ -74,7 +74,7 @@ class DdeRig : public ::testing::Test {
   ChannelSettingsArray channels_;
   std::array<CalibrationRecord, kChannelCount> records_{};
   TestMonitor monitor_;
-  ui::QueueMessageLoop loop_;
+  platform::QueueMessageLoop loop_;
   ScriptedUiServices ui_;
   int32_t running_ = 0;
   std::string service_;

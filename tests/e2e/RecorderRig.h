@@ -16,10 +16,10 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
+#include "platform/QueueMessageLoop.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
 #include "transport/PlatformTransport.h"
-#include "ui/QueueMessageLoop.h"
 #include "wave/WaveIO.h"
 
 namespace varnel::test {
@@ -127,7 +127,7 @@ class RecorderRig {
   ChannelSettingsArray channels;
   RecorderSettings settings;
   ScriptedUiServices ui;
-  ui::QueueMessageLoop loop;
+  platform::QueueMessageLoop loop;
   sim::SimulatedBoard* board = nullptr;
   std::unique_ptr<RecorderDialog> dialog;
 

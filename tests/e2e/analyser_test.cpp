@@ -4,7 +4,7 @@
 
 #include "AnalyzerPeer.h"
 #include "RecorderRig.h"
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
 namespace varnel {
 namespace {
@@ -39,7 +39,7 @@ TEST(Analyser, ARunFeedsTheAnalyserItsCommandsCalibrationAndTimeSeries) {
   EXPECT_FLOAT_EQ(rig.dialog->CalibrationRecords[2].Left.RefLevel, sent.Right.RefLevel);
 
   rig.StepBuffers(4);
-  rig.loop.FireTimer(ui::kRefreshTimerId);
+  rig.loop.FireTimer(platform::kRefreshTimerId);
   auto series = analyser.Of(Kind::Poke, "TimeSeriesData");
   ASSERT_EQ(1u, series.size());
   ASSERT_EQ(16384u * 2 * 2, series[0].bytes.size());

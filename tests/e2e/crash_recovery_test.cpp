@@ -13,6 +13,7 @@
 #include "RecorderRig.h"
 #include "recovery/RecoverWorkingFiles.h"
 #include "support/InterruptedRecording.h"
+#include "support/ShownAsBoxes.h"
 
 namespace varnel {
 namespace {
@@ -88,7 +89,7 @@ TEST(CrashRecovery, EveryCompletedAppendSurvivesASigkill) {
     for (int32_t c : {0, 1}) {
       const std::string name = dir.File("Channel_" + std::to_string(c) + ".wav");
       test::ScriptedUiServices ui;
-      WaveIO wave(ui);
+      WaveIO wave(test::BoxesFor(ui));
       ASSERT_EQ(1, wave.OpenExisting(name)) << name << " run " << run;
       ASSERT_GE(wave.Length, completed * kBlockFrames) << "run " << run << " killed after " << completed;
       ASSERT_EQ(1, wave.HasCalibration);
@@ -144,7 +145,7 @@ TEST(CrashRecovery, HeadlessRecorderKilledMidRunIsRecoveredByRecover) {
     const std::string name = rig.wavePath + "/Channel_" + std::to_string(c) + "_recovered.wav";
     EXPECT_NE(std::string::npos, out.find("recovered " + name)) << out;
     test::ScriptedUiServices ui;
-    WaveIO wave(ui);
+    WaveIO wave(test::BoxesFor(ui));
     ASSERT_EQ(1, wave.OpenExisting(name)) << out;
     ASSERT_EQ(1, wave.HasCalibration);
     EXPECT_FLOAT_EQ(1.0f + c, wave.Calibration.Left.RefLevel);

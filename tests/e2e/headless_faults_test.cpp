@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "RecorderRig.h"
+#include "support/ShownAsBoxes.h"
 
 namespace varnel {
 namespace {
@@ -27,7 +28,7 @@ std::string Settings(test::RecorderRig& rig, std::vector<int> channels, int32_t 
 
 uint64_t FramesOf(const std::string& path) {
   test::ScriptedUiServices ui;
-  WaveIO wave(ui);
+  WaveIO wave(test::BoxesFor(ui));
   return wave.OpenExisting(path) == 1 ? wave.Length : 0;
 }
 

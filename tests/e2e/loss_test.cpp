@@ -8,7 +8,8 @@
 
 #include "RecorderRig.h"
 #include "app/RunSummary.h"
-#include "ui/Messages.h"
+#include "platform/Messages.h"
+#include "support/ShownAsBoxes.h"
 
 namespace varnel {
 namespace {
@@ -18,7 +19,7 @@ using ui::DialogResult;
 
 uint64_t FramesOf(const std::string& path) {
   test::ScriptedUiServices ui;
-  WaveIO wave(ui);
+  WaveIO wave(test::BoxesFor(ui));
   return wave.OpenExisting(path) == 1 ? wave.Length : 0;
 }
 
@@ -107,8 +108,8 @@ TEST(Losses, AnOverrunMessageAloneShowsTheCount) {
   rig.UseChannels({0}, {0});
   rig.Open();
   rig.Run();
-  rig.loop.Post({ui::kBufferOverrunMessage, 0, 0});
-  rig.loop.Post({ui::kBufferOverrunMessage, 0, 0});
+  rig.loop.Post({platform::kBufferOverrunMessage, 0, 0});
+  rig.loop.Post({platform::kBufferOverrunMessage, 0, 0});
   rig.loop.DispatchPending();
   EXPECT_EQ(" ERROR - Buffer Overrun... (2)", rig.dialog->GetText(kIdStatus));
   rig.dialog->Click(kIdRun);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "RecorderRig.h"
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
 namespace varnel {
 namespace {
@@ -152,7 +152,7 @@ TEST(MainWindow, DeviceRescanWhileRunningLeavesTheRunningBoardAlone) {
   rig.Run();
   ASSERT_EQ(1, rig.dialog->bIsRunning);
   TwoBoards(rig);
-  rig.loop.Post({ui::WM_DEVICECHANGE, 0, 0});
+  rig.loop.Post({platform::WM_DEVICECHANGE, 0, 0});
   rig.loop.DispatchPending();
   EXPECT_EQ(2u, rig.dialog->ListCount(kIdDeviceList));
   EXPECT_TRUE(rig.dialog->Device.IsOpen());
@@ -169,9 +169,7 @@ TEST(MainWindow, NoBoardIsReportedAtRun) {
   rig.Open();
   EXPECT_EQ(-1, rig.dialog->Settings.DeviceIndex);
   EXPECT_EQ(16, rig.dialog->Settings.MaxChannels);
-  rig.ui.ExpectMessageBox(
-      "There are no Data Translation 9800 Series data acquisition devices available on your system.",
-      DialogResult::OK);
+  rig.ui.ExpectMessageBox("There are no data acquisition devices available on your system.", DialogResult::OK);
   rig.dialog->Click(kIdRun);
   EXPECT_EQ(0, rig.dialog->bIsRunning);
 }

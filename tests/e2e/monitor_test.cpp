@@ -9,7 +9,7 @@
 
 #include "MonitorProcess.h"
 #include "RecorderRig.h"
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
 namespace varnel {
 namespace {
@@ -76,7 +76,7 @@ TEST(Monitor, ShowsTheSimulatedSinesAndFollowsTheRecordersChannels) {
       rig.board->StepBuffer();
       rig.loop.DispatchPending();
     }
-    rig.loop.FireTimer(ui::kRefreshTimerId);
+    rig.loop.FireTimer(platform::kRefreshTimerId);
     // The monitor's answer, not the recorder's 16384, sets the block size.
     const std::size_t at = monitor.WaitFor("block " + std::to_string(number) + " of 8192 frames", 10000);
     EXPECT_NE(std::string::npos, at) << monitor.Output();

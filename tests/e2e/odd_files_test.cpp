@@ -10,6 +10,7 @@
 #include "boards/sim/SimBoardModel.h"
 #include "platform/Profile.h"
 #include "support/FileModes.h"
+#include "support/ShownAsBoxes.h"
 
 namespace varnel {
 namespace {
@@ -57,7 +58,7 @@ TEST(OddFiles, EverySettingsFileThatIsNoTextFileGivesTheDefaults) {
     test::ScriptedUiServices ui;
     ui.ExpectMessageBox(DialogResult::OK);  // refused like a missing file
     CalibrationRecord record = ZeroCalibrationRecord();
-    EXPECT_FALSE(CalibrationFile::Read(dir.File("x.cal").c_str(), &record, 0, 1, ui));
+    EXPECT_FALSE(test::ReadCalibrationShowingProblem(dir.File("x.cal").c_str(), &record, 0, 1, ui));
   }
 }
 

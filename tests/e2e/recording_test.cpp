@@ -3,8 +3,9 @@
 #include <fstream>
 
 #include "RecorderRig.h"
+#include "platform/Messages.h"
 #include "platform/Profile.h"
-#include "ui/Messages.h"
+#include "support/ShownAsBoxes.h"
 
 namespace varnel {
 namespace {
@@ -21,7 +22,7 @@ struct ReadBack {
 
 ReadBack ReadWave(const std::string& path) {
   test::ScriptedUiServices ui;
-  WaveIO wave(ui);
+  WaveIO wave(test::BoxesFor(ui));
   ReadBack r;
   if (wave.OpenExisting(path) != 1) return r;
   r.frames = wave.Length;
@@ -85,15 +86,15 @@ TEST(Recording, TriggeredRunStopsAtTheFirstTickAfterThePostTriggerTime) {
   rig.Open();
   rig.Run();
   EXPECT_EQ(" Waiting for Trigger...", rig.dialog->GetText(kIdStatus));
-  EXPECT_EQ(100u, rig.loop.TimerPeriod(ui::kRefreshTimerId));
+  EXPECT_EQ(100u, rig.loop.TimerPeriod(platform::kRefreshTimerId));
   rig.StepBuffers(6);
-  rig.loop.FireTimer(ui::kRefreshTimerId);
+  rig.loop.FireTimer(platform::kRefreshTimerId);
   EXPECT_EQ(1, rig.dialog->bIsRunning);
   rig.StepBuffers(1);
   EXPECT_EQ(1, rig.dialog->bIsRunning);
-  rig.loop.FireTimer(ui::kRefreshTimerId);
+  rig.loop.FireTimer(platform::kRefreshTimerId);
   EXPECT_EQ(0, rig.dialog->bIsRunning);
-  EXPECT_FALSE(rig.loop.TimerActive(ui::kRefreshTimerId));
+  EXPECT_FALSE(rig.loop.TimerActive(platform::kRefreshTimerId));
   EXPECT_EQ(7u * 8192, ReadWave(rig.Wave("Channel_0.wav")).frames);
 }
 
@@ -248,7 +249,7 @@ TEST(Recording, ClosingWhileRunningSavesFilesThenTheSettingsOfTheRun) {
   rig.Run();
   rig.StepBuffers(2);
   rig.dialog->TypeText(kIdSamplingRate, "1000");  // disabled while running: not taken
-  rig.loop.Post({ui::WM_CLOSE, 0, 0});
+  rig.loop.Post({platform::WM_CLOSE, 0, 0});
   rig.loop.DispatchPending();
   EXPECT_TRUE(rig.dialog->IsEnded());
   EXPECT_EQ(2u * 8192, ReadWave(rig.Wave("Channel_3.wav")).frames);
@@ -357,7 +358,7 @@ TEST(RecordingFailures, ABoardThatIsGoneBetweenQueryAndRunIsReportedByOpen) {
   rig.UseChannels({0}, {0});
   rig.Open();
   rig.board->FailCall(sim::SimCall::InitializeBoard, sim::kSimNoSuchBoard);
-  rig.ui.ExpectMessageBox("Error opening device DT9834. Status code 5.\n", DialogResult::OK);
+  rig.ui.ExpectMessageBox("Error opening device DT9834(00). Status code 5.\n", DialogResult::OK);
   rig.dialog->Click(kIdRun);
   EXPECT_EQ(0, rig.dialog->bIsRunning);
   EXPECT_EQ("", rig.ui.Messages().back().caption);

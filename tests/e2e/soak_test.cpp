@@ -8,25 +8,26 @@
 #include <thread>
 
 #include "RecorderRig.h"
-#include "ui/Messages.h"
+#include "platform/Messages.h"
+#include "support/ShownAsBoxes.h"
 
 namespace varnel {
 namespace {
 
 // Counts what the board posts and holds the main thread up once.
-class CountingHandler : public ui::MessageHandler {
+class CountingHandler : public platform::MessageHandler {
  public:
   explicit CountingHandler(RecorderDialog& dialog) : dialog_(dialog) {}
-  intptr_t HandleMessage(const ui::Message& m) override {
-    if (m.id == ui::kBufferDoneMessage) {
+  intptr_t HandleMessage(const platform::Message& m) override {
+    if (m.id == platform::kBufferDoneMessage) {
       ++posted;
       if (dialog_.bIsRunning == 1) ++whileRunning;
       if (posted == 5) std::this_thread::sleep_for(std::chrono::milliseconds(700));  // > 2.5 buffers
     }
-    if (m.id == ui::kBufferOverrunMessage) ++overruns;
+    if (m.id == platform::kBufferOverrunMessage) ++overruns;
     const auto start = std::chrono::steady_clock::now();
     const intptr_t result = dialog_.HandleMessage(m);
-    if (m.id == ui::kBufferDoneMessage && dialog_.bIsRunning == 1) {
+    if (m.id == platform::kBufferDoneMessage && dialog_.bIsRunning == 1) {
       const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
       longestBufferMs = std::max(longestBufferMs, ms);
       totalBufferMs += ms;
@@ -92,7 +93,7 @@ TEST(Soak, RealTimeRecordingKeepsEveryAcquiredFrame) {
   ASSERT_EQ(16u, files.size());
   for (const std::string& f : files) {
     test::ScriptedUiServices ui;
-    WaveIO wave(ui);
+    WaveIO wave(test::BoxesFor(ui));
     ASSERT_EQ(1, wave.OpenExisting(rig.wavePath + "/" + f)) << f;
     EXPECT_EQ(expectedFrames, static_cast<int64_t>(wave.Length)) << f;
   }

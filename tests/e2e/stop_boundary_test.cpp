@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "RecorderRig.h"
+#include "support/ShownAsBoxes.h"
 
 namespace varnel {
 namespace {
@@ -44,7 +45,7 @@ TEST(StopBoundary, FilesHoldEveryCompletedBufferAndThePartOneAtEveryRate) {
     for (const char* name : {"Channel_0.wav", "Channel_2.wav"}) {
       const std::string path = rig.wavePath + "/" + name;
       test::ScriptedUiServices ui;
-      WaveIO wave(ui);
+      WaveIO wave(test::BoxesFor(ui));
       ASSERT_EQ(1, wave.OpenExisting(path)) << name;
       EXPECT_EQ(frames, wave.Length) << name;
       if (b.pending > 0) {

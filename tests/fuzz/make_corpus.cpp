@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "ui/QuietUiServices.h"
 #include "platform/FixedString.h"
 #include "wave/CalibrationChunk.h"
 #include "wave/WaveIO.h"
@@ -31,10 +30,9 @@ CalibrationRecord Calibration(const char* left) {
 
 bool Write(const std::string& folder, const char* name, uint32_t rate, uint32_t channels, uint32_t bytes,
            std::size_t dataBytes, const CalibrationRecord* cal, bool finish = true) {
-  varnel::ui::QuietUiServices ui;
   SampleFormat format;
   format.Set(rate, channels, bytes);
-  WaveIO wave(ui, format, folder);
+  WaveIO wave(format, folder);
   if (wave.Failed == 1) return false;
   wave.SetFileName(folder + "/" + name);
   std::vector<unsigned char> data(dataBytes);

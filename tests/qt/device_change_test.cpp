@@ -5,21 +5,21 @@
 #include <cstdio>
 
 #include "QtTestSupport.h"
+#include "platform/Messages.h"
 #include "qt/DeviceChangeMonitor.h"
 #include "qt/QtMessageLoop.h"
 #include "support/TempDir.h"
-#include "ui/Messages.h"
 
 namespace varnel::qt {
 namespace {
 
-class Recorder : public ui::MessageHandler {
+class Recorder : public platform::MessageHandler {
  public:
-  intptr_t HandleMessage(const ui::Message& message) override {
+  intptr_t HandleMessage(const platform::Message& message) override {
     received.push_back(message);
     return 1;
   }
-  std::vector<ui::Message> received;
+  std::vector<platform::Message> received;
 };
 
 TEST(DeviceChangeMonitor, TheSimulatedBoardsFilePostsADeviceChangeWhenCreatedChangedOrRemoved) {
@@ -38,7 +38,7 @@ TEST(DeviceChangeMonitor, TheSimulatedBoardsFilePostsADeviceChangeWhenCreatedCha
     EXPECT_TRUE(test::RunUntil([&] { return handler.received.size() > before; }, 3000)) << what;
     QTest::qWait(60);  // a burst of events is one report
     ASSERT_EQ(before + 1, handler.received.size()) << what;
-    EXPECT_EQ(ui::WM_DEVICECHANGE, handler.received.back().id);
+    EXPECT_EQ(platform::WM_DEVICECHANGE, handler.received.back().id);
     EXPECT_EQ(kDbtDevNodesChanged, handler.received.back().wParam);
   };
   test::WriteFile(ini, "[Board0]\nChannels=8\n");

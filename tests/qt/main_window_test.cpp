@@ -27,13 +27,13 @@
 #include "QtTestSupport.h"
 #include "app/LabelDialog.h"
 #include "app/RecordingOptionsDialog.h"
+#include "calibration/CalibrationOptionsDialog.h"
+#include "calibration/CreateCalibrationDialog.h"
+#include "platform/Messages.h"
 #include "qt/QtMessageLoop.h"
 #include "qt/QtUiServices.h"
 #include "qt/RecorderWindow.h"
 #include "qt/TerminationSignals.h"
-#include "ui/Messages.h"
-#include "calibration/CalibrationOptionsDialog.h"
-#include "calibration/CreateCalibrationDialog.h"
 
 #include <csignal>
 #include <sys/resource.h>
@@ -237,7 +237,7 @@ TEST(MainWindow, ClosingWhileRunningSavesTheFilesAndTheSettings) {
 
 TEST(MainWindow, EscapeAndTheSessionEndingNeverLoseARecording) {
   WindowRig rig;
-  qt::TerminationSignals termination([&](int) { rig.loop.Post({ui::WM_CLOSE, 0, 0}); });
+  qt::TerminationSignals termination([&](int) { rig.loop.Post({platform::WM_CLOSE, 0, 0}); });
   rig.RunWith([&] {
     rig.Click(kGridRows[1].rec);
     rig.ClickIntoModal(kIdRun, [](QWidget* box) { WindowRig::AnswerBox(box, QMessageBox::Yes); });

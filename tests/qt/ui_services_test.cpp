@@ -12,11 +12,11 @@
 
 #include "QtTestSupport.h"
 #include "SampleDialog.h"
+#include "platform/Messages.h"
 #include "qt/DialogView.h"
 #include "qt/QtMessageLoop.h"
 #include "qt/QtUiServices.h"
 #include "support/TempDir.h"
-#include "ui/Messages.h"
 
 namespace varnel::qt {
 namespace {
@@ -162,15 +162,15 @@ TEST(QtUiServices, SaveFileDialogAddsTheDefaultExtensionAndAsksBeforeOverwriting
   EXPECT_TRUE(asked);
 }
 
-class Recorder : public ui::MessageHandler {
+class Recorder : public platform::MessageHandler {
  public:
-  intptr_t HandleMessage(const ui::Message& message) override {
+  intptr_t HandleMessage(const platform::Message& message) override {
     received.push_back(message);
     if (onMessage) onMessage(message);
     return 1;
   }
-  std::vector<ui::Message> received;
-  std::function<void(const ui::Message&)> onMessage;
+  std::vector<platform::Message> received;
+  std::function<void(const platform::Message&)> onMessage;
 };
 
 TEST(QtUiServices, PostsFromAnotherThreadArriveInOrderDuringAModalDialog) {
@@ -182,26 +182,27 @@ TEST(QtUiServices, PostsFromAnotherThreadArriveInOrderDuringAModalDialog) {
   constexpr uintptr_t kCount = 2000;
   std::thread board;
   int ticksDuringModal = 0;
-  handler.onMessage = [&](const ui::Message& message) {
-    if (message.id == ui::WM_TIMER) ++ticksDuringModal;
+  handler.onMessage = [&](const platform::Message& message) {
+    if (message.id == platform::WM_TIMER) ++ticksDuringModal;
     // The model ends from inside a message handler: the view must notice.
-    if (message.id == ui::kBufferDoneMessage && message.wParam == kCount - 1) dialog.EndDialog(ui::DialogResult::OK);
+    if (message.id == platform::kBufferDoneMessage && message.wParam == kCount - 1)
+      dialog.EndDialog(ui::DialogResult::OK);
   };
   test::WhenModal([&](QWidget*) {
-    loop.SetTimer(ui::kRefreshTimerId, 5);
+    loop.SetTimer(platform::kRefreshTimerId, 5);
     board = std::thread([&] {
       for (uintptr_t i = 0; i < kCount; ++i) {
-        loop.Post({ui::kBufferDoneMessage, i, static_cast<intptr_t>(i * 3)});
+        loop.Post({platform::kBufferDoneMessage, i, static_cast<intptr_t>(i * 3)});
         if (i % 100 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
       }
     });
   });
   EXPECT_EQ(ui::DialogResult::OK, services.RunModal(dialog));
   if (board.joinable()) board.join();
-  loop.KillTimer(ui::kRefreshTimerId);
+  loop.KillTimer(platform::kRefreshTimerId);
   std::vector<uintptr_t> order;
-  for (const ui::Message& m : handler.received)
-    if (m.id == ui::kBufferDoneMessage) {
+  for (const platform::Message& m : handler.received)
+    if (m.id == platform::kBufferDoneMessage) {
       order.push_back(m.wParam);
       EXPECT_EQ(static_cast<intptr_t>(m.wParam * 3), m.lParam);
     }

@@ -7,6 +7,7 @@
 #include "recovery/RecoveryOffer.h"
 #include "support/InterruptedRecording.h"
 #include "support/ScriptedUiServices.h"
+#include "support/ShownAsBoxes.h"
 
 namespace varnel {
 namespace {
@@ -22,7 +23,7 @@ struct Wave {
 
 Wave ReadWave(const std::string& path) {
   test::ScriptedUiServices ui;
-  WaveIO wave(ui);
+  WaveIO wave(test::BoxesFor(ui));
   Wave w;
   w.bytes = test::ReadFile(path);
   if (wave.OpenExisting(path) != 1) return w;

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/FixedString.h"
 #include "platform/Files.h"
+#include "platform/FixedString.h"
 #include "recovery/RecordingJournal.h"
+#include "support/ShownAsBoxes.h"
 #include "support/TempDir.h"
 #include "ui/QuietUiServices.h"
 #include "wave/WaveIO.h"
@@ -39,7 +40,7 @@ inline std::string MakeWorkingFile(const std::string& folder, const std::string&
   ui::QuietUiServices ui;
   SampleFormat format;
   format.Set(rate, 1, 2);
-  WaveIO wave(ui, format, folder);
+  WaveIO wave(format, folder, test::BoxesFor(ui));
   wave.SetFileName(finalName);
   std::vector<int16_t> block(frames);
   for (uint32_t f = 0; f < frames; ++f) block[f] = PatternSample(f);

@@ -10,6 +10,7 @@
 
 #include "platform/FixedString.h"
 #include "support/ScriptedUiServices.h"
+#include "support/ShownAsBoxes.h"
 #include "ui/QuietUiServices.h"
 #include "wave/WaveIO.h"
 
@@ -82,7 +83,7 @@ inline CalibrationRecord SampleCalibration(const char* left = "Mic 1", const cha
 // Records the bytes into folder and saves them as finalName; the object is closed.
 inline bool Record(ui::UiServices& ui, const std::string& folder, const std::string& finalName,
                    const SampleFormat& format, const std::string& bytes, const CalibrationRecord* cal = nullptr) {
-  WaveIO wave(ui, format, folder);
+  WaveIO wave(format, folder, test::BoxesFor(ui));
   if (wave.Failed == 1) return false;
   wave.SetFormat(format);
   wave.SetFileName(finalName);

@@ -12,10 +12,11 @@
 #include <cstring>
 #include <fcntl.h>
 
+#include "WaveTestHelpers.h"
 #include "platform/Files.h"
+#include "support/ShownAsBoxes.h"
 #include "support/TempDir.h"
 #include "wave/WaveIO.h"
-#include "WaveTestHelpers.h"
 
 namespace varnel {
 namespace {
@@ -61,7 +62,7 @@ TEST(WaveIOCrash, KilledRecordingKeepsEveryAppendedBlock) {
   if (child == 0) {
     ::close(ready[0]);
     test::QuietUiServices quiet;
-    WaveIO wave(quiet, test::Format(65536, 1, 2), dir.Path());
+    WaveIO wave(test::Format(65536, 1, 2), dir.Path(), test::BoxesFor(quiet));
     wave.SetFileName(dir.File("never.wav"));
     for (int i = 0; i < kBlocks; ++i) {
       auto block = test::Samples(8192, i);
@@ -92,7 +93,7 @@ TEST(WaveIOCrash, KilledRecordingKeepsEveryAppendedBlock) {
   // Such a file is not a valid wave file for this system: its form holds only the form type.
   ScriptedUiServices ui;
   ui.ExpectMessageBox("INVALID_WAVE_FILE", ui::DialogResult::OK);
-  WaveIO reader(ui);
+  WaveIO reader(test::BoxesFor(ui));
   EXPECT_EQ(0, reader.OpenExisting(left[0]));
 }
 
@@ -103,7 +104,7 @@ TEST(WaveIODiskFull, AppendStopsAndSaveKeepsWhatFits) {
   if (!tmpfs.Mounted()) GTEST_SKIP() << tmpfs.Reason();
 
   ScriptedUiServices ui;
-  WaveIO wave(ui, test::Format(65536, 1, 2), small);
+  WaveIO wave(test::Format(65536, 1, 2), small, test::BoxesFor(ui));
   ASSERT_EQ(0, wave.Failed);
   wave.SetFileName(small + "/full.wav");
   wave.SetCalibration(test::SampleCalibration());
@@ -156,7 +157,7 @@ TEST(WaveIODiskFull, AppendStopsAndSaveKeepsWhatFits) {
   EXPECT_EQ(written, bytes.substr(44));
 
   // A recording that cannot even get its header leaves no working file behind.
-  WaveIO late(ui, test::Format(65536, 1, 2), small);
+  WaveIO late(test::Format(65536, 1, 2), small, test::BoxesFor(ui));
   EXPECT_EQ(1, late.Failed);
   EXPECT_TRUE(test::WorkingFiles(small).empty());
 }
@@ -171,7 +172,7 @@ TEST(WaveIOFolders, FolderThatCannotHoldWorkingFile) {
     SCOPED_TRACE(folder);
     ScriptedUiServices ui;
     ui.ExpectMessageBox("FILE_OPEN_FAIL", ui::DialogResult::OK);
-    WaveIO wave(ui, test::Format(8000, 1, 2), folder);
+    WaveIO wave(test::Format(8000, 1, 2), folder, test::BoxesFor(ui));
     EXPECT_EQ(1, wave.Failed);
     EXPECT_EQ("", ui.Messages().at(0).caption);
     EXPECT_EQ(ui::mb::kOk, ui.Messages().at(0).style);
@@ -189,7 +190,7 @@ TEST(WaveIOFolders, FinalNameThatCannotBeWrittenKeepsWorkingFile) {
   std::string working;
   const CalibrationRecord cal = test::SampleCalibration();
   {
-    WaveIO wave(ui, test::Format(8000, 1, 2), dir.Path());
+    WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
     wave.SetFileName(dir.File("no such folder/take.wav"));
     wave.SetCalibration(cal);
     auto block = test::Samples(100);
@@ -204,7 +205,7 @@ TEST(WaveIOFolders, FinalNameThatCannotBeWrittenKeepsWorkingFile) {
   const std::string bytes = ReadFile(working);
   EXPECT_EQ(44u + 200u + 2056u, bytes.size());
   EXPECT_EQ(236u, U32At(bytes, 4));
-  WaveIO reader(ui);
+  WaveIO reader(test::BoxesFor(ui));
   ASSERT_EQ(1, reader.OpenExisting(working));
   EXPECT_EQ(100u, reader.GetLength());
   EXPECT_EQ(1, reader.HasCalibration);

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "WaveTestHelpers.h"
+#include "support/ShownAsBoxes.h"
 #include "support/TempDir.h"
 #include "wave/CalibrationChunk.h"
 #include "wave/WaveIO.h"
-#include "WaveTestHelpers.h"
 
 namespace varnel {
 namespace {
@@ -28,7 +29,7 @@ std::string Riff(const std::string& content) { return "RIFF" + U32(static_cast<u
 // Opens a file as an existing recording, expecting the given box (or none).
 struct Opened {
   ScriptedUiServices ui;
-  WaveIO wave{ui};
+  WaveIO wave{test::BoxesFor(ui)};
   int result = 0;
   Opened(const std::string& path, const char* message = nullptr) {
     if (message) ui.ExpectMessageBox(message, ui::DialogResult::OK);
@@ -72,7 +73,7 @@ TEST(WaveIOReader, CalibrationRoundTripNamesUnnamedChannels) {
 TEST(WaveIOReader, SaveWithCalibrationReadsItBack) {
   TempDir dir;
   ScriptedUiServices ui;
-  WaveIO wave(ui, test::Format(8000, 1, 2), dir.Path());
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
   wave.SetFileName(dir.File("s.wav"));
   auto block = test::Samples(100);
   ASSERT_EQ(1, wave.Append(block.data(), 200));

@@ -6,9 +6,10 @@
 #include <map>
 #include <sstream>
 
+#include "WaveTestHelpers.h"
+#include "support/ShownAsBoxes.h"
 #include "support/TempDir.h"
 #include "wave/WaveIO.h"
-#include "WaveTestHelpers.h"
 
 namespace varnel {
 namespace {
@@ -116,7 +117,7 @@ TEST(IndependentReaders, RecorderSizedBlocksReadBack) {
   const SampleFormat format = test::Format(65536, 1, 2);
   std::string all;
   {
-    WaveIO wave(ui, format, dir.Path());
+    WaveIO wave(format, dir.Path(), test::BoxesFor(ui));
     wave.SetFormat(format);
     wave.SetFileName(dir.File("channel 3.wav"));
     for (int block = 0; block < 5; ++block) {
@@ -158,7 +159,7 @@ TEST(IndependentWriters, SoxFilesReadAsTheirFormatSays) {
     RunCommand(std::string("sox -V1 -n ") + c.args + " '" + path + "' synth 0.1 sine 440", &status);
     ASSERT_EQ(0, status);
     ScriptedUiServices ui;
-    WaveIO wave(ui);
+    WaveIO wave(test::BoxesFor(ui));
     ASSERT_EQ(1, wave.OpenExisting(path));
     EXPECT_EQ(8000u, wave.Format.SampleRate);
     EXPECT_EQ(c.channels, wave.Format.Channels);

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "WaveTestHelpers.h"
 #include "platform/Files.h"
+#include "support/ShownAsBoxes.h"
 #include "support/TempDir.h"
 #include "wave/CalibrationChunk.h"
 #include "wave/WaveIO.h"
-#include "WaveTestHelpers.h"
 
 namespace varnel {
 namespace {
@@ -53,16 +54,24 @@ TEST(SampleFormat, SetNormalisesAndDerivesRange) {
 }
 
 TEST(WaveMessages, EveryReasonHasItsText) {
-  EXPECT_EQ("FILE_OPEN_FAIL", WaveMessageText(WaveMessage::kFileOpenFail));
-  EXPECT_EQ("INVALID_WAVE_FILE", WaveMessageText(WaveMessage::kInvalidWaveFile));
-  EXPECT_EQ("FAILURE_WRITING_WAVE_FILE", WaveMessageText(WaveMessage::kFailureWritingWaveFile));
-  EXPECT_EQ("FAILURE_DELETING_TEMP_FILE", WaveMessageText(WaveMessage::kFailureDeletingTempFile));
+  const std::pair<WaveError, const char*> texts[] = {
+      {WaveError::kNone, ""},
+      {WaveError::kFileOpenFail, "FILE_OPEN_FAIL"},
+      {WaveError::kInvalidWaveFile, "INVALID_WAVE_FILE"},
+      {WaveError::kFailureWritingWaveFile, "FAILURE_WRITING_WAVE_FILE"},
+      {WaveError::kFailureClosingWaveFile, "FAILURE_WRITING_WAVE_FILE"},
+      {WaveError::kFailureDeletingTempFile, "FAILURE_DELETING_TEMP_FILE"},
+      {WaveError::kDiskFull, "the disk is full"},
+      {WaveError::kSizeLimit, "the wave file reached the 4 GiB size limit"},
+      {WaveError::kWriteError, "the wave file could not be written"},
+  };
+  for (const auto& [error, text] : texts) EXPECT_EQ(text, WaveErrorText(error)) << static_cast<int>(error);
 }
 
 TEST(WaveIOWriter, WorkingFileHasSkeletonAndCurrentDataSize) {
   TempDir dir;
   ScriptedUiServices ui;
-  auto wave = WaveIO::CreateForRecording(ui, test::Format(25000, 1, 2), dir.Path());
+  auto wave = WaveIO::CreateForRecording(test::Format(25000, 1, 2), dir.Path(), test::BoxesFor(ui));
   ASSERT_EQ(0, wave->Failed);
   EXPECT_EQ(1, wave->DeleteWorkingFile);
   EXPECT_EQ(dir.Path(), wave->WorkingFolder);
@@ -115,7 +124,7 @@ TEST(WaveIOWriter, FinishedFileWithAndWithoutCalibration) {
 TEST(WaveIOWriter, OddDataSizeGetsPadByteThatNextBlockOverwrites) {
   TempDir dir;
   ScriptedUiServices ui;
-  WaveIO wave(ui, test::Format(8000, 1, 1), dir.Path());
+  WaveIO wave(test::Format(8000, 1, 1), dir.Path(), test::BoxesFor(ui));
   wave.SetFileName(dir.File("odd.wav"));
   const unsigned char a[3] = {1, 2, 3}, b[2] = {4, 5};
   ASSERT_EQ(1, wave.Append(a, 3));
@@ -142,7 +151,7 @@ TEST(WaveIOWriter, OddDataSizeGetsPadByteThatNextBlockOverwrites) {
 TEST(WaveIOWriter, AppendRefusalsAndPartFrames) {
   TempDir dir;
   ScriptedUiServices ui;
-  WaveIO wave(ui, test::Format(8000, 2, 2), dir.Path());
+  WaveIO wave(test::Format(8000, 2, 2), dir.Path(), test::BoxesFor(ui));
   const char block[10] = {};
   EXPECT_EQ(0, wave.Append(block, 0));
   EXPECT_EQ(0, wave.Append(nullptr, 4));
@@ -164,7 +173,7 @@ TEST(WaveIOWriter, SaveReopensFinalFileAndSecondSaveOnlyUpdatesSize) {
   ScriptedUiServices ui;
   const std::string finalName = dir.File("take.wav");
   {
-    WaveIO wave(ui, test::Format(16000, 1, 2), dir.Path());
+    WaveIO wave(test::Format(16000, 1, 2), dir.Path(), test::BoxesFor(ui));
     wave.SetFormat(test::Format(16000, 1, 2));
     wave.SetFileName(finalName);
     auto block = test::Samples(500);
@@ -197,7 +206,7 @@ TEST(WaveIOWriter, SaveReplacesExistingFinalFileOnlyWithCompleteRecording) {
   ScriptedUiServices ui;
   const std::string finalName = dir.File("exists.wav");
   test::WriteFile(finalName, "an older recording");
-  WaveIO wave(ui, test::Format(8000, 1, 2), dir.Path());
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
   wave.SetFileName(finalName);
   auto block = test::Samples(100);
   ASSERT_EQ(1, wave.Append(block.data(), 200));
@@ -210,7 +219,7 @@ TEST(WaveIOWriter, SaveReplacesExistingFinalFileOnlyWithCompleteRecording) {
 TEST(WaveIOWriter, CloseEmptiesObject) {
   TempDir dir;
   ScriptedUiServices ui;
-  WaveIO wave(ui, test::Format(8000, 1, 2), dir.Path());
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
   wave.SetFileName(dir.File("c.wav"));
   wave.SetCalibration(test::SampleCalibration());
   auto block = test::Samples(10);
@@ -237,10 +246,10 @@ TEST(WaveIOWriter, DestructorDeletesWorkingFileOnlyWhenAsked) {
   ScriptedUiServices ui;
   std::string kept, discarded;
   {
-    WaveIO keep(ui, test::Format(8000, 1, 2), dir.Path());
+    WaveIO keep(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
     keep.SetFileName(dir.File("never-saved.wav"));
     kept = keep.WorkingFileName;
-    WaveIO discard(ui, test::Format(8000, 1, 2), dir.Path());
+    WaveIO discard(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
     discard.SetFileName(dir.File("discarded.wav"));
     discard.DeleteWorkingFile = 1;
     discarded = discard.WorkingFileName;
@@ -253,7 +262,7 @@ TEST(WaveIOWriter, DestructorDeletesWorkingFileOnlyWhenAsked) {
 TEST(WaveIOWriter, DestructorReportsWorkingFileItCannotDelete) {
   TempDir dir;
   ScriptedUiServices ui;
-  auto wave = std::make_unique<WaveIO>(ui, test::Format(8000, 1, 2), dir.Path());
+  auto wave = std::make_unique<WaveIO>(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
   ASSERT_TRUE(platform::DeleteFile(wave->WorkingFileName));
   ui.ExpectMessageBox("FAILURE_DELETING_TEMP_FILE", ui::DialogResult::OK);
   wave.reset();
@@ -266,7 +275,7 @@ TEST(WaveIOWriter, SizeLimitFailsAppendBeforeRiffSizeOverflows) {
   TempDir dir;
   ScriptedUiServices ui;
   ScopedWaveRiffSizeLimit limit(36 + 1000);
-  WaveIO wave(ui, test::Format(8000, 1, 2), dir.Path());
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
   wave.SetFileName(dir.File("full.wav"));
   auto block = test::Samples(200);
   for (int i = 0; i < 2; ++i) ASSERT_EQ(1, wave.Append(block.data(), 400));
@@ -286,11 +295,11 @@ TEST(WaveIOWriter, OverlongPathsAreRefusedNotCut) {
   ScriptedUiServices ui;
   const std::string longFolder = dir.Path() + "/" + std::string(260, 'f');
   ui.ExpectMessageBox("FILE_OPEN_FAIL", ui::DialogResult::OK);
-  WaveIO tooLong(ui, test::Format(8000, 1, 2), longFolder);
+  WaveIO tooLong(test::Format(8000, 1, 2), longFolder, test::BoxesFor(ui));
   EXPECT_EQ(1, tooLong.Failed);
   EXPECT_STREQ("", tooLong.WorkingFileName);
 
-  WaveIO wave(ui, test::Format(8000, 1, 2), dir.Path());
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
   wave.SetFileName(dir.Path() + "/" + std::string(255, 'n') + ".wav");
   EXPECT_STREQ("", wave.FinalFileName);
   EXPECT_EQ(0, wave.DeleteWorkingFile);

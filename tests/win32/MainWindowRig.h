@@ -11,8 +11,8 @@
 #include "Win32TestSupport.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
+#include "platform/win32/WindowMessageLoop.h"
 #include "support/TempDir.h"
-#include "ui/win32/WindowMessageLoop.h"
 #include "win32/MainWindow.h"
 #include "win32/Win32UiServices.h"
 
@@ -46,7 +46,7 @@ class MainWindowRig {
   TempDir dir;
   std::string wave;
   RecorderApp app;
-  ui::WindowMessageLoop loop;
+  platform::WindowMessageLoop loop;
   win32::Win32UiServices ui;
   std::unique_ptr<RecorderDialog> recorder;
   std::unique_ptr<win32::ViewMessageHandler> handler;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Win32TestSupport.h"
+#include "platform/win32/WindowMessageLoop.h"
 #include "qt/SampleDialog.h"
-#include "ui/win32/WindowMessageLoop.h"
 #include "win32/Win32UiServices.h"
 
 namespace varnel::win32 {
@@ -35,7 +35,7 @@ class DialogWindowTest : public ::testing::Test {
     return result;
   }
 
-  ui::WindowMessageLoop loop;
+  platform::WindowMessageLoop loop;
   Win32UiServices ui;
   SampleDialog model;
   Script script;
@@ -190,9 +190,9 @@ TEST_F(DialogWindowTest, EnterPressesTheDefaultButtonWhichMayRefuse) {
 }
 
 TEST_F(DialogWindowTest, ModelThatEndsItselfOnAPostedMessageClosesTheDialog) {
-  struct Ender : ui::MessageHandler {
+  struct Ender : platform::MessageHandler {
     ui::Dialog* dialog;
-    intptr_t HandleMessage(const ui::Message&) override {
+    intptr_t HandleMessage(const platform::Message&) override {
       dialog->EndDialog(ui::DialogResult::Yes);
       return 0;
     }

@@ -9,10 +9,9 @@
 #include "boards/openlayers/HandleMap.h"
 #include "boards/openlayers/OpenLayersBoard.h"
 #include "boards/sim/SimulatedBoard.h"
+#include "platform/Messages.h"
 #include "platform/Trace.h"
-#include "support/ScriptedUiServices.h"
-#include "ui/Messages.h"
-#include "ui/win32/WindowMessageLoop.h"
+#include "platform/win32/WindowMessageLoop.h"
 
 namespace varnel::openlayers {
 namespace {
@@ -99,16 +98,15 @@ TEST_P(BrokenDriver, OpenFailsSilentlyAndNothingIsCalled) {
   files.dataAcquisition = c.noOrdinals ? StandInRig::NoOrdinalsDll() : rig.dir.File("missing.dll");
   platform::ScopedTraceCapture traces;
   OpenLayersBoard board(files);
-  ui::WindowMessageLoop loop;
-  test::ScriptedUiServices ui;
-  AcquisitionDevice device(board, loop, ui);
+  platform::WindowMessageLoop loop;
+  AcquisitionDevice device(board, loop);
   EXPECT_FALSE(board.LoadDriver());
   EXPECT_NE(kBoardSuccess, device.EnumerateBoards());
   EXPECT_EQ(0, device.GetBoardCount());
   BoardCount = 1;  // as if a board had been listed before the driver went
-  EXPECT_EQ(0, device.Open(&loop, 0, 1));
+  EXPECT_EQ(0, device.Open(&loop, 0));
   BoardCount = 0;
-  EXPECT_TRUE(ui.Messages().empty());
+  EXPECT_FALSE(device.LastProblem());
   BoardHandle h = 7;
   EXPECT_EQ(kDriverNotLoaded, board.InitializeBoard("DT9834(00)", &h));
   EXPECT_EQ(kDriverNotLoaded, board.AllocateBuffer(0, 0, 16, 2, &h));
@@ -121,30 +119,26 @@ INSTANTIATE_TEST_SUITE_P(Drivers, BrokenDriver,
                                            DriverCase{"WithoutOrdinals", true, "ordinal 97"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(OpenLayersBoard, ARefusedInitializeShowsTheStatus) {
+TEST(OpenLayersBoard, ARefusedInitializeGivesTheStatus) {
   StandInRig rig("[StandIn]\nInitializeStatus=7\n");
   OpenLayersBoard board(rig.Files());
-  ui::WindowMessageLoop loop;
-  test::ScriptedUiServices ui;
-  AcquisitionDevice device(board, loop, ui);
+  platform::WindowMessageLoop loop;
+  AcquisitionDevice device(board, loop);
   ASSERT_EQ(0, device.EnumerateBoards());
   ASSERT_EQ(1, device.GetBoardCount());
-  EXPECT_EQ(0, device.Open(&loop, 0, 0));  // the capability query: silent
-  EXPECT_TRUE(ui.Messages().empty());
-  ui.ExpectMessageBox("Error opening device DT9834. Status code 7.\n", ui::DialogResult::OK);
-  EXPECT_EQ(0, device.Open(&loop, 0, 1));
-  ASSERT_EQ(1u, ui.Messages().size());
-  EXPECT_EQ("", ui.Messages()[0].caption);
+  EXPECT_EQ(0, device.Open(&loop, 0));
+  EXPECT_EQ(DeviceError::kOpenFailed, device.LastProblem().error);
+  EXPECT_EQ(7, device.LastProblem().status);
   EXPECT_FALSE(device.IsOpen());
 }
 
 // The driver's messages as the main window gets them: each buffer-done is processed.
-class BufferCounter : public ui::MessageHandler {
+class BufferCounter : public platform::MessageHandler {
  public:
   explicit BufferCounter(AcquisitionDevice& device) : device_(device) {}
-  intptr_t HandleMessage(const ui::Message& m) override {
-    if (m.id == ui::kBufferDoneMessage) processed += device_.ProcessBuffer();
-    if (m.id == ui::kBufferOverrunMessage) ++overruns;
+  intptr_t HandleMessage(const platform::Message& m) override {
+    if (m.id == platform::kBufferDoneMessage) processed += device_.ProcessBuffer();
+    if (m.id == platform::kBufferOverrunMessage) ++overruns;
     return 0;
   }
   int processed = 0;
@@ -157,14 +151,13 @@ class BufferCounter : public ui::MessageHandler {
 TEST(OpenLayersBoard, RecordsThroughTheDriverAndItsWindowMessages) {
   StandInRig rig("[Boards]\nCount=1\n[Board0]\nName=DT9834(00)\n[Board0_Channel1]\nSignal=dc\nAmplitude=5\n");
   OpenLayersBoard board(rig.Files());
-  ui::WindowMessageLoop loop;
+  platform::WindowMessageLoop loop;
   ASSERT_TRUE(loop.Valid());
-  test::ScriptedUiServices ui;
-  AcquisitionDevice device(board, loop, ui);
+  AcquisitionDevice device(board, loop);
   BufferCounter counter(device);
   loop.SetHandler(&counter);
   ASSERT_EQ(0, device.EnumerateBoards());
-  ASSERT_EQ(1, device.Open(&loop, 0, 1));
+  ASSERT_EQ(1, device.Open(&loop, 0));
   ChannelSettingsArray channels = DefaultChannels();
   for (auto& c : channels) c.bIsEnabled = 0;
   channels[0].bIsEnabled = channels[1].bIsEnabled = 1;

@@ -7,10 +7,10 @@
 
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/Messages.h"
 #include "platform/RiffFile.h"
+#include "platform/win32/WindowMessageLoop.h"
 #include "support/TempDir.h"
-#include "ui/Messages.h"
-#include "ui/win32/WindowMessageLoop.h"
 //
 #include "platform/win32/WindowsApi.h"
 
@@ -126,34 +126,34 @@ TEST(WindowsClock, TicksFollowTheSystem) {
   EXPECT_EQ(t.wMonth, now.month);
 }
 
-class Recorder : public ui::MessageHandler {
+class Recorder : public platform::MessageHandler {
  public:
-  intptr_t HandleMessage(const ui::Message& m) override {
+  intptr_t HandleMessage(const platform::Message& m) override {
     seen.push_back(m);
     return 0;
   }
-  std::vector<ui::Message> seen;
+  std::vector<platform::Message> seen;
 };
 
 TEST(WindowMessageLoop, MessagesPostedFromAnotherThreadArriveInOrder) {
-  ui::WindowMessageLoop loop;
+  platform::WindowMessageLoop loop;
   ASSERT_TRUE(loop.Valid());
   ASSERT_NE(0, loop.NativeWindow());
   Recorder recorder;
   loop.SetHandler(&recorder);
   std::thread producer([&] {
-    for (uintptr_t i = 0; i < 50; ++i) loop.Post({ui::kBufferDoneMessage, i, 0});
-    loop.Post({ui::kBufferOverrunMessage, 0, 0});
+    for (uintptr_t i = 0; i < 50; ++i) loop.Post({platform::kBufferDoneMessage, i, 0});
+    loop.Post({platform::kBufferOverrunMessage, 0, 0});
   });
   producer.join();
   loop.DispatchPending();
   ASSERT_EQ(51u, recorder.seen.size());
   for (uintptr_t i = 0; i < 50; ++i) EXPECT_EQ(i, recorder.seen[i].wParam);
-  EXPECT_EQ(ui::kBufferOverrunMessage, recorder.seen.back().id);
+  EXPECT_EQ(platform::kBufferOverrunMessage, recorder.seen.back().id);
 }
 
 TEST(WindowMessageLoop, TimersArriveAsTimerMessagesUntilKilled) {
-  ui::WindowMessageLoop loop;
+  platform::WindowMessageLoop loop;
   Recorder recorder;
   loop.SetHandler(&recorder);
   loop.SetTimer(101, 10);

@@ -20,8 +20,8 @@
 #include "boards/openlayers/OpenLayersApi.h"
 #include "boards/sim/SimulatedBoard.h"
 #include "platform/Files.h"
+#include "platform/MessageLoop.h"
 #include "platform/Profile.h"
-#include "ui/MessageLoop.h"
 //
 #include "platform/win32/WindowsApi.h"
 
@@ -51,15 +51,15 @@ std::string SettingsPath() {
 }
 
 // Posts to a window what the board would post to a message loop.
-class WindowPoster : public varnel::ui::MessageLoop {
+class WindowPoster : public varnel::platform::MessageLoop {
  public:
   WindowPoster(HWND window, LPARAM context) : window_(window), context_(context) {}
-  void Post(const varnel::ui::Message& m) override {
+  void Post(const varnel::platform::Message& m) override {
     ::PostMessageA(window_, m.id, reinterpret_cast<WPARAM>(Out(static_cast<BoardHandle>(m.wParam))), context_);
   }
   void SetTimer(uint32_t, uint32_t) override {}
   void KillTimer(uint32_t) override {}
-  void SetHandler(varnel::ui::MessageHandler*) override {}
+  void SetHandler(varnel::platform::MessageHandler*) override {}
 
  private:
   HWND window_;
@@ -168,7 +168,7 @@ Status WINAPI SiApplySettings(Handle sub) {
 
 Status WINAPI SiSetWindow(Handle sub, HWND window, LPARAM context) {
   Driver& d = TheDriver();
-  varnel::ui::MessageLoop* poster = nullptr;
+  varnel::platform::MessageLoop* poster = nullptr;
   if (window != nullptr) {
     std::lock_guard lock(d.mutex);
     auto& slot = d.posters[{window, context}];

@@ -6,8 +6,7 @@
 #include "acquisition/AcquisitionDevice.h"
 #include "app/MainWindowLayout.h"
 #include "platform/FixedString.h"
-#include "ui/QueueMessageLoop.h"
-#include "ui/QuietUiServices.h"
+#include "platform/QueueMessageLoop.h"
 
 namespace varnel::record {
 namespace {
@@ -28,16 +27,15 @@ std::string Rates(BoardApi& board, AcquisitionDevice& device) {
 }  // namespace
 
 void PrintDeviceList(BoardApi& board, std::FILE* out) {
-  ui::QueueMessageLoop loop;
-  ui::QuietUiServices quiet;
-  AcquisitionDevice device(board, loop, quiet);
+  platform::QueueMessageLoop loop;
+  AcquisitionDevice device(board, loop);
   device.EnumerateBoards();
   if (device.GetBoardCount() == 0) std::fprintf(out, "no devices\n");
   for (int32_t i = 0; i < device.GetBoardCount(); ++i) {
     char name[kBoardNameSize] = {};
     device.GetBoardName(i, name);
     std::fprintf(out, "%d  %s\n", i, name);
-    if (!device.Open(nullptr, i, 0)) {
+    if (!device.Open(nullptr, i)) {
       std::fprintf(out, "   cannot be opened now (busy or gone)\n");
       device.Close();
       continue;

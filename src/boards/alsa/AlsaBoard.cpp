@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/Messages.h"
 #include "platform/Trace.h"
-#include "ui/Messages.h"
 
 namespace varnel::alsa {
 namespace {
@@ -301,7 +301,7 @@ BoardStatus AlsaBoard::GetNativeRates(BoardHandle subsystem, std::vector<int32_t
   return kBoardSuccess;
 }
 
-BoardStatus AlsaBoard::SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t) {
+BoardStatus AlsaBoard::SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window, intptr_t) {
   std::lock_guard lock(mutex_);
   Device* device = FindSubsystem(subsystem);
   if (device == nullptr) return kAlsaBadHandle;

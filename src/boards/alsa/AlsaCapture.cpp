@@ -9,13 +9,13 @@
 #include <cstring>
 
 #include "boards/alsa/AlsaBoard.h"
+#include "platform/Messages.h"
 #include "platform/Trace.h"
-#include "ui/Messages.h"
 
 namespace varnel::alsa {
 namespace {
 
-void PostTo(ui::MessageLoop* window, uint32_t message, BoardHandle subsystem) {
+void PostTo(platform::MessageLoop* window, uint32_t message, BoardHandle subsystem) {
   if (window != nullptr) window->Post({message, subsystem, 0});
 }
 
@@ -67,7 +67,7 @@ void AlsaBoard::WaitForWork(Device& device, bool haveBuffer) {
 }
 
 bool AlsaBoard::Recover(Device& device, snd_pcm_sframes_t error) {
-  ui::MessageLoop* window;
+  platform::MessageLoop* window;
   {
     std::lock_guard lock(mutex_);
     window = device.window;
@@ -77,11 +77,11 @@ bool AlsaBoard::Recover(Device& device, snd_pcm_sframes_t error) {
   if (code != -EPIPE && code != -ESTRPIPE) {
     // Unplugged or broken: the run cannot go on, and the program must hear of it.
     platform::Trace("ALSA capture of %s ended: %s\n", device.label.c_str(), snd_strerror(code));
-    PostTo(window, ui::kBufferOverrunMessage, device.subsystem);
+    PostTo(window, platform::kBufferOverrunMessage, device.subsystem);
     return false;
   }
   platform::Trace("ALSA overrun on %s: samples lost\n", device.label.c_str());
-  PostTo(window, ui::kBufferOverrunMessage, device.subsystem);
+  PostTo(window, platform::kBufferOverrunMessage, device.subsystem);
   if (code == -ESTRPIPE) {
     while (calls_->Resume(device.pcm) == -EAGAIN) ::usleep(10000);
   }
@@ -141,7 +141,7 @@ bool AlsaBoard::CopyFrames(std::unique_lock<std::mutex>& lock, Device& device, s
   if (at + n == capacity) {
     device.done.push_back(device.filling);
     device.filling = 0;
-    PostTo(device.window, ui::kBufferDoneMessage, device.subsystem);
+    PostTo(device.window, platform::kBufferDoneMessage, device.subsystem);
   }
   return n > 0;
 }

@@ -245,7 +245,8 @@ BoardStatus OpenLayersBoard::SetGainListEntry(BoardHandle subsystem, int32_t ind
   return static_cast<BoardStatus>(driver_->setGainListEntry(h, static_cast<uint32_t>(index), gain));
 }
 
-BoardStatus OpenLayersBoard::SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) {
+BoardStatus OpenLayersBoard::SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window,
+                                                   intptr_t lParam) {
   Handle h = nullptr;
   if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
   // A loop without a window of the platform gets no messages from the driver.

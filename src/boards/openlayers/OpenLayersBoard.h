@@ -51,7 +51,7 @@ class OpenLayersBoard final : public BoardApi {
   BoardStatus SetGainListEntry(BoardHandle subsystem, int32_t index, double gain) override;
   BoardStatus SetTrigger(BoardHandle subsystem, int32_t trigger) override;
   BoardStatus ApplySettings(BoardHandle subsystem) override;
-  BoardStatus SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) override;
+  BoardStatus SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window, intptr_t lParam) override;
   BoardStatus StartAcquisition(BoardHandle subsystem) override;
   BoardStatus StopAcquisition(BoardHandle subsystem) override;
   BoardStatus EndAcquisitionAndFlush(BoardHandle subsystem) override;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
 namespace varnel::sim {
 namespace {
@@ -136,9 +136,9 @@ bool SimulatedBoard::Step(Fill fill, std::span<const uint16_t> codes) {
   if (sub->ready.empty()) {
     sub->overrun = true;
     sub->running = false;
-    ui::MessageLoop* window = sub->window;
+    platform::MessageLoop* window = sub->window;
     lock.unlock();
-    PostTo(window, ui::kBufferOverrunMessage, lastSubsystem_);
+    PostTo(window, platform::kBufferOverrunMessage, lastSubsystem_);
     return false;
   }
   const BoardHandle handle = sub->ready.front();
@@ -153,10 +153,10 @@ bool SimulatedBoard::Step(Fill fill, std::span<const uint16_t> codes) {
   buffer.valid = static_cast<int32_t>(scans * sub->applied.channels.size());
   sub->scans += scans;
   sub->done.push_back(handle);
-  ui::MessageLoop* window = sub->window;
+  platform::MessageLoop* window = sub->window;
   const BoardHandle subHandle = lastSubsystem_;
   lock.unlock();
-  PostTo(window, ui::kBufferDoneMessage, subHandle);
+  PostTo(window, platform::kBufferDoneMessage, subHandle);
   return true;
 }
 
@@ -184,7 +184,7 @@ SimulatedBoard::Buffer* SimulatedBoard::FindBuffer(BoardHandle handle) {
   return it == buffers_.end() ? nullptr : it->second.get();
 }
 
-void SimulatedBoard::PostTo(ui::MessageLoop* window, uint32_t message, BoardHandle subsystem) {
+void SimulatedBoard::PostTo(platform::MessageLoop* window, uint32_t message, BoardHandle subsystem) {
   if (window != nullptr) window->Post({message, subsystem, 0});
 }
 
@@ -251,9 +251,9 @@ void SimulatedBoard::RunProducer(BoardHandle handle) {
     if (sub->ready.empty()) {
       sub->overrun = true;
       sub->running = false;
-      ui::MessageLoop* window = sub->window;
+      platform::MessageLoop* window = sub->window;
       lock.unlock();
-      PostTo(window, ui::kBufferOverrunMessage, handle);
+      PostTo(window, platform::kBufferOverrunMessage, handle);
       return;
     }
     // The buffer is being filled from now until its last scan is converted.
@@ -279,9 +279,9 @@ void SimulatedBoard::RunProducer(BoardHandle handle) {
     sub->scans += scans;
     sub->done.push_back(sub->filling);
     sub->filling = 0;
-    ui::MessageLoop* window = sub->window;
+    platform::MessageLoop* window = sub->window;
     lock.unlock();
-    PostTo(window, ui::kBufferDoneMessage, handle);
+    PostTo(window, platform::kBufferDoneMessage, handle);
     lock.lock();
   }
 }
@@ -478,7 +478,8 @@ BoardStatus SimulatedBoard::ApplySettings(BoardHandle subsystem) {
 
 #undef VARNEL_SIM_SETTING
 
-BoardStatus SimulatedBoard::SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) {
+BoardStatus SimulatedBoard::SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window,
+                                                  intptr_t lParam) {
   std::lock_guard lock(mutex_);
   Log("SetNotificationWindow");
   Subsystem* sub = FindSubsystem(subsystem);

@@ -118,7 +118,7 @@ class SimulatedBoard : public BoardApi {
   BoardStatus SetGainListEntry(BoardHandle subsystem, int32_t index, double gain) override;
   BoardStatus SetTrigger(BoardHandle subsystem, int32_t trigger) override;
   BoardStatus ApplySettings(BoardHandle subsystem) override;
-  BoardStatus SetNotificationWindow(BoardHandle subsystem, ui::MessageLoop* window, intptr_t lParam) override;
+  BoardStatus SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window, intptr_t lParam) override;
   BoardStatus StartAcquisition(BoardHandle subsystem) override;
   BoardStatus StopAcquisition(BoardHandle subsystem) override;
   BoardStatus EndAcquisitionAndFlush(BoardHandle subsystem) override;
@@ -154,7 +154,7 @@ class SimulatedBoard : public BoardApi {
     int32_t dataFlow = kDataFlowContinuous;
     int32_t wrapMode = 0;
     int32_t clockSource = kClockSourceInternal;
-    ui::MessageLoop* window = nullptr;
+    platform::MessageLoop* window = nullptr;
     intptr_t lParam = 0;
     std::deque<BoardHandle> ready;
     std::deque<BoardHandle> done;
@@ -181,7 +181,7 @@ class SimulatedBoard : public BoardApi {
   // other than the buffer and the sub-system's noise generator.
   static void FillWithSignals(Subsystem& sub, Buffer& buffer, uint64_t firstScan, std::size_t scans);
   static std::size_t BufferScans(const Subsystem& sub, const Buffer& buffer);
-  static void PostTo(ui::MessageLoop* window, uint32_t message, BoardHandle subsystem);
+  static void PostTo(platform::MessageLoop* window, uint32_t message, BoardHandle subsystem);
 
   const std::string iniPath_;
   mutable std::mutex mutex_;

@@ -11,12 +11,12 @@
 #include <clocale>
 
 #include "platform/FixedString.h"
+#include "platform/Messages.h"
 #include "qt/DeviceChangeMonitor.h"
 #include "qt/QtMessageLoop.h"
 #include "qt/QtUiServices.h"
-#include "qt/TerminationSignals.h"
 #include "qt/RecorderWindow.h"
-#include "ui/Messages.h"
+#include "qt/TerminationSignals.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   devices.WatchFile(QString::fromStdString(std::string(FieldText(app.ProgramFolder)) + "/olsim.ini"));
   devices.PostTo(loop);
   // Logging out or Ctrl-C in a terminal closes the window as its close button does.
-  qt::TerminationSignals termination([&](int) { loop.Post({ui::WM_CLOSE, 0, 0}); });
+  qt::TerminationSignals termination([&](int) { loop.Post({platform::WM_CLOSE, 0, 0}); });
 
   ui.RunModal(recorder);
   return 0;

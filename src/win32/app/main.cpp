@@ -4,8 +4,8 @@
 #include "app/RecorderDialog.h"
 #include "boards/PlatformBoards.h"
 #include "platform/FixedString.h"
+#include "platform/win32/WindowMessageLoop.h"
 #include "transport/PlatformTransport.h"
-#include "ui/win32/WindowMessageLoop.h"
 #include "win32/MainWindow.h"
 #include "win32/Win32UiServices.h"
 
@@ -14,7 +14,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RecorderApp app;
   app.InitPathsFromExecutable();
 
-  ui::WindowMessageLoop loop;
+  platform::WindowMessageLoop loop;
   win32::Win32UiServices ui;
   RecorderServices services;
   services.ui = &ui;

@@ -1,8 +1,8 @@
 #pragma once
 // The headless recorder's message loop on POSIX: a queue of its own.
 
-#include "ui/QueueMessageLoop.h"
+#include "platform/QueueMessageLoop.h"
 
 namespace varnel::record {
-using RecorderLoop = ui::QueueMessageLoop;
+using RecorderLoop = platform::QueueMessageLoop;
 }

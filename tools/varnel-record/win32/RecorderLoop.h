@@ -2,8 +2,8 @@
 // The headless recorder's message loop on Windows: a window of the main
 // thread, because the board's driver posts its messages to a window.
 
-#include "ui/win32/WindowMessageLoop.h"
+#include "platform/win32/WindowMessageLoop.h"
 
 namespace varnel::record {
-using RecorderLoop = ui::WindowMessageLoop;
+using RecorderLoop = platform::WindowMessageLoop;
 }

@@ -8,9 +8,9 @@
 #include <map>
 #include <mutex>
 
-#include "ui/MessageLoop.h"
+#include "platform/MessageLoop.h"
 
-namespace varnel::ui {
+namespace varnel::platform {
 
 class QueueMessageLoop : public MessageLoop {
  public:
@@ -48,4 +48,4 @@ class QueueMessageLoop : public MessageLoop {
   MessageHandler* handler_ = nullptr;
 };
 
-}  // namespace varnel::ui
+}  // namespace varnel::platform

@@ -11,9 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ui/MessageLoop.h"
+#include "platform/MessageLoop.h"
 
-namespace varnel::ui {
+namespace varnel::platform {
 
 class WindowMessageLoop : public MessageLoop {
  public:
@@ -43,4 +43,4 @@ class WindowMessageLoop : public MessageLoop {
   MessageHandler* handler_ = nullptr;
 };
 
-}  // namespace varnel::ui
+}  // namespace varnel::platform

@@ -1,11 +1,11 @@
-#include "ui/win32/WindowMessageLoop.h"
+#include "platform/win32/WindowMessageLoop.h"
 
 // Before <windows.h>, whose macros have the same names as its constants.
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 //
 #include "platform/win32/WindowsApi.h"
 
-namespace varnel::ui {
+namespace varnel::platform {
 namespace {
 
 constexpr char kClassName[] = "VarnelMessageWindow";
@@ -84,4 +84,4 @@ std::size_t WindowMessageLoop::WaitAndDispatch(uint32_t timeoutMs) {
   return DispatchPending();
 }
 
-}  // namespace varnel::ui
+}  // namespace varnel::platform

@@ -1,13 +1,13 @@
-#include "ui/QueueMessageLoop.h"
+#include "platform/QueueMessageLoop.h"
 
 #include <algorithm>
 #include <chrono>
 #include <vector>
 
 #include "platform/Clock.h"
-#include "ui/Messages.h"
+#include "platform/Messages.h"
 
-namespace varnel::ui {
+namespace varnel::platform {
 
 void QueueMessageLoop::Post(const Message& message) {
   {
@@ -21,9 +21,13 @@ void QueueMessageLoop::SetTimer(uint32_t timerId, uint32_t periodMs) {
   timers_[timerId] = Timer{periodMs == 0 ? 1 : periodMs, platform::GetClock().TickCount()};
 }
 
-void QueueMessageLoop::KillTimer(uint32_t timerId) { timers_.erase(timerId); }
+void QueueMessageLoop::KillTimer(uint32_t timerId) {
+  timers_.erase(timerId);
+}
 
-bool QueueMessageLoop::TimerActive(uint32_t timerId) const { return timers_.count(timerId) != 0; }
+bool QueueMessageLoop::TimerActive(uint32_t timerId) const {
+  return timers_.count(timerId) != 0;
+}
 
 uint32_t QueueMessageLoop::TimerPeriod(uint32_t timerId) const {
   auto it = timers_.find(timerId);
@@ -95,4 +99,4 @@ bool QueueMessageLoop::FireTimer(uint32_t timerId) {
   return true;
 }
 
-}  // namespace varnel::ui
+}  // namespace varnel::platform

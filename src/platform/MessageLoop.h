@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace varnel::ui {
+namespace varnel::platform {
 
 struct Message {
   uint32_t id = 0;
@@ -34,4 +34,4 @@ class MessageLoop {
   virtual intptr_t NativeWindow() const { return 0; }
 };
 
-}  // namespace varnel::ui
+}  // namespace varnel::platform

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace varnel::ui {
+namespace varnel::platform {
 
 inline constexpr uint32_t WM_USER = 0x0400;
 inline constexpr uint32_t WM_TIMER = 0x0113;
@@ -19,4 +19,4 @@ inline constexpr uint32_t kRunNoticeMessage = WM_USER + 302;
 
 inline constexpr uint32_t kRefreshTimerId = 101;
 
-}  // namespace varnel::ui
+}  // namespace varnel::platform
