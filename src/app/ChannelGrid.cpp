@@ -1,8 +1,6 @@
 // The channel grid and the records stay in step only through these five
 // operations; no control writes a record by itself.
 
-#include <algorithm>
-
 #include "app/RecorderDialog.h"
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
@@ -11,25 +9,8 @@
 namespace varnel {
 
 void RecorderDialog::QueryDeviceCapabilities() {
-  Settings.MaxChannels = 16;
-  Settings.NumGains = 4;
-  Settings.MaxSamplingRate = 500000;
-  Settings.bSimultaneousSampling = 0;
-  bool openedHere = false;
-  if (!Device.IsOpen()) {
-    int32_t selection = ListSelection(kIdDeviceList);
-    Settings.DeviceIndex = selection < 0 ? -1 : static_cast<int32_t>(ListItemData(kIdDeviceList, selection));
-    if (Settings.DeviceIndex < 0) return;
-    if (!Device.Open(nullptr, Settings.DeviceIndex)) return;
-    platform::Trace("Open Successful\n");
-    openedHere = true;
-  }
-  int32_t channels = Device.GetChannelCount();
-  Settings.MaxChannels = (channels <= 0 || channels > 16) ? 16 : channels;
-  Settings.NumGains = std::clamp(Device.GetGainCount(), 1, 4);
-  Settings.MaxSamplingRate = Device.GetMaxThroughput();
-  Settings.bSimultaneousSampling = Device.SupportsSimultaneous();
-  if (openedHere) Device.Close();
+  if (!Engine.Device.IsOpen()) Settings.DeviceIndex = SelectedDevice();
+  Engine.QueryDeviceCapabilities();
 }
 
 void RecorderDialog::UpdateControlsFromSettings() {
@@ -80,18 +61,12 @@ void RecorderDialog::UpdateGridEnableState() {
 
 void RecorderDialog::LayoutChannelGrid() {
   if (Settings.MaxChannels < 1 || Settings.MaxChannels > 16) return;
+  Engine.FitChannelsToDevice();
   for (int32_t i = 0; i < kChannelCount; ++i) {
     const GridRow& r = kGridRows[i];
-    ChannelSettings& c = Channels[i];
-    const bool shown = i < Settings.MaxChannels;
-    for (int32_t id : {r.number, r.label, r.enable, r.rec, r.left, r.right, r.cal, r.gain}) Show(id, shown);
-    if (!shown) c.bIsEnabled = c.bIsRecording = c.bIsMonitoringLeft = c.bIsMonitoringRight = 0;
-    if (Settings.NumGains == 1) {
-      c.Gain = 1;
-      Enable(r.gain, false);
-    } else {
-      Enable(r.gain, true);
-    }
+    for (int32_t id : {r.number, r.label, r.enable, r.rec, r.left, r.right, r.cal, r.gain})
+      Show(id, i < Settings.MaxChannels);
+    Enable(r.gain, Settings.NumGains != 1);
   }
   UpdateControlsFromSettings();
   UpdateGridEnableState();

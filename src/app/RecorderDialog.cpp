@@ -22,39 +22,31 @@ namespace {
 using ui::ControlKind;
 using ui::DluRect;
 
-AnalyzerLinkContext MakeLinkContext(RecorderDialog& d, const RecorderServices& s) {
-  AnalyzerLinkContext c;
-  c.settings = &d.Settings;
-  c.channels = &d.Channels;
-  c.calibrationRecords = &d.CalibrationRecords;
-  c.monitor = &d.Device;
-  c.loop = s.loop;
-  c.ui = s.ui;
-  c.bIsRunning = &d.bIsRunning;
-  if (s.app) c.analyzerSettingsPath = FieldText(s.app->AnalyzerSettingsFilePath);
-  return c;
+EngineServices EngineServicesOf(RecorderServices& s) {
+  EngineServices e;
+  e.ui = s.ui;
+  e.loop = s.loop;
+  e.board = std::move(s.board);
+  e.transport = std::move(s.transport);
+  if (s.app) e.analyzerSettingsPath = FieldText(s.app->AnalyzerSettingsFilePath);
+  return e;
 }
 
 }  // namespace
 
 RecorderDialog::RecorderDialog(RecorderServices services)
     : Dialog("Tessaline", kMainWidthDlu, kMainHeightDlu),
-      Device(*services.board, *services.loop),
-      Files(*services.ui, Settings, Channels, CalibrationRecords, [this](const std::string& s) { SetStatus(s); }),
-      Link(MakeLinkContext(*this, services), std::move(services.transport)),
+      Engine(EngineServicesOf(services)),
       services_(std::move(services)),
       ui_(*services_.ui),
       loop_(*services_.loop) {
   windowRect_ = {0, 0, ui::DluToPixelsX(kMainWidthDlu), ui::DluToPixelsY(kMainHeightDlu)};
   BuildControls();
-  // What the board completed before it stopped is written like every other buffer.
-  Device.onFinalBuffer = [this] { WriteChannelData(); };
-  Files.Report.onNotice = [this](const std::string& text) { QueueRunNotice(text); };
+  Engine.SetObserver(this);
 }
 
 RecorderDialog::~RecorderDialog() {
-  loop_.KillTimer(platform::kRefreshTimerId);
-  Device.Close();
+  Engine.SetObserver(nullptr);
 }
 
 void RecorderDialog::BuildControls() {
@@ -119,17 +111,19 @@ bool RecorderDialog::OnInitDialog() {
 }
 
 void RecorderDialog::FillDeviceList() {
-  Device.EnumerateBoards();
+  const int32_t count = Engine.EnumerateDevices();
   ResetList(kIdDeviceList);
-  const int32_t count = Device.GetBoardCount();
   for (int32_t i = 0; i < count; ++i) {
-    char name[80] = {};
-    Device.GetBoardName(i, name);
+    char name[kBoardNameSize] = {};
+    Engine.Device.GetBoardName(i, name);
     AddListItem(kIdDeviceList, std::string(FieldText(name)), i);
   }
-  if (Settings.DeviceIndex >= count) Settings.DeviceIndex = count - 1;
-  if (Settings.DeviceIndex < 0) Settings.DeviceIndex = count > 0 ? 0 : -1;
   SelectListItem(kIdDeviceList, Settings.DeviceIndex);
+}
+
+int32_t RecorderDialog::SelectedDevice() {
+  const int32_t selection = ListSelection(kIdDeviceList);
+  return selection < 0 ? -1 : static_cast<int32_t>(ListItemData(kIdDeviceList, selection));
 }
 
 void RecorderDialog::OnCommand(int32_t id) {
@@ -209,10 +203,7 @@ void RecorderDialog::OnSelectionChange(int32_t id) {
 }
 
 void RecorderDialog::OnDeviceSelected() {
-  int32_t selection = ListSelection(kIdDeviceList);
-  Settings.DeviceIndex = selection < 0 ? -1 : static_cast<int32_t>(ListItemData(kIdDeviceList, selection));
-  NoteChosenDevice();
-  QueryDeviceCapabilities();
+  Engine.ChooseDevice(SelectedDevice());
   LayoutChannelGrid();
 }
 
@@ -232,43 +223,48 @@ void RecorderDialog::OnClose() {
   if (closed_) return;
   StopRecording();
   const std::string settingsPath = services_.app ? std::string(FieldText(services_.app->SettingsFilePath)) : "";
-  if (!settingsPath.empty()) {
-    bool saved = SaveSettings(settingsPath, Channels, Settings);
-    if (saved && services_.windowHost) saved = SaveWindowPosition(settingsPath, *services_.windowHost);
-    // Edits that are not kept must not be lost without a word.
-    if (!saved) {
-      platform::Trace("Settings not saved: %s\n", settingsPath.c_str());
-      ui_.MessageBox("The settings could not be saved in " + settingsPath +
-                         ".  Please check that the file and its folder are writable.",
-                     "Tessaline", ui::mb::kOk | ui::mb::kIconWarning);
-    }
-  }
+  SaveSettingsAtClose(settingsPath, Channels, Settings, services_.windowHost, ui_);
   closed_ = true;
   EndDialog(ui::DialogResult::OK);
 }
 
 intptr_t RecorderDialog::HandleMessage(const platform::Message& message) {
   switch (message.id) {
-    case platform::kBufferDoneMessage:
-      return OnBufferDone();
-    case platform::kBufferOverrunMessage:
-      return OnBufferOverrun();
-    case platform::WM_TIMER:
-      OnRefreshTimer();
-      return 0;
-    case platform::WM_POKE_CALIBRATION:
-      return Link.OnPokeCalibration();
-    case platform::kRunNoticeMessage:
-      ShowRunNotices();
-      return 1;
     case platform::WM_DEVICECHANGE:
       return OnDeviceChange();
     case platform::WM_CLOSE:
       OnClose();
       return 0;
     default:
-      return 0;
+      return Engine.HandleMessage(message);
   }
+}
+
+void RecorderDialog::OnRun() {
+  if (bIsRunning != 1) {
+    ReadSettingsFromControls();
+    Settings.DeviceIndex = SelectedDevice();
+  }
+  Engine.OnRun();
+}
+
+void RecorderDialog::LockForRun(bool running) {
+  SetText(kIdRun, running ? "&Stop" : "&Start");
+  Enable(kIdOptions, !running);
+  Enable(kIdDeviceList, !running);
+  Enable(kIdSamplingRate, !running);
+  UpdateGridEnableState();
+}
+
+void RecorderDialog::RunEnded() {
+  SetText(kIdRun, "&Start");
+  Enable(kIdOptions, true);
+  Enable(kIdDeviceList, true);
+  Enable(kIdSamplingRate, true);
+}
+
+void RecorderDialog::LevelsChanged() {
+  if (onMetersChanged) onMetersChanged();
 }
 
 void RecorderDialog::DrawLevelMeters(ui::Canvas& canvas) {

@@ -1,28 +1,28 @@
 #pragma once
-// The main window as a logic object: it owns the configuration, the board,
-// the recording file set, the calibration records and the analyser link, and
-// reacts to the user's events and the board's messages one at a time.
+// The main window as a logic object: the channel grid, the device list, the
+// window's dialogs and texts, over the recording engine it owns. It reacts to
+// the user's events and the messages of the loop one at a time; what records
+// is the engine, and the window shows what the engine tells it.
 //
 // Main thread only; the board's thread only posts messages.
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "acquisition/AcquisitionDevice.h"
-#include "analyzer/AnalyzerLink.h"
+#include "acquisition/BoardApi.h"
+#include "analyzer/AnalyzerTransport.h"
 #include "app/MainWindowLayout.h"
 #include "app/RecorderApp.h"
-#include "app/RecordingFileSet.h"
 #include "app/WindowPosition.h"
+#include "engine/RecordingEngine.h"
 #include "platform/MessageLoop.h"
 #include "records/ChannelSettings.h"
 #include "ui/Canvas.h"
 #include "ui/Dialog.h"
 #include "ui/UiServices.h"
-#include "wave/CalibrationRecord.h"
 
 namespace varnel {
 
@@ -34,10 +34,10 @@ struct RecorderServices {
   WindowHost* windowHost = nullptr;  // none: the placement is neither restored nor saved
   const RecorderApp* app = nullptr;
   std::string programBaseName = "varnel";  // caption of some calibration messages
-  bool offerRecovery = true;  // ask at start about interrupted recordings in the wave folder
+  bool offerRecovery = true;               // ask at start about interrupted recordings in the wave folder
 };
 
-class RecorderDialog : public ui::Dialog, public platform::MessageHandler {
+class RecorderDialog : public ui::Dialog, public platform::MessageHandler, private RecordingObserver {
  public:
   explicit RecorderDialog(RecorderServices services);
   ~RecorderDialog() override;
@@ -46,9 +46,9 @@ class RecorderDialog : public ui::Dialog, public platform::MessageHandler {
   bool OnInitDialog() override;
   void OnCommand(int32_t id) override;
   void OnSelectionChange(int32_t id) override;
-  void OnOK() override {}      // Enter presses the default button (Run) instead
-  void OnCancel() override;    // Escape
-  // platform::MessageHandler: board messages, timers, device changes, close.
+  void OnOK() override {}    // Enter presses the default button (Run) instead
+  void OnCancel() override;  // Escape
+  // platform::MessageHandler: device changes and close; the rest is the engine's.
   intptr_t HandleMessage(const platform::Message& message) override;
 
   // The window's close command.
@@ -61,27 +61,27 @@ class RecorderDialog : public ui::Dialog, public platform::MessageHandler {
   void UpdateGridEnableState();
   void LayoutChannelGrid();
 
-  // Run/Stop.
+  // Run/Stop: the window's records go to the engine, which records.
   void OnRun();
-  int ValidateSamplingRate();
-  void StopRecording();
-  intptr_t OnBufferDone();
-  intptr_t OnBufferOverrun();
-  void OnRefreshTimer();
+  int ValidateSamplingRate() { return Engine.ValidateSamplingRate(); }
+  void StopRecording() { Engine.StopRecording(); }
+  intptr_t OnBufferDone() { return Engine.OnBufferDone(); }
+  intptr_t OnBufferOverrun() { return Engine.OnBufferOverrun(); }
+  void OnRefreshTimer() { Engine.OnRefreshTimer(); }
 
   // Recording file set.
-  int CreateWaveFiles() { return Files.CreateWaveFiles(); }
-  void WriteChannelData();
-  void SaveWaveFiles() { Files.SaveWaveFiles(); }
-  bool LoadChannelCalibrations();
+  int CreateWaveFiles() { return Engine.CreateWaveFiles(); }
+  void WriteChannelData() { Engine.WriteChannelData(); }
+  void SaveWaveFiles() { Engine.SaveWaveFiles(); }
+  bool LoadChannelCalibrations() { return Engine.LoadChannelCalibrations(); }
 
   // Device list.
   void OnDeviceSelected();
   intptr_t OnDeviceChange();
   // The device of the list's selection is the chosen one (its name is kept).
-  void NoteChosenDevice();
+  void NoteChosenDevice() { Engine.NoteChosenDevice(); }
   // False, after saying so, when the selection's device is not the one chosen.
-  bool CheckChosenDevice();
+  bool CheckChosenDevice() { return Engine.CheckChosenDevice(); }
 
   // Painting.
   void DrawLevelMeters(ui::Canvas& canvas);
@@ -94,13 +94,11 @@ class RecorderDialog : public ui::Dialog, public platform::MessageHandler {
 
   void SetStatus(const std::string& text) { SetText(kIdStatus, text); }
 
-  ChannelSettingsArray Channels = DefaultChannels();
-  RecorderSettings Settings = DefaultRecorderSettings();
-  int32_t bIsRunning = 0;
-  std::array<CalibrationRecord, kChannelCount> CalibrationRecords{};
-  AcquisitionDevice Device;
-  RecordingFileSet Files;
-  AnalyzerLink Link;
+  RecordingEngine Engine;
+  // The engine's records and run flag, as the grid shows and edits them.
+  ChannelSettingsArray& Channels = Engine.Channels;
+  RecorderSettings& Settings = Engine.Settings;
+  const int32_t& bIsRunning = Engine.bIsRunning;
 
   // Told after every buffer so a view can repaint the meters.
   std::function<void()> onMetersChanged;
@@ -108,26 +106,29 @@ class RecorderDialog : public ui::Dialog, public platform::MessageHandler {
   std::function<void()> onWindowFitted;
 
  private:
+  // RecordingObserver: the window shows what the engine does.
+  void StatusChanged(const std::string& text) override { SetStatus(text); }
+  void RunStarted() override { LockForRun(true); }
+  void AcquisitionStopped() override { UpdateGridEnableState(); }
+  void RunEnded() override;
+  void LevelsChanged() override;
+  void SamplingRateChanged(int32_t rate) override { SetText(kIdSamplingRate, std::to_string(rate)); }
+
   void BuildControls();
   void FillDeviceList();
+  int32_t SelectedDevice();
   void OnGridCommand(const GridHit& hit);
   void EditLabel(int32_t row);
   void EditCalibration(int32_t row);
   void CycleGain(int32_t row);
   void OpenOptions();
-  bool CheckLabels();
-  bool CheckGainsOffered();
   void LockForRun(bool running);
-  void AbandonRun(bool saveFiles, bool disconnect);
-  void QueueRunNotice(const std::string& text);
-  void ShowRunNotices();
 
   RecorderServices services_;
   ui::UiServices& ui_;
   platform::MessageLoop& loop_;
   ui::Rect windowRect_;
   bool closed_ = false;
-  std::vector<std::string> runNotices_;
 };
 
 }  // namespace varnel

@@ -7,6 +7,7 @@
 
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
+#include "platform/Trace.h"
 
 namespace varnel {
 namespace {
@@ -93,6 +94,19 @@ bool SaveSettings(const std::string& path, const ChannelSettingsArray& channels,
   edit.WriteString(kMain, "PostTriggerRunTime", time);
   edit.WriteString(kMain, "Caption", FieldText(settings.Caption));
   return edit.Commit();
+}
+
+void SaveSettingsAtClose(const std::string& path, const ChannelSettingsArray& channels,
+                         const RecorderSettings& settings, WindowHost* window, ui::UiServices& ui) {
+  if (path.empty()) return;
+  bool saved = SaveSettings(path, channels, settings);
+  if (saved && window) saved = SaveWindowPosition(path, *window);
+  // Edits that are not kept must not be lost without a word.
+  if (saved) return;
+  platform::Trace("Settings not saved: %s\n", path.c_str());
+  ui.MessageBox(
+      "The settings could not be saved in " + path + ".  Please check that the file and its folder are writable.",
+      "Tessaline", ui::mb::kOk | ui::mb::kIconWarning);
 }
 
 }  // namespace varnel

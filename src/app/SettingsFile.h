@@ -5,13 +5,19 @@
 
 #include <string>
 
+#include "app/WindowPosition.h"
 #include "records/ChannelSettings.h"
+#include "ui/UiServices.h"
 
 namespace varnel {
 
 void LoadSettings(const std::string& path, ChannelSettingsArray& channels, RecorderSettings& settings);
 // False when the file could not be written (it then stays as it was).
 bool SaveSettings(const std::string& path, const ChannelSettingsArray& channels, const RecorderSettings& settings);
+// What the programs do as they close: the settings and, with a window, its
+// placement are saved; a file that cannot be written is traced and told.
+void SaveSettingsAtClose(const std::string& path, const ChannelSettingsArray& channels,
+                         const RecorderSettings& settings, WindowHost* window, ui::UiServices& ui);
 
 // The post-trigger time as the loader reads it: a decimal number at the start
 // of the text, narrowed to float32, at least 0.1.

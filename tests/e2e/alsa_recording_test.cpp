@@ -7,11 +7,11 @@
 #include <numeric>
 #include <sstream>
 
-#include "RecorderRig.h"
 #include "boards/alsa/AlsaBoard.h"
 #include "platform/Trace.h"
 #include "support/AlsaTestConfig.h"
 #include "support/PcmFaults.h"
+#include "support/RecorderRig.h"
 
 namespace varnel {
 namespace {
@@ -59,7 +59,7 @@ void Record(test::RecorderRig& rig, int buffers) {
   rig.Run();
   ASSERT_EQ(1, rig.dialog->bIsRunning) << (rig.ui.Messages().empty() ? "" : rig.ui.Messages().back().text);
   const float until = static_cast<float>(buffers * kFramesPerBuffer) / 48000.0f - 1e-4f;
-  while (rig.dialog->Device.GetRunTime() < until) rig.loop.WaitAndDispatch(50);
+  while (rig.dialog->Engine.Device.GetRunTime() < until) rig.loop.WaitAndDispatch(50);
   rig.dialog->Click(kIdRun);
   ASSERT_EQ(0, rig.dialog->bIsRunning);
 }
@@ -137,7 +137,7 @@ TEST(AlsaRecording, WhatTheCardCannotDoIsRefusedBeforeAnyFileIsMade) {
     ASSERT_FALSE(rig.ui.Messages().empty());
     EXPECT_NE(std::string::npos, rig.ui.Messages().back().text.find(c.says)) << rig.ui.Messages().back().text;
     EXPECT_TRUE(rig.WaveFiles().empty());
-    EXPECT_FALSE(rig.dialog->Device.IsOpen());
+    EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
   }
 }
 

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "AnalyzerPeer.h"
-#include "RecorderRig.h"
 #include "platform/Messages.h"
+#include "support/RecorderRig.h"
 
 namespace varnel {
 namespace {
@@ -35,8 +35,8 @@ TEST(Analyser, ARunFeedsTheAnalyserItsCommandsCalibrationAndTimeSeries) {
   ASSERT_EQ(2048u, calibration[0].bytes.size());
   CalibrationRecord sent;
   std::memcpy(&sent, calibration[0].bytes.data(), sizeof sent);
-  EXPECT_FLOAT_EQ(rig.dialog->CalibrationRecords[1].Left.RefLevel, sent.Left.RefLevel);
-  EXPECT_FLOAT_EQ(rig.dialog->CalibrationRecords[2].Left.RefLevel, sent.Right.RefLevel);
+  EXPECT_FLOAT_EQ(rig.dialog->Engine.CalibrationRecords[1].Left.RefLevel, sent.Left.RefLevel);
+  EXPECT_FLOAT_EQ(rig.dialog->Engine.CalibrationRecords[2].Left.RefLevel, sent.Right.RefLevel);
 
   rig.StepBuffers(4);
   rig.loop.FireTimer(platform::kRefreshTimerId);

@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "RecorderRig.h"
 #include "recovery/RecoverWorkingFiles.h"
 #include "support/InterruptedRecording.h"
+#include "support/RecorderRig.h"
 #include "support/ShownAsBoxes.h"
 
 namespace varnel {
@@ -22,18 +22,23 @@ constexpr uint32_t kBlockFrames = 1024;
 
 int16_t Sample(int32_t channel, int64_t frame) { return static_cast<int16_t>(test::PatternSample(frame) + channel); }
 
-class PatternBlocks : public ChannelBlockSource {
+// Buffer `index` of the pattern, channel by channel.
+class PatternBlocks {
  public:
-  const int16_t* GetChannelBlock(int32_t channel) override {
-    block_.resize(kBlockFrames);
-    for (uint32_t f = 0; f < kBlockFrames; ++f) block_[f] = Sample(channel, int64_t{kBlockFrames} * index + f);
-    return block_.data();
+  const ChannelBlocks& Buffer(int64_t index) {
+    for (int32_t channel = 0; channel < kChannelCount; ++channel) {
+      std::vector<int16_t>& block = blocks_[channel];
+      block.resize(kBlockFrames);
+      for (uint32_t f = 0; f < kBlockFrames; ++f) block[f] = Sample(channel, int64_t{kBlockFrames} * index + f);
+      buffer_.blocks[channel] = block.data();
+    }
+    buffer_.frames = kBlockFrames;
+    return buffer_;
   }
-  uint32_t GetChannelBlockBytes() override { return kBlockFrames * 2; }
-  int64_t index = 0;
 
  private:
-  std::vector<int16_t> block_;
+  std::array<std::vector<int16_t>, kChannelCount> blocks_;
+  ChannelBlocks buffer_;
 };
 
 // The child: sixteen channels enabled (the journal's largest), two of them
@@ -54,8 +59,7 @@ class PatternBlocks : public ChannelBlockSource {
   files.CalibrationsLoaded();
   PatternBlocks blocks;
   for (int64_t done = 1;; ++done) {
-    files.WriteChannelData(blocks);
-    ++blocks.index;
+    files.WriteChannelData(blocks.Buffer(done - 1));
     if (::write(out, &done, sizeof done) != sizeof done) ::_exit(3);
     ::usleep(2000);  // about 0.4 s at most: the periodic sync runs now and then
   }
@@ -198,14 +202,15 @@ TEST(CrashRecovery, TheJournalFollowsTheRunThroughRollovers) {
     if (journals.size() != 1) return working;
     for (const JournalEntry& e : journals[0].entries) {
       EXPECT_TRUE(e.calibration.has_value());
-      EXPECT_EQ(rig.dialog->CalibrationRecords[e.channel].Left.RefLevel, e.calibration->Left.RefLevel);
+      EXPECT_EQ(rig.dialog->Engine.CalibrationRecords[e.channel].Left.RefLevel, e.calibration->Left.RefLevel);
       working[e.channel] = e.workingFile;
     }
     return working;
   };
   auto open = [&] {
     std::map<int32_t, std::string> working;
-    for (int32_t c : {0, 1}) working[c] = std::string(FieldText(rig.dialog->Files.WaveFiles[c]->WorkingFileName));
+    for (int32_t c : {0, 1})
+      working[c] = std::string(FieldText(rig.dialog->Engine.Files.WaveFiles[c]->WorkingFileName));
     return working;
   };
   const auto first = open();

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RecorderRig.h"
+#include "support/RecorderRig.h"
 
 namespace varnel {
 namespace {
@@ -30,7 +30,7 @@ TEST(DeviceChoice, AStaleIndexIsSaidOnceBeforeAnythingIsMade) {
       EXPECT_NE(std::string::npos, rig.ui.Messages().back().text.find("device 1 is now \"Board B\""))
           << rig.ui.Messages().back().text;
       EXPECT_TRUE(rig.WaveFiles().empty());
-      EXPECT_FALSE(rig.dialog->Device.IsOpen());
+      EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
     }
     rig.Run();  // the device now shown
     EXPECT_EQ(1, rig.dialog->bIsRunning);

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "RecorderRig.h"
 #include "support/AlsaTestConfig.h"
+#include "support/RecorderRig.h"
 
 namespace varnel {
 namespace {

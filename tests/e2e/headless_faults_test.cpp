@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "RecorderRig.h"
+#include "support/RecorderRig.h"
 #include "support/ShownAsBoxes.h"
 
 namespace varnel {

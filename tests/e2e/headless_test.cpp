@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "RecorderRig.h"
+#include "support/RecorderRig.h"
 
 namespace varnel {
 namespace {

@@ -6,9 +6,9 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include "RecorderRig.h"
-#include "app/RunSummary.h"
+#include "engine/RunSummary.h"
 #include "platform/Messages.h"
+#include "support/RecorderRig.h"
 #include "support/ShownAsBoxes.h"
 
 namespace varnel {
@@ -29,7 +29,7 @@ uint64_t Accounted(const RecorderRig& rig, int32_t channel) {
   const std::string prefix = "Channel_" + std::to_string(channel);
   for (const std::string& f : rig.WaveFiles())
     if (f.rfind(prefix, 0) == 0) frames += FramesOf(rig.wavePath + "/" + f);
-  for (const RecordingGap& g : rig.dialog->Files.Report.Gaps())
+  for (const RecordingGap& g : rig.dialog->Engine.Files.Report.Gaps())
     if (g.channel == channel) frames += g.frames;
   return frames;
 }
@@ -67,13 +67,13 @@ TEST(Losses, AChannelThatCannotBeWrittenIsToldOnceNamedInTheStatusAndItsGapRepor
   EXPECT_NE(std::string::npos, resumed.find("after a gap of 0.819 s (16384 frames).")) << resumed;
   rig.dialog->Click(kIdRun);
 
-  const RunReport& report = rig.dialog->Files.Report;
+  const RunReport& report = rig.dialog->Engine.Files.Report;
   EXPECT_TRUE(report.DataLost());
   ASSERT_EQ(2u, report.Gaps().size());
   EXPECT_EQ(0u, report.Gaps()[0].startFrame);
   EXPECT_TRUE(report.Gaps()[0].resumed);
   for (int32_t c : {0, 1}) EXPECT_EQ(4u * 8192, Accounted(rig, c)) << c;
-  const std::string summary = FormatRunSummary(rig.dialog->Files);
+  const std::string summary = FormatRunSummary(rig.dialog->Engine.Files);
   EXPECT_NE(std::string::npos,
             summary.find("lost channel 0 (Channel_0) from 0.000 s: 0.819 s (16384 frames), the wave file reached"))
       << summary;
@@ -94,12 +94,12 @@ TEST(Losses, OverrunsAreCountedInTheStatusLineAndListedWithTheirTimes) {
   rig.loop.DispatchPending();
   EXPECT_EQ(" ERROR - Buffer Overrun... (1)", rig.dialog->GetText(kIdStatus));
   rig.dialog->Click(kIdRun);
-  const RunReport& report = rig.dialog->Files.Report;
+  const RunReport& report = rig.dialog->Engine.Files.Report;
   ASSERT_EQ(1u, report.Overruns().size());
   EXPECT_TRUE(report.DataLost());
   // The overrun message came after the 62 buffers: 62 x 8192 / 50000 s.
-  EXPECT_NE(std::string::npos, FormatRunSummary(rig.dialog->Files).find("overrun 1 after 10.158 s of recording"))
-      << FormatRunSummary(rig.dialog->Files);
+  EXPECT_NE(std::string::npos, FormatRunSummary(rig.dialog->Engine.Files).find("overrun 1 after 10.158 s of recording"))
+      << FormatRunSummary(rig.dialog->Engine.Files);
   EXPECT_EQ(62u * 8192, FramesOf(rig.wavePath + "/Channel_0.wav"));
 }
 
@@ -142,8 +142,8 @@ TEST(Losses, AFullDiskIsReportedTheGapMeasuredWhenSpaceReturnsAndNoFileIsDamaged
   rig.Open();
   rig.Run();
   rig.ui.AnswerUnscriptedBoxes(DialogResult::OK);
-  for (int i = 0; i < 8 && !rig.dialog->Files.Report.DataLost(); ++i) rig.StepBuffers(1);
-  ASSERT_TRUE(rig.dialog->Files.Report.DataLost());
+  for (int i = 0; i < 8 && !rig.dialog->Engine.Files.Report.DataLost(); ++i) rig.StepBuffers(1);
+  ASSERT_TRUE(rig.dialog->Engine.Files.Report.DataLost());
   rig.loop.DispatchPending();
   ASSERT_GE(rig.ui.Messages().size(), 2u);
   const std::string told = rig.ui.Messages()[1].text;
@@ -155,7 +155,7 @@ TEST(Losses, AFullDiskIsReportedTheGapMeasuredWhenSpaceReturnsAndNoFileIsDamaged
   rig.dialog->Click(kIdRun);
   rig.loop.DispatchPending();
 
-  const RunReport& report = rig.dialog->Files.Report;
+  const RunReport& report = rig.dialog->Engine.Files.Report;
   for (const RecordingGap& g : report.Gaps()) EXPECT_TRUE(g.resumed) << g.channel;
   const uint64_t run = report.Frames();
   for (int32_t c : {0, 1}) EXPECT_EQ(run, Accounted(rig, c)) << c;
@@ -164,7 +164,7 @@ TEST(Losses, AFullDiskIsReportedTheGapMeasuredWhenSpaceReturnsAndNoFileIsDamaged
     const std::string info = test::RunCommand("sox --i '" + rig.wavePath + "/" + f + "' 2>&1", &status);
     EXPECT_EQ(0, status) << f << info;
   }
-  const std::string summary = FormatRunSummary(rig.dialog->Files);
+  const std::string summary = FormatRunSummary(rig.dialog->Engine.Files);
   EXPECT_NE(std::string::npos, summary.find("the disk is full")) << summary;
   EXPECT_EQ(std::string::npos, summary.find("wrote  (")) << summary;
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "RecorderRig.h"
 #include "platform/Messages.h"
+#include "support/RecorderRig.h"
 
 namespace varnel {
 namespace {
@@ -34,7 +34,7 @@ TEST(MainWindow, StartsWithTheSettingsAndTheBoards) {
   EXPECT_EQ(1, d.Settings.NumGains);
   EXPECT_EQ(100000, d.Settings.MaxSamplingRate);
   EXPECT_EQ(1, d.Settings.bSimultaneousSampling);
-  EXPECT_FALSE(d.Device.IsOpen());  // opened for the query only
+  EXPECT_FALSE(d.Engine.Device.IsOpen());  // opened for the query only
   EXPECT_EQ("Channel_3", d.GetText(kGridRows[3].label));
   EXPECT_EQ("C", d.GetText(kGridRows[3].cal));
 }
@@ -155,8 +155,8 @@ TEST(MainWindow, DeviceRescanWhileRunningLeavesTheRunningBoardAlone) {
   rig.loop.Post({platform::WM_DEVICECHANGE, 0, 0});
   rig.loop.DispatchPending();
   EXPECT_EQ(2u, rig.dialog->ListCount(kIdDeviceList));
-  EXPECT_TRUE(rig.dialog->Device.IsOpen());
-  EXPECT_TRUE(rig.dialog->Device.IsAcquiring());
+  EXPECT_TRUE(rig.dialog->Engine.Device.IsOpen());
+  EXPECT_TRUE(rig.dialog->Engine.Device.IsAcquiring());
   EXPECT_EQ(16, rig.dialog->Settings.MaxChannels);
   rig.StepBuffers(1);
   rig.dialog->Click(kIdRun);

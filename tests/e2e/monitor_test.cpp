@@ -8,8 +8,8 @@
 #include <regex>
 
 #include "MonitorProcess.h"
-#include "RecorderRig.h"
 #include "platform/Messages.h"
+#include "support/RecorderRig.h"
 
 namespace varnel {
 namespace {

@@ -6,10 +6,10 @@
 
 #include <random>
 
-#include "RecorderRig.h"
 #include "boards/sim/SimBoardModel.h"
 #include "platform/Profile.h"
 #include "support/FileModes.h"
+#include "support/RecorderRig.h"
 #include "support/ShownAsBoxes.h"
 
 namespace varnel {
@@ -88,7 +88,7 @@ TEST(OddFiles, AGainTheBoardDoesNotOfferIsRefusedAtRunNamingChannelAndGain) {
                             DialogResult::OK);
     rig.dialog->Click(kIdRun);
     EXPECT_EQ(0, rig.dialog->bIsRunning) << gain;
-    EXPECT_FALSE(rig.dialog->Device.IsOpen());
+    EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
     EXPECT_TRUE(rig.WaveFiles().empty());
   }
 }

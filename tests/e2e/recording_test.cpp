@@ -2,9 +2,9 @@
 
 #include <fstream>
 
-#include "RecorderRig.h"
 #include "platform/Messages.h"
 #include "platform/Profile.h"
+#include "support/RecorderRig.h"
 #include "support/ShownAsBoxes.h"
 
 namespace varnel {
@@ -61,7 +61,7 @@ TEST(Recording, RecordsEveryRecChannelIntoItsOwnFileWithItsCalibration) {
     for (uint32_t f = 0; f < frames; f += 997) ASSERT_EQ(RecorderRig::Expected(entry, f), r.samples[f]) << name << f;
     EXPECT_EQ(RecorderRig::Expected(entry, frames - 1), r.samples[frames - 1]);
     ASSERT_EQ(1, r.hasCalibration);
-    const CalibrationRecord& held = rig.dialog->CalibrationRecords[channel];
+    const CalibrationRecord& held = rig.dialog->Engine.CalibrationRecords[channel];
     EXPECT_EQ(0, std::memcmp(&r.calibration.Left, &held.Left, sizeof held.Left)) << name;
     EXPECT_STREQ(held.CalFileName, r.calibration.CalFileName);
     EXPECT_FLOAT_EQ(1.0f + channel, r.calibration.Left.RefLevel);
@@ -120,7 +120,7 @@ TEST(Recording, OverwriteQuestionNoSkipsTheChannelCancelUndoesTheRun) {
                           DialogResult::Cancel);
   rig.dialog->Click(kIdRun);
   EXPECT_EQ(0, rig.dialog->bIsRunning);
-  EXPECT_FALSE(rig.dialog->Device.IsOpen());
+  EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
   EXPECT_EQ(ui::mb::kYesNoCancel | ui::mb::kIconQuestion, rig.ui.Messages().back().style);
   EXPECT_EQ((std::vector<std::string>{"Channel_1.wav"}), rig.WaveFiles()) << "nothing of the undone run is left";
   EXPECT_EQ("old", test::ReadFile(existing));
@@ -173,7 +173,7 @@ TEST(Recording, FailedAppendRollsOnlyThatChannelOverAndNothingIsLost) {
   EXPECT_EQ(5u * 8192, total0);
   EXPECT_EQ(5u * 8192, total1);
   EXPECT_EQ(6u, files.size());
-  EXPECT_FALSE(rig.dialog->Files.Report.DataLost());
+  EXPECT_FALSE(rig.dialog->Engine.Files.Report.DataLost());
   EXPECT_TRUE(rig.ui.AllAnswersUsed());
 }
 
@@ -201,7 +201,7 @@ TEST(Recording, RateQuestionAndRefusals) {
                           DialogResult::OK);
   rig.dialog->Click(kIdRun);
   EXPECT_EQ(0, rig.dialog->bIsRunning);
-  EXPECT_FALSE(rig.dialog->Device.IsOpen());
+  EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
 
   rig.dialog->Click(kGridRows[0].enable);
   rig.ui.ExpectMessageBox("No channels are enabled!", DialogResult::OK);
@@ -278,7 +278,7 @@ TEST(Recording, LabelsThatCannotBeFileNamesAreRefusedBeforeAnythingIsWritten) {
     rig.ui.ExpectMessageBox(DialogResult::OK);
     rig.dialog->Click(kIdRun);
     EXPECT_EQ(0, rig.dialog->bIsRunning) << bad;
-    EXPECT_FALSE(rig.dialog->Device.IsOpen());
+    EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
     EXPECT_NE(std::string::npos, rig.ui.Messages().back().text.find("cannot be used as a wave file name"));
     EXPECT_TRUE(rig.WaveFiles().empty());
   }
@@ -293,7 +293,7 @@ TEST(Recording, MissingCalibrationAbandonsTheRunAndRemovesTheWorkingFiles) {
   rig.ui.ExpectMessageBox(DialogResult::OK);
   rig.dialog->Click(kIdRun);
   EXPECT_EQ(0, rig.dialog->bIsRunning);
-  EXPECT_FALSE(rig.dialog->Device.IsOpen());
+  EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
   EXPECT_TRUE(rig.WaveFiles().empty());
 }
 
@@ -320,7 +320,7 @@ TEST(RecordingFailures, EachFailedStepShowsItsMessageAndUndoesTheRun) {
                             DialogResult::OK);
     rig.dialog->Click(kIdRun);
     EXPECT_EQ(0, rig.dialog->bIsRunning);
-    EXPECT_FALSE(rig.dialog->Device.IsOpen());
+    EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
     EXPECT_EQ(ui::mb::kIconError, rig.ui.Messages().back().style & ui::mb::kIconMask);
   }
   {  // The board refuses its settings.
@@ -334,7 +334,7 @@ TEST(RecordingFailures, EachFailedStepShowsItsMessageAndUndoesTheRun) {
     rig.dialog->Click(kIdRun);
     EXPECT_EQ(0, rig.dialog->bIsRunning);
     EXPECT_EQ(" Stopped", rig.dialog->GetText(kIdStatus));
-    EXPECT_FALSE(rig.dialog->Device.IsOpen());
+    EXPECT_FALSE(rig.dialog->Engine.Device.IsOpen());
     EXPECT_TRUE(rig.WaveFiles().empty());
   }
   {  // The board does not start.

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "RecorderRig.h"
 #include "platform/Messages.h"
+#include "support/RecorderRig.h"
 #include "support/ShownAsBoxes.h"
 
 namespace varnel {
@@ -58,7 +58,7 @@ TEST(Soak, RealTimeRecordingKeepsEveryAcquiredFrame) {
   rig.Open();
   // VARNEL_SOAK_NO_SYNC=1 measures the same run without the periodic sync, for comparison.
   const bool sync = std::getenv("VARNEL_SOAK_NO_SYNC") == nullptr;
-  rig.dialog->Files.SetPeriodicSync(sync);
+  rig.dialog->Engine.Files.SetPeriodicSync(sync);
   rig.board->SetStepMode(false);
   CountingHandler counter(*rig.dialog);
   rig.loop.SetHandler(&counter);
@@ -67,7 +67,7 @@ TEST(Soak, RealTimeRecordingKeepsEveryAcquiredFrame) {
 
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000));
   while (std::chrono::steady_clock::now() < end) rig.loop.WaitAndDispatch(50);
-  const WorkingFileSync::Stats stats = rig.dialog->Files.SyncStats();
+  const WorkingFileSync::Stats stats = rig.dialog->Engine.Files.SyncStats();
   rig.dialog->Click(kIdRun);
   rig.loop.DispatchPending();
   std::printf("soak: periodic sync %s: %llu fdatasync calls, longest %.2f ms, mean %.2f ms, longest pass over all "
@@ -81,7 +81,7 @@ TEST(Soak, RealTimeRecordingKeepsEveryAcquiredFrame) {
 
   // The buffers completed while the board stopped, and the part of the last
   // one, are written too: less than two buffers more.
-  const auto expectedFrames = static_cast<int64_t>(rig.dialog->Files.Report.Frames());
+  const auto expectedFrames = static_cast<int64_t>(rig.dialog->Engine.Files.Report.Frames());
   EXPECT_GE(expectedFrames, counter.whileRunning * 8192);
   EXPECT_LT(expectedFrames, (counter.whileRunning + 2) * 8192);
   std::printf("soak: %.0f s, %lld buffers filled, %lld written, %lld overruns, %lld frames per file\n", seconds,

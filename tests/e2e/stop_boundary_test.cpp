@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RecorderRig.h"
+#include "support/RecorderRig.h"
 #include "support/ShownAsBoxes.h"
 
 namespace varnel {
@@ -29,7 +29,7 @@ TEST(StopBoundary, FilesHoldEveryCompletedBufferAndThePartOneAtEveryRate) {
     rig.Open();
     rig.Run();
     ASSERT_EQ(1, rig.dialog->bIsRunning);
-    const int32_t perBuffer = rig.dialog->Device.GetSamplesPerChannel();
+    const int32_t perBuffer = rig.dialog->Engine.Device.GetSamplesPerChannel();
     rig.StepBuffers(b.handled);
     const std::vector<uint16_t> pendingCodes{32768 + 123, 32768 + 456};
     for (int i = 0; i < b.pending; ++i) ASSERT_TRUE(rig.board->StepBuffer(pendingCodes));
@@ -41,7 +41,7 @@ TEST(StopBoundary, FilesHoldEveryCompletedBufferAndThePartOneAtEveryRate) {
     rig.loop.DispatchPending();  // the late messages find nothing more to write
 
     const uint64_t frames = static_cast<uint64_t>(b.handled + b.pending) * perBuffer + b.partial;
-    EXPECT_EQ(frames, rig.dialog->Files.Report.Frames());
+    EXPECT_EQ(frames, rig.dialog->Engine.Files.Report.Frames());
     for (const char* name : {"Channel_0.wav", "Channel_2.wav"}) {
       const std::string path = rig.wavePath + "/" + name;
       test::ScriptedUiServices ui;
@@ -59,7 +59,7 @@ TEST(StopBoundary, FilesHoldEveryCompletedBufferAndThePartOneAtEveryRate) {
       const std::string info = test::RunCommand("sndfile-info '" + path + "' 2>&1");
       EXPECT_NE(std::string::npos, info.find("Frames      : " + std::to_string(frames))) << info;
     }
-    EXPECT_FALSE(rig.dialog->Files.Report.DataLost());
+    EXPECT_FALSE(rig.dialog->Engine.Files.Report.DataLost());
   }
 }
 
@@ -72,7 +72,7 @@ TEST(StopBoundary, AStopWhileWaitingForTheTriggerWritesNothingEvenWithBuffersFlu
   rig.dialog->Click(kIdRun);
   rig.loop.DispatchPending();
   EXPECT_TRUE(rig.WaveFiles().empty());
-  EXPECT_EQ(0u, rig.dialog->Files.Report.Frames());
+  EXPECT_EQ(0u, rig.dialog->Engine.Files.Report.Frames());
   EXPECT_EQ(0u, rig.board->AllocatedBuffers());
 }
 

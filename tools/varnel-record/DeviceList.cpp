@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "acquisition/AcquisitionDevice.h"
-#include "app/MainWindowLayout.h"
 #include "platform/FixedString.h"
 #include "platform/QueueMessageLoop.h"
 
@@ -45,29 +44,29 @@ void PrintDeviceList(BoardApi& board, std::FILE* out) {
   }
 }
 
-DeviceChoice::DeviceChoice(RecorderDialog& dialog, int32_t index)
-    : dialog_(dialog), saved_(dialog.Settings.DeviceIndex) {
-  CopyCut(savedName_, FieldText(dialog.Settings.szDeviceName));
-  if (index >= dialog.Device.GetBoardCount()) {
+DeviceChoice::DeviceChoice(RecordingEngine& engine, int32_t index)
+    : engine_(engine), saved_(engine.Settings.DeviceIndex) {
+  CopyCut(savedName_, FieldText(engine.Settings.szDeviceName));
+  if (index >= engine.Device.GetBoardCount()) {
     std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", index);
     valid_ = false;
     return;
   }
   chosen_ = index >= 0;
   if (chosen_) {
-    dialog.SelectListItem(kIdDeviceList, index);
-    dialog.OnSelectionChange(kIdDeviceList);
+    engine.ChooseDevice(index);
+    engine.FitChannelsToDevice();
   }
-  const int32_t used = dialog.Settings.DeviceIndex;
+  const int32_t used = engine.Settings.DeviceIndex;
   char name[kBoardNameSize] = {};
-  dialog.Device.GetBoardName(used, name);
+  engine.Device.GetBoardName(used, name);
   if (used >= 0) std::printf("device: %d %s\n", used, name);
 }
 
 void DeviceChoice::Restore() {
   if (!chosen_) return;
-  dialog_.Settings.DeviceIndex = saved_;
-  CopyCut(dialog_.Settings.szDeviceName, FieldText(savedName_));
+  engine_.Settings.DeviceIndex = saved_;
+  CopyCut(engine_.Settings.szDeviceName, FieldText(savedName_));
 }
 
 }  // namespace varnel::record

@@ -6,25 +6,26 @@
 #include <cstdio>
 
 #include "acquisition/BoardApi.h"
-#include "app/RecorderDialog.h"
+#include "engine/RecordingEngine.h"
 
 namespace varnel::record {
 
 // Index, name, channels and rates of every device, as the window lists them.
 void PrintDeviceList(BoardApi& board, std::FILE* out);
 
-// Selects the device for this run and says which one is used. `index` < 0
-// keeps the one of the settings. False when there is no such device.
+// Selects the device for this run as the window's device list does, and says
+// which one is used. `index` < 0 keeps the one of the settings. False when
+// there is no such device.
 class DeviceChoice {
  public:
-  DeviceChoice(RecorderDialog& dialog, int32_t index);
+  DeviceChoice(RecordingEngine& engine, int32_t index);
   bool Valid() const { return valid_; }
   // Before the settings are written: a device chosen on the command line is
   // not saved.
   void Restore();
 
  private:
-  RecorderDialog& dialog_;
+  RecordingEngine& engine_;
   int32_t saved_;
   char savedName_[80] = {};
   bool valid_ = true;

@@ -9,16 +9,14 @@
 #include "DeviceList.h"
 #include "Options.h"
 #include "RecorderLoop.h"
-#include "StopRequests.h"
 #include "Recover.h"
-#include "app/RecorderApp.h"
-#include "app/RecorderDialog.h"
-#include "app/RunSummary.h"
-#include "boards/PlatformBoards.h"
+#include "StopRequests.h"
+#include "app/ProgramServices.h"
+#include "app/SettingsFile.h"
+#include "engine/RecordingEngine.h"
+#include "engine/RunSummary.h"
 #include "platform/Clock.h"
-#include "platform/Files.h"
 #include "platform/FixedString.h"
-#include "transport/PlatformTransport.h"
 
 namespace {
 
@@ -31,77 +29,82 @@ constexpr int kExitDataLost = 3;
 using namespace varnel;
 
 // Every status text the recorder shows, as it shows it.
-class StatusPrinter : public ui::ControlObserver {
+class StatusPrinter : public RecordingObserver {
  public:
-  explicit StatusPrinter(const ui::Dialog& dialog) : dialog_(dialog) {}
-  void ControlChanged(int32_t id) override {
-    if (id != kIdStatus) return;
-    std::printf("status:%s\n", dialog_.GetText(kIdStatus).c_str());
+  void StatusChanged(const std::string& text) override {
+    std::printf("status:%s\n", text.c_str());
     std::fflush(stdout);
   }
-
- private:
-  const ui::Dialog& dialog_;
 };
 
-void PrintLevels(const RecorderDialog& d) {
+void PrintLevels(const RecordingEngine& e) {
   std::string line = "levels:";
-  for (int32_t i = 0; i < d.Settings.MaxChannels; ++i) {
-    if (!IsSet(d.Channels[i].bIsEnabled)) continue;
-    line += " " + std::to_string(i) + "=" + std::to_string(d.Channels[i].Level);
+  for (int32_t i = 0; i < e.Settings.MaxChannels; ++i) {
+    if (!IsSet(e.Channels[i].bIsEnabled)) continue;
+    line += " " + std::to_string(i) + "=" + std::to_string(e.Channels[i].Level);
   }
   std::printf("%s\n", line.c_str());
 }
 
+// What the window does as it opens: the settings, the device list, the
+// chosen device's capabilities and the channels it offers.
+void OpenAsTheWindowDoes(RecordingEngine& engine, const std::string& settingsPath) {
+  LoadSettings(settingsPath, engine.Channels, engine.Settings);
+  engine.EnumerateDevices();
+  engine.QueryDeviceCapabilities();
+  engine.FitChannelsToDevice();
+}
+
+// ... and as it closes: the run stopped and saved, then the settings, less
+// the device this run was told to use.
+void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device, const std::string& settingsPath,
+                          ui::UiServices& ui) {
+  device.Restore();
+  engine.StopRecording();
+  SaveSettingsAtClose(settingsPath, engine.Channels, engine.Settings, nullptr, ui);
+}
+
 int Record(const record::Options& options) {
-  RecorderApp app;
-  app.InitPathsFromExecutable();
-  if (!options.settingsFile.empty()) CopyCut(app.SettingsFilePath, options.settingsFile);
+  ProgramServices program = ComposeProgramServices();
+  if (!options.settingsFile.empty()) CopyCut(program.app.SettingsFilePath, options.settingsFile);
+  const std::string settingsPath(FieldText(program.app.SettingsFilePath));
 
   record::ConsoleUi ui(options);
   record::RecorderLoop loop;
-  RecorderServices services;
-  services.ui = &ui;
-  services.loop = &loop;
-  services.board = boards::MakePlatformBoards(platform::ExecutableFolder());
-  services.transport = MakePlatformTransport();
-  services.app = &app;
-  services.offerRecovery = false;  // a notice instead: nobody is there to answer
-  RecorderDialog dialog(std::move(services));
-  loop.SetHandler(&dialog);
-  dialog.OnInitDialog();
-  record::DeviceChoice device(dialog, options.device);
-  if (!device.Valid()) return 2;
-  record::PrintRecoveryNotice(std::string(FieldText(dialog.Settings.szWavePath)));
+  RecordingEngine engine(EngineServicesOf(program, ui, loop));
+  loop.SetHandler(&engine);
+  OpenAsTheWindowDoes(engine, settingsPath);
+  record::DeviceChoice device(engine, options.device);
+  if (!device.Valid()) return kExitUsage;
+  record::PrintRecoveryNotice(std::string(FieldText(engine.Settings.szWavePath)));
 
-  StatusPrinter printer(dialog);
-  dialog.SetObserver(&printer);
-  dialog.Click(kIdRun);
-  if (dialog.bIsRunning != 1) {
+  StatusPrinter printer;
+  engine.SetObserver(&printer);
+  engine.NormaliseChannelFlags();
+  engine.OnRun();
+  if (engine.bIsRunning != 1) {
     std::fprintf(stderr, "varnel-record: the recording did not start\n");
-    device.Restore();
-    dialog.OnClose();
-    dialog.SetObserver(nullptr);
+    CloseAsTheWindowDoes(engine, device, settingsPath, ui);
+    engine.SetObserver(nullptr);
     return kExitNotStarted;
   }
   platform::Clock& clock = platform::GetClock();
   const uint32_t start = clock.TickCount();
   uint32_t lastLevels = start;
-  while (dialog.bIsRunning == 1 && !record::StopRequested()) {
+  while (engine.bIsRunning == 1 && !record::StopRequested()) {
     loop.WaitAndDispatch(50);
     const uint32_t now = clock.TickCount();
     if (!options.quiet && now - lastLevels >= 1000) {
-      PrintLevels(dialog);
+      PrintLevels(engine);
       lastLevels = now;
     }
     if (options.seconds > 0 && (now - start) / 1000.0 >= options.seconds) break;
   }
-  device.Restore();
-  dialog.OnClose();
+  CloseAsTheWindowDoes(engine, device, settingsPath, ui);
   loop.DispatchPending();
-  dialog.SetObserver(nullptr);
-  std::fputs(FormatRunSummary(dialog.Files).c_str(), stdout);
-  return dialog.Files.Report.DataLost() ? kExitDataLost : kExitRecorded;
+  engine.SetObserver(nullptr);
+  std::fputs(FormatRunSummary(engine.Files).c_str(), stdout);
+  return engine.Files.Report.DataLost() ? kExitDataLost : kExitRecorded;
 }
 
 }  // namespace
@@ -115,7 +118,7 @@ int main(int argc, char** argv) {
     return error.empty() ? kExitRecorded : kExitUsage;
   }
   if (options->listDevices) {
-    record::PrintDeviceList(*boards::MakePlatformBoards(platform::ExecutableFolder()), stdout);
+    record::PrintDeviceList(*ComposeProgramServices().board, stdout);
     return 0;
   }
   if (options->recover) {

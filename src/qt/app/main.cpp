@@ -2,10 +2,8 @@
 
 // The board and transport headers come before Qt's, whose keyword macros
 // ("signals", "slots") would otherwise rewrite their member names.
-#include "app/RecorderApp.h"
+#include "app/ProgramServices.h"
 #include "app/RecorderDialog.h"
-#include "boards/PlatformBoards.h"
-#include "transport/PlatformTransport.h"
 
 #include <QApplication>
 #include <clocale>
@@ -25,18 +23,12 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("varnel");
 
   using namespace varnel;
-  RecorderApp app;
-  app.InitPathsFromExecutable();
+  ProgramServices program = ComposeProgramServices();
+  const RecorderApp& app = program.app;
 
   qt::QtMessageLoop loop;
   qt::QtUiServices ui(&loop);
-  RecorderServices services;
-  services.ui = &ui;
-  services.loop = &loop;
-  services.board = boards::MakePlatformBoards(std::string(FieldText(app.ProgramFolder)));
-  services.transport = MakePlatformTransport();
-  services.app = &app;
-  RecorderDialog recorder(std::move(services));
+  RecorderDialog recorder(RecorderServicesOf(program, ui, loop));
   loop.SetHandler(&recorder);
 
   qt::RecorderWindow window(recorder, loop);

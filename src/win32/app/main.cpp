@@ -1,28 +1,17 @@
 // varnel.exe: the recorder's native window (GUI subsystem).
 
-#include "app/RecorderApp.h"
+#include "app/ProgramServices.h"
 #include "app/RecorderDialog.h"
-#include "boards/PlatformBoards.h"
-#include "platform/FixedString.h"
 #include "platform/win32/WindowMessageLoop.h"
-#include "transport/PlatformTransport.h"
 #include "win32/MainWindow.h"
 #include "win32/Win32UiServices.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace varnel;
-  RecorderApp app;
-  app.InitPathsFromExecutable();
-
+  ProgramServices program = ComposeProgramServices();
   platform::WindowMessageLoop loop;
   win32::Win32UiServices ui;
-  RecorderServices services;
-  services.ui = &ui;
-  services.loop = &loop;
-  services.board = boards::MakePlatformBoards(std::string(FieldText(app.ProgramFolder)));
-  services.transport = MakePlatformTransport();
-  services.app = &app;
-  RecorderDialog recorder(std::move(services));
+  RecorderDialog recorder(RecorderServicesOf(program, ui, loop));
   win32::ViewMessageHandler handler(recorder, ui);
   loop.SetHandler(&handler);
 

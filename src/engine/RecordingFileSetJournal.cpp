@@ -1,7 +1,7 @@
 // The recording file set's journal and periodic sync: every open working file
 // is described in the journal and synced to the disk while the run records.
 
-#include "app/RecordingFileSet.h"
+#include "engine/RecordingFileSet.h"
 #include "platform/FixedString.h"
 #include "platform/Trace.h"
 

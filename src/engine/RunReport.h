@@ -2,8 +2,8 @@
 // What a run lost, so that no loss goes unsaid: per channel the stretches
 // whose samples never reached a file (with why), and the board's overruns.
 // The recording file set tells it every block written or lost; it tells the
-// user through onNotice, once when a channel stops being recorded and once
-// when it is recorded again.
+// user through onChannelChanged, once when a channel stops being recorded and
+// once when it is recorded again.
 //
 // Main thread only.
 
@@ -25,7 +25,7 @@ struct RecordingGap {
   uint64_t startFrame = 0;  // of the run's timeline
   uint64_t frames = 0;
   WaveError reason = WaveError::kWriteError;  // kDiskFull, kSizeLimit or kWriteError: its text says why
-  bool resumed = false;  // false: the channel was not recorded again before the end
+  bool resumed = false;                       // false: the channel was not recorded again before the end
 };
 
 class RunReport {
@@ -52,11 +52,12 @@ class RunReport {
   const std::vector<double>& Overruns() const { return overruns_; }
   double Seconds(uint64_t frames) const { return rate_ > 0 ? static_cast<double>(frames) / rate_ : 0.0; }
 
-  // One line per notice, for the user; the report also traces it.
-  std::function<void(const std::string&)> onNotice;
+  // A channel stopped being written (written false) or is written again, with
+  // the one line the user is told; the report also traces it.
+  std::function<void(int32_t channel, bool written, const std::string& notice)> onChannelChanged;
 
  private:
-  void Notify(const std::string& text);
+  void Notify(int32_t channel, bool written, const std::string& text);
 
   int32_t rate_ = 0;
   uint64_t timeline_ = 0;

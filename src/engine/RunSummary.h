@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/RecordingFileSet.h"
+#include "engine/RecordingFileSet.h"
 
 namespace varnel {
 

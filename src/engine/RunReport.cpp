@@ -1,4 +1,4 @@
-#include "app/RunReport.h"
+#include "engine/RunReport.h"
 
 #include <cstdio>
 
@@ -14,9 +14,9 @@ void RunReport::Begin(int32_t rate) {
   overruns_.clear();
 }
 
-void RunReport::Notify(const std::string& text) {
+void RunReport::Notify(int32_t channel, bool written, const std::string& text) {
   platform::Trace("%s\n", text.c_str());
-  if (onNotice) onNotice(text);
+  if (onChannelChanged) onChannelChanged(channel, written, text);
 }
 
 void RunReport::Lost(int32_t channel, std::string_view label, uint32_t frames, WaveError reason) {
@@ -34,7 +34,7 @@ void RunReport::Lost(int32_t channel, std::string_view label, uint32_t frames, W
                 "be written again.",
                 channel, static_cast<int>(label.size()), label.data(), static_cast<int>(WaveErrorText(reason).size()),
                 WaveErrorText(reason).data(), Seconds(timeline_));
-  Notify(text);
+  Notify(channel, false, text);
 }
 
 void RunReport::Written(int32_t channel, std::string_view file) {
@@ -46,7 +46,7 @@ void RunReport::Written(int32_t channel, std::string_view file) {
   std::snprintf(text, sizeof text, "Channel %d (%s) is recorded again in %.*s after a gap of %.3f s (%llu frames).",
                 channel, gap.label.c_str(), static_cast<int>(file.size()), file.data(), Seconds(gap.frames),
                 static_cast<unsigned long long>(gap.frames));
-  Notify(text);
+  Notify(channel, true, text);
 }
 
 void RunReport::Overrun(double atSeconds) {

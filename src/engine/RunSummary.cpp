@@ -1,4 +1,4 @@
-#include "app/RunSummary.h"
+#include "engine/RunSummary.h"
 
 #include <cstdio>
 

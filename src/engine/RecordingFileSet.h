@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunReport.h"
+#include "engine/RunReport.h"
 #include "records/ChannelSettings.h"
 #include "recovery/RecordingJournal.h"
 #include "recovery/WorkingFileSync.h"
@@ -23,12 +23,12 @@
 
 namespace varnel {
 
-// Where the samples of the current buffer come from.
-class ChannelBlockSource {
- public:
-  virtual ~ChannelBlockSource() = default;
-  virtual const int16_t* GetChannelBlock(int32_t channel) = 0;
-  virtual uint32_t GetChannelBlockBytes() = 0;
+// One converted buffer, channel by channel: each channel's block of `frames`
+// samples (nullptr: the channel has none this buffer).
+struct ChannelBlocks {
+  std::array<const int16_t*, kChannelCount> blocks{};
+  uint32_t frames = 0;
+  uint32_t Bytes() const { return frames * 2; }
 };
 
 struct FinishedFile {
@@ -47,7 +47,8 @@ class RecordingFileSet {
   ~RecordingFileSet();
 
   int CreateWaveFiles();
-  void WriteChannelData(ChannelBlockSource& source);
+  // Appends every recorded channel's block to its file.
+  void WriteChannelData(const ChannelBlocks& buffer);
   void SaveWaveFiles();
   // The calibration records are filled: the journal gets them.
   void CalibrationsLoaded();

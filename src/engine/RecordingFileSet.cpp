@@ -1,4 +1,4 @@
-#include "app/RecordingFileSet.h"
+#include "engine/RecordingFileSet.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -92,12 +92,12 @@ std::unique_ptr<WaveIO> RecordingFileSet::MakeWave() {
   });
 }
 
-void RecordingFileSet::WriteChannelData(ChannelBlockSource& source) {
-  const uint32_t bytes = source.GetChannelBlockBytes();
+void RecordingFileSet::WriteChannelData(const ChannelBlocks& buffer) {
+  const uint32_t bytes = buffer.Bytes();
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     const ChannelSettings& c = channels_[slot];
     if (!IsSet(c.bIsEnabled) || !IsSet(c.bIsRecording) || !WaveFiles[slot]) continue;
-    const int16_t* block = source.GetChannelBlock(slot);
+    const int16_t* block = buffer.blocks[slot];
     if (!block) continue;
     if (WaveFiles[slot]->Append(block, bytes) == 1) {
       Report.Written(slot, FieldText(WaveFiles[slot]->FinalFileName));

@@ -1,0 +1,128 @@
+// The recording engine driven without a window, as the headless recorder
+// drives it: what its observer hears, in what order, and what it records.
+
+#include "engine/RecordingEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/Messages.h"
+#include "support/RecorderRig.h"
+
+namespace varnel {
+namespace {
+
+using test::RecorderRig;
+
+// Everything the engine tells, in order, one line each.
+class EventLog : public RecordingObserver {
+ public:
+  void StatusChanged(const std::string& text) override { lines.push_back("status" + text); }
+  void RunStarted() override { lines.push_back("started"); }
+  void AcquisitionStopped() override { lines.push_back("acquisition stopped"); }
+  void RunEnded() override { lines.push_back("ended"); }
+  void LevelsChanged() override { ++levels; }
+  void SamplingRateChanged(int32_t rate) override { lines.push_back("rate " + std::to_string(rate)); }
+  void ChannelWritingChanged(int32_t channel, bool written, const std::string&) override {
+    lines.push_back("channel " + std::to_string(channel) + (written ? " written" : " lost"));
+  }
+  void OverrunCounted(std::size_t count, double) override { lines.push_back("overrun " + std::to_string(count)); }
+
+  std::vector<std::string> lines;
+  int levels = 0;
+};
+
+class Engine : public ::testing::Test {
+ protected:
+  void Open(const std::vector<int>& enabled, const std::vector<int>& recorded) {
+    rig.UseChannels(enabled, recorded);
+    rig.settings.SamplingRate = 50000;
+    rig.OpenEngine();
+    rig.engine->SetObserver(&log);
+  }
+  RecorderRig rig;
+  EventLog log;
+};
+
+TEST_F(Engine, ARunWithoutAWindowTellsItsObserverEachStepInOrder) {
+  Open({0, 3}, {3});
+  const uint32_t before = platform::GetClock().TickCount();
+  rig.Run();
+  ASSERT_EQ(1, rig.engine->bIsRunning);
+  // The waits of the Run go through the clock.
+  EXPECT_EQ(100u, platform::GetClock().TickCount() - before);
+  rig.StepBuffers(2);
+  EXPECT_EQ(2, log.levels);
+  EXPECT_GT(rig.engine->Channels[3].Level, 0);
+  rig.engine->OnRun();  // a second Run stops
+  EXPECT_EQ(0, rig.engine->bIsRunning);
+  EXPECT_EQ(1200u, platform::GetClock().TickCount() - before);
+  const std::vector<std::string> expected = {"status Initializing Device...",
+                                             "status Starting Device...",
+                                             "started",
+                                             "status Running...",
+                                             "status Stopping Device....",
+                                             "acquisition stopped",
+                                             "status Saving Wave Files....",
+                                             "status Saving Wave file for channel 3...",
+                                             "status Closing Device....",
+                                             "ended",
+                                             "status Stopped"};
+  EXPECT_EQ(expected, log.lines);
+  EXPECT_EQ(" Stopped", rig.engine->Status());
+  EXPECT_EQ((std::vector<std::string>{"Channel_3.wav"}), rig.WaveFiles());
+  EXPECT_EQ(2u * 8192, rig.engine->Files.FinishedFiles().at(0).frames);
+}
+
+TEST_F(Engine, ARefusedRunSaysWhyAndTellsNoStart) {
+  Open({0}, {0});
+  rig.engine->Channels[0].Gain = 3;
+  rig.ui.ExpectMessageBox(
+      "Channel 0 has a gain of 3, which the board does not offer.  The board offers gains of 1, 2, 4 and 8.",
+      ui::DialogResult::OK);
+  rig.engine->OnRun();
+  EXPECT_EQ(0, rig.engine->bIsRunning);
+  EXPECT_TRUE(log.lines.empty());
+  EXPECT_FALSE(rig.engine->Device.IsOpen());
+  EXPECT_TRUE(rig.ui.AllAnswersUsed());
+}
+
+TEST_F(Engine, TheOfferedRateIsToldWhenTaken) {
+  Open({0, 1, 2}, {});
+  rig.engine->Settings.SamplingRate = 200000;
+  rig.ui.ExpectMessageBox(ui::DialogResult::Yes);
+  rig.Run();
+  EXPECT_EQ(166666, rig.engine->Settings.SamplingRate);
+  ASSERT_FALSE(log.lines.empty());
+  EXPECT_EQ("rate 166666", log.lines.front());
+  rig.engine->StopRecording();
+}
+
+TEST_F(Engine, OverrunsAndLostChannelsAreTold) {
+  Open({0}, {0});
+  rig.ui.AnswerUnscriptedBoxes(ui::DialogResult::OK);
+  {
+    // No file can take even one block until the limit goes.
+    ScopedWaveRiffSizeLimit limit(36 + 100);
+    rig.Run();
+    rig.StepBuffers(2);
+  }
+  rig.StepBuffers(1);
+  rig.loop.Post({platform::kBufferOverrunMessage, 0, 0});
+  rig.loop.DispatchPending();
+  EXPECT_EQ(" ERROR - Buffer Overrun... (1)", rig.engine->Status());
+  const std::vector<std::string> told = {"channel 0 lost", "channel 0 written", "overrun 1"};
+  std::vector<std::string> news;
+  for (const std::string& line : log.lines)
+    if (line.rfind("channel", 0) == 0 || line.rfind("overrun", 0) == 0) news.push_back(line);
+  EXPECT_EQ(told, news);
+  // The user heard of both channel changes, outside the buffer path.
+  EXPECT_EQ(2u, rig.ui.Messages().size() - 1);
+  rig.engine->StopRecording();
+}
+
+}  // namespace
+}  // namespace varnel
