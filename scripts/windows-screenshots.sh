@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Pictures of the native Windows window for the README, into docs/windows/:
-# the Win32 view's screenshot test run under Xvfb in a second Wine prefix
+# the program beside this script (windows-screenshots/Screenshots.cpp, built
+# as win32_screenshots.exe) plays the user under Xvfb in a second Wine prefix
 # that uses the X11 driver (in a virtual desktop, so Wine draws the frames),
 # not the null driver of the tests. Look at them before committing them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-win64
-cmake --build "$build" -j "${VARNEL_JOBS:-$(nproc)}" --target win32_tests
+cmake --build "$build" -j "${VARNEL_JOBS:-$(nproc)}" --target win32_screenshots
 . "$build/wine/wine-env.sh"
 export WINEPREFIX="$PWD/$build/wine/prefix-x11"
 shots="$WINEPREFIX/drive_c/shots"
@@ -18,8 +19,8 @@ if [ ! -f "$WINEPREFIX/.varnel-ready" ]; then
 fi
 rm -rf "$shots"
 mkdir -p "$shots"
-VARNEL_SCREENSHOT_DIR='C:\shots' WINEDLLOVERRIDES='mscoree,mshtml=' \
-  run explorer /desktop=varnel,900x700 "$PWD/$build/bin/win32_tests.exe" --gtest_filter='Screenshot.*' || true
+WINEDLLOVERRIDES='mscoree,mshtml=' \
+  run explorer /desktop=varnel,900x700 "$PWD/$build/bin/win32_screenshots.exe" 'C:\shots' || true
 timeout -k 5 30 "$VARNEL_WINESERVER" -k 2>/dev/null || true
 mkdir -p docs/windows
 python3 - "$shots" docs/windows <<'PY'

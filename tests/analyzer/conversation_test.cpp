@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "LinkRig.h"
 #include "analyzer/LinkState.h"
+#include "platform/Files.h"
 #include "platform/Trace.h"
+#include "support/LinkRig.h"
 
 namespace varnel::test {
 namespace {
@@ -18,19 +19,6 @@ constexpr const char* kQuestion =
 
 std::string Text(const std::vector<uint8_t>& bytes) {
   return std::string(bytes.begin(), bytes.end());
-}
-
-TEST(RefreshTimerPeriod, FollowsTheFftSizeBands) {
-  EXPECT_EQ(RefreshTimerPeriod(-1), 50u);
-  EXPECT_EQ(RefreshTimerPeriod(8192), 50u);
-  EXPECT_EQ(RefreshTimerPeriod(16383), 50u);
-  EXPECT_EQ(RefreshTimerPeriod(16384), 100u);
-  EXPECT_EQ(RefreshTimerPeriod(65534), 100u);
-  EXPECT_EQ(RefreshTimerPeriod(65535), 250u);
-  EXPECT_EQ(RefreshTimerPeriod(65536), 250u);
-  EXPECT_EQ(RefreshTimerPeriod(262143), 250u);
-  EXPECT_EQ(RefreshTimerPeriod(262144), 2000u);
-  EXPECT_EQ(RefreshTimerPeriod(1 << 24), 2000u);
 }
 
 class Conversation : public LinkRig {
@@ -115,7 +103,7 @@ TEST_F(Conversation, NoAnalyserAsksAndYesRunsWithoutAnyTransaction) {
   ASSERT_EQ(ui_.Messages().size(), 1u);
   EXPECT_EQ(ui_.Messages()[0].caption, "Tessaline");
   EXPECT_EQ(ui_.Messages()[0].style, ui::mb::kYesNo);
-  EXPECT_EQ(TraceCount("DDEML Error code = 16387\r"), 1u);
+  EXPECT_EQ(TraceCount(ConnectErrorTrace(kLinkErrorCodes.noAnalyser)), 1u);
 
   // A peer that appears later is not part of this Run.
   auto& peer = StartPeer();
@@ -137,32 +125,13 @@ TEST_F(Conversation, NoAnalyserAndNoAbandonsTheRun) {
   EXPECT_EQ(Link().Disconnect(), 0) << "nothing is left open after No";
 }
 
-TEST_F(Conversation, UnreachableBusIsAnAnalyserThatDoesNotAnswer) {
-  // Unattended machines (cron, ssh, services) have no session bus: the user
-  // decides as for an absent analyser, and the trace says why.
-  const std::string saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir_.File("no-bus")).c_str(), 1);
-  platform::MemoryTraceSink traces;
-  platform::TraceSink* before = platform::SetTraceSink(&traces);
-  for (DialogResult answer : {DialogResult::No, DialogResult::Yes}) {
-    ui_.ExpectMessageBox(kQuestion, answer);
-    EXPECT_EQ(answer == DialogResult::Yes, Link().Connect());
-    EXPECT_EQ(Link().Disconnect(), 0) << "nothing was opened";
-  }
-  platform::SetTraceSink(before);
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
-  EXPECT_EQ(ui_.Messages()[0].style, ui::mb::kYesNo);
-  EXPECT_EQ(2u, traces.Count("DdeInitialize failed: the session bus cannot be reached\n"));
-  EXPECT_EQ(2u, traces.Count("DDEML Error code = 16385\r"));
-}
-
 TEST_F(Conversation, EmptyServerNameRunsWithoutLinkOrQuestion) {
   WriteServerName("");
-  // Not even a bus is needed.
-  const std::string saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir_.File("no-bus")).c_str(), 1);
-  EXPECT_TRUE(Link().Connect());
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
+  {
+    // Not even a bus is needed.
+    ScopedUnreachableBus noBus(dir_.Path());
+    EXPECT_TRUE(Link().Connect());
+  }
   EXPECT_TRUE(ui_.Messages().empty());
   running_ = 1;
   EXPECT_TRUE(Link().DDEPokeTimeSeriesData());
@@ -172,8 +141,8 @@ TEST_F(Conversation, EmptyServerNameRunsWithoutLinkOrQuestion) {
 TEST_F(Conversation, ServerNameIsReadAtEveryConnectAndMatchedWithoutCase) {
   auto& first = StartPeer();
   const std::string otherName = UniqueServerName("other");
-  peer::AnalyzerPeer second({.serverName = otherName});
-  ASSERT_TRUE(second.Start());
+  std::unique_ptr<TestPeer> second = ServeTestPeer({.serverName = otherName});
+  ASSERT_NE(nullptr, second);
 
   WriteServerName(serverName_);
   ASSERT_TRUE(Link().Connect());
@@ -191,18 +160,18 @@ TEST_F(Conversation, ServerNameIsReadAtEveryConnectAndMatchedWithoutCase) {
 
   ASSERT_EQ(first.Of(Kind::Execute).size(), 1u);
   EXPECT_EQ(Text(first.Of(Kind::Execute)[0].bytes), std::string("[Stop]") + '\0');
-  ASSERT_EQ(second.Of(Kind::Execute).size(), 1u);
-  EXPECT_EQ(Text(second.Of(Kind::Execute)[0].bytes), std::string("[File Close]") + '\0');
+  ASSERT_EQ(second->Of(Kind::Execute).size(), 1u);
+  EXPECT_EQ(Text(second->Of(Kind::Execute)[0].bytes), std::string("[File Close]") + '\0');
 }
 
 TEST_F(Conversation, MissingSettingsFileMeansOrvantis) {
-  peer::AnalyzerPeer peer({.serverName = "Orvantis"});
   std::string error;
-  if (!peer.Start(&error)) GTEST_SKIP() << "another program serves Orvantis on this bus: " << error;
-  ::unlink(dir_.File("orvantis.ini").c_str());
+  std::unique_ptr<TestPeer> peer = ServeTestPeer({.serverName = "Orvantis"}, &error);
+  if (!peer) GTEST_SKIP() << "another program serves Orvantis here: " << error;
+  platform::DeleteFile(dir_.File("orvantis.ini"));
   ASSERT_TRUE(Link().Connect());
   Link().Execute("[Stop]");
-  EXPECT_EQ(peer.Of(Kind::Execute).size(), 1u);
+  EXPECT_EQ(peer->Of(Kind::Execute).size(), 1u);
 }
 
 TEST_F(Conversation, SlowCommandGivesUpAtItsTimeOutAndStillRunsAtThePeer) {

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "LinkRig.h"
 #include "analyzer/LinkState.h"
 #include "platform/Messages.h"
+#include "support/LinkRig.h"
 
 namespace varnel::test {
 namespace {
@@ -14,6 +14,11 @@ using peer::Kind;
 std::vector<uint8_t> BytesOf(const ChannelCalibration& half) {
   const auto* p = reinterpret_cast<const uint8_t*>(&half);
   return std::vector<uint8_t>(p, p + sizeof half);
+}
+
+// "DDEPokeCalibrationData Failed - DDEML Error code = <code>", and the time series'.
+std::string PokeFailure(const std::string& what, int code) {
+  return "DDEPoke" + what + "Data Failed - DDEML Error code = " + std::to_string(code) + "\n";
 }
 
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, std::size_t offset, std::size_t size) {
@@ -217,7 +222,7 @@ TEST_F(Monitoring, RefusedCalibrationIsRetriedAFewTimesNotForever) {
   Drain(100);
   EXPECT_EQ(loop_.PendingCount(), 0u);
   EXPECT_EQ(peer.Of(Kind::Poke, "CalibrationData").size(), static_cast<std::size_t>(kCalibrationPokeAttempts));
-  EXPECT_EQ(TraceCount("DDEPokeCalibrationData Failed - DDEML Error code = 16389\n"),
+  EXPECT_EQ(TraceCount(PokeFailure("Calibration", kLinkErrorCodes.refused)),
             static_cast<std::size_t>(kCalibrationPokeAttempts));
 
   // A later change gets its own attempts, and the first that goes through ends them.
@@ -241,8 +246,8 @@ TEST_F(Monitoring, HangingPeerMakesEveryPokeGiveUpAtItsTimeOut) {
   EXPECT_FALSE(Link().DDEPokeTimeSeriesData());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
   EXPECT_EQ(settings_.FftSize, 16384);
-  EXPECT_EQ(TraceCount("DDEPokeCalibrationData Failed - DDEML Error code = 16388\n"), 1u);
-  EXPECT_EQ(TraceCount("DDEPokeTimeSeriesData Failed - DDEML Error code = 16388\n"), 1u);
+  EXPECT_EQ(TraceCount(PokeFailure("Calibration", kLinkErrorCodes.pokeTimeOut)), 1u);
+  EXPECT_EQ(TraceCount(PokeFailure("TimeSeries", kLinkErrorCodes.pokeTimeOut)), 1u);
   EXPECT_TRUE(peer.WaitForCount(3, 2000)) << "the calls still ran at the peer";
   EXPECT_EQ(peer.Of(Kind::Poke).size(), 2u);
   EXPECT_EQ(Link().Disconnect(), 1);
@@ -257,8 +262,8 @@ TEST_F(Monitoring, VanishedPeerLeavesTracesOnlyAndStopEndsCleanly) {
   peer.Vanish();
   EXPECT_FALSE(Link().DDEPokeTimeSeriesData());
   EXPECT_FALSE(Link().DDEPokeCalibrationData());
-  EXPECT_EQ(TraceCount("DDEPokeTimeSeriesData Failed - DDEML Error code = 16387\n"), 1u);
-  EXPECT_EQ(TraceCount("DDEPokeCalibrationData Failed - DDEML Error code = 16387\n"), 1u);
+  EXPECT_EQ(TraceCount(PokeFailure("TimeSeries", kLinkErrorCodes.gone)), 1u);
+  EXPECT_EQ(TraceCount(PokeFailure("Calibration", kLinkErrorCodes.gone)), 1u);
   EXPECT_TRUE(ui_.Messages().empty());
   running_ = 0;
   EXPECT_EQ(Link().Disconnect(), 1);

@@ -249,14 +249,6 @@ TEST(ChannelSettings, UniqueLabelsCheckIgnoresCaseAndDisabledChannels) {
   EXPECT_EQ("Tessaline", ui.Messages()[0].caption);
 }
 
-TEST(ChannelSettings, GainCyclesThroughTheFourSteps) {
-  EXPECT_EQ(2, NextGain(1));
-  EXPECT_EQ(4, NextGain(2));
-  EXPECT_EQ(8, NextGain(4));
-  EXPECT_EQ(1, NextGain(8));
-  EXPECT_EQ(3, NextGain(3));
-}
-
 TEST(RecorderApp, SettingsFilesLieBesideTheProgram) {
   RecorderApp app;
   const std::string folder = platform::kPathSeparator == '/' ? "/opt/varnel/bin" : "c:\\varnel\\bin";

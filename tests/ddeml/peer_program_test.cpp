@@ -3,9 +3,10 @@
 
 #include <cstring>
 
-#include "DdeRig.h"
+#include "PeerProcess.h"
 #include "TransactionLog.h"
 #include "analyzer/LinkState.h"
+#include "support/LinkRig.h"
 #include "transport/ddeml/DdemlTransport.h"
 
 namespace varnel::test {
@@ -31,12 +32,12 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-class PeerProgram : public DdeRig {};
+class PeerProgram : public LinkRig {};
 
 TEST_F(PeerProgram, RunStartCommandsRequestAndPokesArriveInOrder) {
   const std::string log = dir_.File("peer.log");
   PeerProcess peer;
-  ASSERT_TRUE(peer.Start({"--server-name", service_, "--fft-size", "8192", "--record", log, "--quiet"}));
+  ASSERT_TRUE(peer.Start({"--server-name", serverName_, "--fft-size", "8192", "--record", log, "--quiet"}));
   settings_.SamplingRate = 44100;
   channels_[3].bIsMonitoringLeft = 1;
   std::strcpy(records_[3].Left.ChannelName, "left channel");
@@ -78,10 +79,10 @@ TEST_F(PeerProgram, RunStartCommandsRequestAndPokesArriveInOrder) {
 TEST_F(PeerProgram, TheLogIsTheLinuxPeersByteForByte) {
   const std::string log = dir_.File("peer.log");
   PeerProcess peer;
-  ASSERT_TRUE(peer.Start({"--server-name", service_, "--fft-size", "4096", "--record", log, "--quiet"}));
+  ASSERT_TRUE(peer.Start({"--server-name", serverName_, "--fft-size", "4096", "--record", log, "--quiet"}));
   auto transport = MakeDdemlTransport();
   ASSERT_TRUE(transport->Initialize());
-  ASSERT_EQ(transport->Connect(service_, "Data", 1000), TransportError::None);
+  ASSERT_EQ(transport->Connect(serverName_, "Data", 1000), TransportError::None);
   EXPECT_EQ(transport->Execute(Bytes(std::string("[Stop]\0", 7)), 1000), TransportError::None);
   std::string text;
   EXPECT_EQ(transport->Request("FFT Size", text, 1000), TransportError::None);
@@ -96,7 +97,7 @@ TEST_F(PeerProgram, TheLogIsTheLinuxPeersByteForByte) {
 
 TEST_F(PeerProgram, AnAnalyserThatLeavesOnlyMakesLaterPokesFail) {
   PeerProcess peer;
-  ASSERT_TRUE(peer.Start({"--server-name", service_, "--quiet"}));
+  ASSERT_TRUE(peer.Start({"--server-name", serverName_, "--quiet"}));
   monitor_.Produce(20000);
   ASSERT_TRUE(Link().Connect());
   running_ = 1;

@@ -3,8 +3,9 @@
 
 #include <algorithm>
 
-#include "DdeRig.h"
+#include "PeerProcess.h"
 #include "analyzer/LinkState.h"
+#include "support/LinkRig.h"
 #include "transport/ddeml/DdemlTransport.h"
 
 namespace varnel::test {
@@ -19,14 +20,14 @@ constexpr int kNotProcessed = 0x4009;
 constexpr int kNoConversation = 0x400a;
 constexpr int kPokeAckTimeout = 0x400b;
 
-class Transport : public DdeRig {
+class Transport : public LinkRig {
  protected:
   // A transport connected to the in-process server.
   std::unique_ptr<AnalyzerTransport> Connected(peer::PeerOptions options = {}) {
-    StartServer(options);
+    StartPeer(options);
     auto transport = MakeDdemlTransport();
     EXPECT_TRUE(transport->Initialize());
-    EXPECT_EQ(transport->Connect(service_, "Data", kConnectTimeoutMs), TransportError::None);
+    EXPECT_EQ(transport->Connect(serverName_, "Data", kConnectTimeoutMs), TransportError::None);
     return transport;
   }
 };
@@ -42,7 +43,7 @@ TEST_F(Transport, RefusalsComeBackAsNotProcessed) {
   EXPECT_EQ(static_cast<int>(transport->Poke("CalibrationData", kCommand, kPokeTimeoutMs)), kNotProcessed);
   // The conversation survives every refusal.
   EXPECT_EQ(static_cast<int>(transport->Poke("TimeSeriesData", kCommand, kPokeTimeoutMs)), kNotProcessed);
-  EXPECT_EQ(server_->Transactions().size(), 4u);
+  EXPECT_EQ(peer_->Transactions().size(), 4u);
 }
 
 TEST_F(Transport, LateAnswersTimeOutWithTheirTransactionsCode) {
@@ -67,9 +68,9 @@ TEST_F(Transport, LateAnswersTimeOutWithTheirTransactionsCode) {
     if (c.what == std::string("poke")) result = transport->Poke("TimeSeriesData", kCommand, c.timeoutMs);
     EXPECT_EQ(static_cast<int>(result), c.code);
     // Delivered all the same: the analyser carries it out.
-    EXPECT_EQ(server_->Transactions().size(), 1u);
+    EXPECT_EQ(peer_->Transactions().size(), 1u);
     transport.reset();
-    server_.reset();
+    peer_.reset();
   }
 }
 
@@ -79,26 +80,26 @@ TEST_F(Transport, PokedPayloadsArriveWhole) {
     std::vector<uint8_t> payload(size);
     for (std::size_t i = 0; i < size; ++i) payload[i] = static_cast<uint8_t>(i * 31 + size);
     ASSERT_EQ(transport->Poke("TimeSeriesData", payload, 1000), TransportError::None) << size;
-    const auto received = server_->Transactions().back();
+    const auto received = peer_->Transactions().back();
     EXPECT_EQ(received.item, "TimeSeriesData");
     EXPECT_TRUE(received.bytes == payload) << size << " bytes sent, " << received.bytes.size() << " received";
   }
 }
 
 TEST_F(Transport, ServiceAndTopicMatchWithoutRegardToCase) {
-  StartServer();
+  StartPeer();
   struct Case {
     std::string service;
     std::string topic;
     int code;
   };
-  std::string upper = service_;
+  std::string upper = serverName_;
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](char ch) { return static_cast<char>(std::toupper(ch)); });
-  const Case cases[] = {{service_, "Data", 0},
+  const Case cases[] = {{serverName_, "Data", 0},
                         {upper, "DATA", 0},
-                        {service_, "Other", kNoConversation},
-                        {service_ + "x", "Data", kNoConversation}};
+                        {serverName_, "Other", kNoConversation},
+                        {serverName_ + "x", "Data", kNoConversation}};
   for (const Case& c : cases) {
     auto transport = MakeDdemlTransport();
     ASSERT_TRUE(transport->Initialize());
@@ -119,7 +120,7 @@ TEST_F(Transport, WithoutAConversationNothingIsSent) {
   EXPECT_EQ(static_cast<int>(transport->Poke("TimeSeriesData", kCommand, kPokeTimeoutMs)), kNoConversation);
 }
 
-class LinkOverDdeml : public DdeRig {};
+class LinkOverDdeml : public LinkRig {};
 
 TEST_F(LinkOverDdeml, FftSizeAnswersAreParsedOrIgnored) {
   struct Case {
@@ -128,39 +129,39 @@ TEST_F(LinkOverDdeml, FftSizeAnswersAreParsedOrIgnored) {
   };
   const Case cases[] = {{"8192", 8192}, {"0", 16384}, {"no digits", 16384}, {"  +4096 frames", 4096}, {"", 16384}};
   for (const Case& c : cases) {
-    StartServer({.fftAnswer = c.answer});
+    StartPeer({.fftAnswer = c.answer});
     settings_.FftSize = 16384;
     ASSERT_TRUE(Link().Connect());
     Link().PrepareAnalyzer();
     EXPECT_EQ(settings_.FftSize, c.expected) << "'" << c.answer << "'";
     Link().Disconnect();
-    server_.reset();
+    peer_.reset();
   }
 }
 
 TEST_F(LinkOverDdeml, FailedPokesTraceTheDdemlCode) {
-  StartServer({.refusePokes = true});
+  StartPeer({.refusePokes = true});
   ASSERT_TRUE(Link().Connect());
   monitor_.Produce(20000);
   running_ = 1;
   EXPECT_FALSE(Link().DDEPokeCalibrationData());
   EXPECT_TRUE(Traced("DDEPokeCalibrationData Failed - DDEML Error code = 16393\n"));
-  server_->SetReplyDelay(300);
+  peer_->SetReplyDelay(300);
   EXPECT_FALSE(Link().DDEPokeTimeSeriesData());
   EXPECT_TRUE(Traced("DDEPokeTimeSeriesData Failed - DDEML Error code = 16395\n"))
       << ::testing::PrintToString(Traces());
 }
 
 TEST_F(LinkOverDdeml, DisconnectEndsTheInstanceOnce) {
-  StartServer();
+  StartPeer();
   ASSERT_TRUE(Link().Connect());
   EXPECT_EQ(Link().Disconnect(), 1);
   EXPECT_EQ(Link().Disconnect(), 0);
   // A new Run starts afresh.
   ASSERT_TRUE(Link().Connect());
   Link().Execute("[Stop]");
-  ASSERT_TRUE(server_->WaitForCount(1, 1000));
-  EXPECT_EQ(server_->Transactions().back().kind, Kind::Execute);
+  ASSERT_TRUE(peer_->WaitForCount(1, 1000));
+  EXPECT_EQ(peer_->Transactions().back().kind, Kind::Execute);
 }
 
 }  // namespace

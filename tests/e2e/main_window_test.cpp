@@ -104,11 +104,17 @@ TEST(MainWindow, EnableGainLabelAndRadioGroups) {
   EXPECT_TRUE(d.IsTicked(kGridRows[5].left));
   EXPECT_TRUE(d.IsTicked(kGridRows[5].right));
 
-  // Gain cycle from the button's text.
-  for (const char* expected : {"2", "4", "8", "1"}) {
+  // Gain cycle from the button's text, the record following; a gain that is
+  // none of the four (a hand-edited file) stays what it is.
+  for (const char* expected : {"2", "4", "8", "1", "2"}) {
     d.Click(kGridRows[0].gain);
     EXPECT_EQ(expected, d.GetText(kGridRows[0].gain));
+    EXPECT_EQ(expected, std::to_string(d.Channels[0].Gain));
   }
+  d.TypeText(kGridRows[1].gain, "3");
+  d.Click(kGridRows[1].gain);
+  EXPECT_EQ("3", d.GetText(kGridRows[1].gain));
+  EXPECT_EQ(3, d.Channels[1].Gain);
 
   // The label editor: the new text is on the button.
   rig.ui.ExpectModal([](ui::Dialog& dlg) {

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Messages.h"
+#include "support/LinkRig.h"
 #include "support/RecorderRig.h"
 
 namespace varnel {
@@ -122,6 +124,32 @@ TEST_F(Engine, OverrunsAndLostChannelsAreTold) {
   // The user heard of both channel changes, outside the buffer path.
   EXPECT_EQ(2u, rig.ui.Messages().size() - 1);
   rig.engine->StopRecording();
+}
+
+// The refresh timer of a Run ticks at the period the block length the
+// analyser asked for needs.
+TEST(RefreshTimer, ItsPeriodFollowsTheBlockLengthTheAnalyserAsksFor) {
+  VARNEL_REQUIRE_SESSION_BUS();
+  struct Band {
+    const char* fftSize;
+    uint32_t periodMs;
+  };
+  const Band bands[] = {{"8192", 50},   {"16383", 50},   {"16384", 100},   {"65534", 100},
+                        {"65535", 250}, {"262143", 250}, {"262144", 2000}, {"16777216", 2000}};
+  for (const Band& band : bands) {
+    RecorderRig rig;
+    rig.UseChannels({0}, {0});
+    const std::string name = test::UniqueServerName("bands");
+    std::unique_ptr<test::TestPeer> peer = test::ServeTestPeer({.serverName = name, .fftAnswer = band.fftSize});
+    ASSERT_NE(nullptr, peer);
+    test::WriteFile(rig.AnalyserSettingsPath(), "[DDE]\nServerName=" + name + "\n");
+    rig.OpenEngine();
+    rig.engine->OnRun();  // the analyser answers: no question
+    ASSERT_EQ(1, rig.engine->bIsRunning) << band.fftSize;
+    EXPECT_EQ(std::atoi(band.fftSize), rig.engine->Settings.FftSize);
+    EXPECT_EQ(band.periodMs, rig.loop.TimerPeriod(platform::kRefreshTimerId)) << band.fftSize;
+    rig.engine->StopRecording();
+  }
 }
 
 }  // namespace

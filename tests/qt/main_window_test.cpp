@@ -10,7 +10,7 @@
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
-#include "support/TempDir.h"
+#include "support/RecorderFolder.h"
 #include "transport/dbus/DbusTransport.h"
 
 #include <QAbstractButton>
@@ -41,38 +41,22 @@
 namespace varnel {
 namespace {
 
-constexpr const char* kNoAnalyser =
-    "Failure establishing a DDE link to Orvanta for channel monitoring.  Continue anyway?";
-
 // Select all and delete, as a user would (a programmatic clear is no edit).
 void ClearAsTyped(QLineEdit* edit) {
   QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(edit, Qt::Key_Backspace);
 }
 
-// One recorder with its window; the test plays the user inside the window's run.
-class WindowRig {
+// One recorder with its window in a recorder folder of its own, channels 0
+// to 2 enabled, every channel with a calibration file; the test plays the
+// user inside the window's run.
+class WindowRig : public test::RecorderFolder {
  public:
   WindowRig() {
-    app.SetProgramFile(dir.File("varnel"));
-    wave = dir.File("wave");
-    platform::CreateFolders(wave);
-    platform::CreateFolders(dir.File("cal"));
-    ChannelSettingsArray channels = DefaultChannels();
-    RecorderSettings settings = DefaultRecorderSettings();
-    CopyCut(settings.szWavePath, wave);
-    CopyCut(settings.szCalPath, dir.File("cal"));
+    UseChannels({0, 1, 2});
+    for (int i = 3; i < kChannelCount; ++i) GiveCalibrationFile(i);
     settings.SamplingRate = 20000;
-    for (int i = 0; i < kChannelCount; ++i) {
-      channels[i].bIsEnabled = i < 3 ? 1 : 0;
-      const std::string cal = dir.File("cal/ch" + std::to_string(i) + ".cal");
-      CalibrationRecord record{};
-      record.Left.CalRatio = 1.0f;
-      CalibrationFile::Write(cal.c_str(), &record);
-      CopyCut(channels[i].szCalFilename, cal);
-    }
-    SaveSettings(FieldText(app.SettingsFilePath).data(), channels, settings);
-    test::WriteFile(dir.File("orvantis.ini"), "[DDE]\nServerName=NoAnalyserQt" + std::to_string(::getpid()) + "\n");
+    WriteSettings();
 
     RecorderServices services;
     services.ui = &ui;
@@ -124,9 +108,6 @@ class WindowRig {
     return label ? label->text() : QString();
   }
 
-  test::TempDir dir;
-  std::string wave;
-  RecorderApp app;
   qt::QtMessageLoop loop;
   qt::QtUiServices ui{&loop};
   std::unique_ptr<RecorderDialog> recorder;
@@ -212,9 +193,9 @@ TEST(MainWindow, AUserConfiguresRecordsAndStopsThroughTheWindow) {
   EXPECT_EQ(ui::DialogResult::OK, result);
   EXPECT_EQ("The channel label must have at least one character", emptyLabelMessage);
   EXPECT_EQ("The post trigger run time must be at least 0.100 sec.", shortTimeMessage);
-  EXPECT_TRUE(platform::FileExists(rig.wave + "/Pressure.wav"));
-  EXPECT_TRUE(platform::FileExists(rig.wave + "/Channel_2.wav"));
-  EXPECT_FALSE(platform::FileExists(rig.wave + "/Channel_0.wav"));
+  EXPECT_TRUE(platform::FileExists(rig.wavePath + "/Pressure.wav"));
+  EXPECT_TRUE(platform::FileExists(rig.wavePath + "/Channel_2.wav"));
+  EXPECT_FALSE(platform::FileExists(rig.wavePath + "/Channel_0.wav"));
   const std::string ini = FieldText(rig.app.SettingsFilePath).data();
   EXPECT_EQ("Pressure", platform::ReadProfileString(ini, "Channel_1", "szLabel", "", 256));
   EXPECT_EQ(2, platform::ReadProfileInt(ini, "Channel_1", "Gain", 0));
@@ -230,7 +211,7 @@ TEST(MainWindow, ClosingWhileRunningSavesTheFilesAndTheSettings) {
     rig.view->close();
   });
   EXPECT_EQ(0, rig.recorder->bIsRunning);
-  EXPECT_TRUE(platform::FileExists(rig.wave + "/Channel_0.wav"));
+  EXPECT_TRUE(platform::FileExists(rig.wavePath + "/Channel_0.wav"));
   const std::string ini = FieldText(rig.app.SettingsFilePath).data();
   EXPECT_EQ(1, platform::ReadProfileInt(ini, "Channel_0", "bIsRecording", 0));
 }
@@ -249,7 +230,7 @@ TEST(MainWindow, EscapeAndTheSessionEndingNeverLoseARecording) {
     std::raise(SIGTERM);
   });
   EXPECT_EQ(0, rig.recorder->bIsRunning);
-  EXPECT_TRUE(platform::FileExists(rig.wave + "/Channel_1.wav"));
+  EXPECT_TRUE(platform::FileExists(rig.wavePath + "/Channel_1.wav"));
   const std::string ini = FieldText(rig.app.SettingsFilePath).data();
   EXPECT_EQ(1, platform::ReadProfileInt(ini, "Channel_1", "bIsRecording", 0));
 }

@@ -14,28 +14,12 @@
 
 namespace varnel::test {
 
-MainWindowRig::MainWindowRig(const std::string& windowPosition) {
-  app.SetProgramFile(dir.File("varnel.exe"));
-  wave = dir.File("wave");
-  platform::CreateFolders(wave);
-  platform::CreateFolders(dir.File("cal"));
-  ChannelSettingsArray channels = DefaultChannels();
-  RecorderSettings settings = DefaultRecorderSettings();
-  CopyCut(settings.szWavePath, wave);
-  CopyCut(settings.szCalPath, dir.File("cal"));
+MainWindowRig::MainWindowRig(const std::string& windowPosition) : RecorderFolder("varnel.exe") {
+  UseChannels({0, 1, 2});
+  for (int i = 3; i < kChannelCount; ++i) GiveCalibrationFile(i);
   settings.SamplingRate = 20000;
-  for (int i = 0; i < kChannelCount; ++i) {
-    channels[i].bIsEnabled = i < 3 ? 1 : 0;
-    const std::string cal = dir.File("cal\\ch" + std::to_string(i) + ".cal");
-    CalibrationRecord record{};
-    record.Left.CalRatio = 1.0f;
-    CalibrationFile::Write(cal.c_str(), &record);
-    CopyCut(channels[i].szCalFilename, cal);
-  }
-  SaveSettings(SettingsPath(), channels, settings);
+  WriteSettings();
   if (!windowPosition.empty()) platform::WriteProfileString(SettingsPath(), "Main", "WindowPosition", windowPosition);
-  // Nobody serves this name: every Run asks whether to go on without the analyser.
-  WriteFile(dir.File("orvantis.ini"), "[DDE]\nServerName=NoAnalyserWin32\n");
 
   RecorderServices services;
   services.ui = &ui;
@@ -56,10 +40,6 @@ MainWindowRig::MainWindowRig(const std::string& windowPosition) {
 MainWindowRig::~MainWindowRig() {
   loop.SetHandler(nullptr);
   recorder.reset();
-}
-
-std::string MainWindowRig::SettingsPath() const {
-  return std::string(FieldText(app.SettingsFilePath));
 }
 
 ui::DialogResult MainWindowRig::Run() {

@@ -12,19 +12,16 @@
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
 #include "platform/win32/WindowMessageLoop.h"
-#include "support/TempDir.h"
+#include "support/RecorderFolder.h"
 #include "win32/MainWindow.h"
 #include "win32/Win32UiServices.h"
 
 namespace varnel::test {
 
-inline constexpr const char* kNoAnalyser =
-    "Failure establishing a DDE link to Orvanta for channel monitoring.  Continue anyway?";
-
-class MainWindowRig {
+class MainWindowRig : public RecorderFolder {
  public:
-  // Channels 0 to 2 enabled with calibration files; `settingsExtra` is
-  // appended to [Main] of the settings file.
+  // Channels 0 to 2 enabled, every channel with a calibration file; a
+  // `windowPosition` is written to [Main] of the settings file.
   explicit MainWindowRig(const std::string& windowPosition = "");
   ~MainWindowRig();
 
@@ -40,12 +37,8 @@ class MainWindowRig {
   std::string Text(int32_t id) const { return WindowTextOf(Control(id)); }
   bool WaitedMs(uint32_t ms);  // a step that is done once ms have passed since it was first tried
 
-  std::string SettingsPath() const;
-  std::string WaveFile(const std::string& name) const { return wave + "\\" + name; }
+  std::string WaveFile(const std::string& name) const { return Wave(name); }
 
-  TempDir dir;
-  std::string wave;
-  RecorderApp app;
   platform::WindowMessageLoop loop;
   win32::Win32UiServices ui;
   std::unique_ptr<RecorderDialog> recorder;

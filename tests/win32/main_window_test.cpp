@@ -106,7 +106,7 @@ TEST(MainWindow, OptionsDialogFollowsTheTriggerBoxAndCancelKeepsTheSettings) {
       .Then([&] { return rig.OpenDialogs() == 2; })
       .Do([&] {
         EXPECT_EQ("Recording Options", WindowTextOf(rig.TopDialog()));
-        EXPECT_EQ(rig.wave, WindowTextOf(rig.TopControl(RecordingOptionsDialog::kIdWavePath)));
+        EXPECT_EQ(rig.wavePath, WindowTextOf(rig.TopControl(RecordingOptionsDialog::kIdWavePath)));
         EXPECT_EQ(" 1.000", WindowTextOf(rig.TopControl(RecordingOptionsDialog::kIdPostTriggerTime)));
         EXPECT_FALSE(IsWindowEnabled(rig.TopControl(RecordingOptionsDialog::kIdPostTriggerTime)));
         UserClick(rig.TopControl(RecordingOptionsDialog::kIdTriggerEnable));

@@ -341,6 +341,21 @@ void DdeServer::SetReplyDelay(uint32_t milliseconds) {
   options_.replyDelayMs = milliseconds;
 }
 
+void DdeServer::SetFftAnswer(std::string text) {
+  std::lock_guard lock(mutex_);
+  options_.fftAnswer = std::move(text);
+}
+
+void DdeServer::SetRefuseFft(bool refuse) {
+  std::lock_guard lock(mutex_);
+  options_.refuseFft = refuse;
+}
+
+void DdeServer::SetRefusePokes(bool refuse) {
+  std::lock_guard lock(mutex_);
+  options_.refusePokes = refuse;
+}
+
 PeerOptions DdeServer::Options() const {
   std::lock_guard lock(mutex_);
   return options_;

@@ -40,9 +40,13 @@ class DdeServer {
   void Stop();
 
   void SetReplyDelay(uint32_t milliseconds);
+  void SetFftAnswer(std::string text);
+  void SetRefuseFft(bool refuse);
+  void SetRefusePokes(bool refuse);
   // Called on the serving thread for every transaction as it arrives.
   void SetObserver(TransactionRecord::Observer observer) { record_.SetObserver(std::move(observer)); }
   std::vector<Transaction> Transactions() const { return record_.All(); }
+  void Clear() { record_.Clear(); }
   // Waits (real time) until at least `count` transactions have arrived.
   bool WaitForCount(std::size_t count, uint32_t timeoutMs) const { return record_.WaitForCount(count, timeoutMs); }
 

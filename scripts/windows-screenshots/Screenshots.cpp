@@ -1,11 +1,10 @@
-// Pictures of the native window for the README: only when
-// VARNEL_SCREENSHOT_DIR names a folder, and only on a real display (Xvfb),
-// never with the null graphics driver of the other tests.
-// scripts/windows-screenshots.sh runs it.
+// win32_screenshots.exe FOLDER: the pictures of the native window for the
+// README, taken as a user goes through the main window, a recording, every
+// dialog and a message box. It checks nothing: scripts/windows-screenshots.sh
+// runs it on a real display (Xvfb), never with the null graphics driver of the
+// tests, and turns the pictures into PNG files.
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
+#include <cstdio>
 #include <fstream>
 
 #include "MainWindowRig.h"
@@ -49,13 +48,10 @@ void Capture(HWND hwnd, const std::string& path) {
   out.write(reinterpret_cast<const char*>(&file), sizeof file);
   out.write(reinterpret_cast<const char*>(&info), sizeof info);
   out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-  EXPECT_TRUE(out.good()) << path;
+  if (!out.good()) std::fprintf(stderr, "win32_screenshots: cannot write %s\n", path.c_str());
 }
 
-TEST(Screenshot, EveryWindowOfTheProgram) {
-  const char* folder = std::getenv("VARNEL_SCREENSHOT_DIR");
-  if (!folder) GTEST_SKIP() << "VARNEL_SCREENSHOT_DIR not set";
-  const std::string dir = folder;
+void TakeEveryWindow(const std::string& dir) {
   auto shot = [&](HWND hwnd, const char* name) {
     UpdateWindow(hwnd);
     Capture(hwnd, dir + "\\" + name + ".bmp");
@@ -126,3 +122,12 @@ TEST(Screenshot, EveryWindowOfTheProgram) {
 
 }  // namespace
 }  // namespace varnel::test
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: win32_screenshots FOLDER\n");
+    return 2;
+  }
+  varnel::test::TakeEveryWindow(argv[1]);
+  return 0;
+}

@@ -1,17 +1,20 @@
 #pragma once
-// Everything an AnalyzerLink needs around it in a test: the main window's
+// Everything an AnalyzerLink needs around it in a test, over this platform's
+// transport (the session bus on Linux, DDE on Windows): the main window's
 // records, a stand-in for the board's monitor store, a message loop, scripted
-// answers, an orvantis.ini naming a server unique to this test, and the peer.
+// answers, an orvantis.ini naming a server unique to the test, and the
+// analyser's side served in-process by the platform's peer.
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "AnalyzerPeer.h"
+#include "PeerTransaction.h"
 #include "analyzer/AnalyzerLink.h"
 #include "platform/Clock.h"
 #include "platform/QueueMessageLoop.h"
@@ -21,20 +24,71 @@
 
 namespace varnel::test {
 
+// The analyser's side of the conversation as a test drives it.
+class TestPeer {
+ public:
+  virtual ~TestPeer() = default;
+  virtual std::vector<peer::Transaction> Transactions() const = 0;
+  std::vector<peer::Transaction> Of(peer::Kind kind, const std::string& item = {}) const;
+  // Waits (real time) until at least `count` transactions have arrived.
+  virtual bool WaitForCount(std::size_t count, uint32_t timeoutMs) const = 0;
+  virtual void Clear() = 0;
+  virtual void SetFftAnswer(std::string text) = 0;
+  virtual void SetRefuseFft(bool refuse) = 0;
+  virtual void SetRefusePokes(bool refuse) = 0;
+  virtual void SetReplyDelay(uint32_t milliseconds) = 0;
+  // Leaves at once, as a crash would: nothing pending is answered.
+  virtual void Vanish() = 0;
+};
+
+// Serves options.serverName over this platform's transport; nullptr, with the
+// reason in `error`, when it cannot.
+std::unique_ptr<TestPeer> ServeTestPeer(peer::PeerOptions options, std::string* error = nullptr);
+// The transport's codes in the link's traces ("DDEML Error code = %d").
+struct LinkErrorCodes {
+  int noAnalyser;  // nobody serves the name
+  int refused;     // the analyser refused the transaction
+  int pokeTimeOut;
+  int gone;  // the analyser left during the conversation
+};
+extern const LinkErrorCodes kLinkErrorCodes;
+// "DDEML Error code = <code>" ended as the connect trace ends it.
+std::string ConnectErrorTrace(int code);
+
+// While it lives, the link's transport cannot reach its bus (there is no such
+// thing over DDE: then it changes nothing).
+class ScopedUnreachableBus {
+ public:
+  explicit ScopedUnreachableBus(const std::string& folder);
+  ~ScopedUnreachableBus();
+  ScopedUnreachableBus(const ScopedUnreachableBus&) = delete;
+  ScopedUnreachableBus& operator=(const ScopedUnreachableBus&) = delete;
+
+ private:
+  std::string saved_;
+};
+
 // A server name no other test process uses.
 std::string UniqueServerName(const std::string& tag);
-// Skips the test unless a session bus is there (./test.sh provides one).
+// Skips the test where the link needs a session bus and none is there
+// (./test.sh provides one); DDE needs none.
+#ifdef _WIN32
+#define VARNEL_REQUIRE_SESSION_BUS() \
+  do {                               \
+  } while (0)
+#else
 #define VARNEL_REQUIRE_SESSION_BUS()                                          \
   do {                                                                        \
     if (!std::getenv("DBUS_SESSION_BUS_ADDRESS"))                             \
       GTEST_SKIP() << "no session bus; run the tests under dbus-run-session"; \
   } while (0)
+#endif
 
 // The board side of the monitor store: frames it produced, newest last.
 class FakeMonitor : public MonitorSource {
  public:
   // Appends frames whose samples follow from their position.
-  void Produce(int32_t frames);
+  void Produce(int32_t frames) { produced_ += frames; }
   static int16_t LeftSample(int64_t frame) { return static_cast<int16_t>((frame * 7919) % 65536 - 32768); }
   static int16_t RightSample(int64_t frame) { return static_cast<int16_t>(32767 - (frame * 104729) % 65536); }
   // The newest `frames` frames as the link must send them: L, R, oldest first, little-endian.
@@ -55,7 +109,7 @@ class LinkRig : public ::testing::Test, public platform::MessageHandler {
   ~LinkRig() override;
 
   // Owns the server name of this test's orvantis.ini.
-  peer::AnalyzerPeer& StartPeer(peer::PeerOptions options = {});
+  TestPeer& StartPeer(peer::PeerOptions options = {});
   AnalyzerLink& Link();
   void WriteServerName(const std::string& name);
   // Connects to the running peer and sends the start-of-run commands.
@@ -65,6 +119,7 @@ class LinkRig : public ::testing::Test, public platform::MessageHandler {
   intptr_t HandleMessage(const platform::Message& message) override;
   std::vector<std::string> Traces() const { return traces_.Sink().Lines(); }
   std::size_t TraceCount(const std::string& text) const { return traces_.Sink().Count(text); }
+  bool Traced(const std::string& text) const { return TraceCount(text) > 0; }
 
   TempDir dir_;
   RecorderSettings settings_;
@@ -75,7 +130,7 @@ class LinkRig : public ::testing::Test, public platform::MessageHandler {
   ScriptedUiServices ui_;
   int32_t running_ = 0;
   std::string serverName_;
-  std::unique_ptr<peer::AnalyzerPeer> peer_;
+  std::unique_ptr<TestPeer> peer_;
   std::unique_ptr<AnalyzerLink> link_;
   mutable platform::ScopedTraceCapture traces_;
   // Timers fire only when a test says so.

@@ -1,22 +1,37 @@
-#include "LinkRig.h"
+#include "support/LinkRig.h"
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <atomic>
-#include <cstdlib>
+#include <random>
 
 #include "platform/Messages.h"
-#include "transport/dbus/DbusTransport.h"
+#include "transport/PlatformTransport.h"
 
 namespace varnel::test {
 
-std::string UniqueServerName(const std::string& tag) {
-  static std::atomic<int> next{0};
-  return "VarnelTest_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(next++);
+namespace {
+
+// Items compare without regard to ASCII case, as the analyser matches them.
+bool SameItem(const std::string& a, const std::string& b) {
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-void FakeMonitor::Produce(int32_t frames) {
-  produced_ += frames;
+}  // namespace
+
+std::vector<peer::Transaction> TestPeer::Of(peer::Kind kind, const std::string& item) const {
+  std::vector<peer::Transaction> out;
+  for (const peer::Transaction& t : Transactions()) {
+    if (t.kind == kind && (item.empty() || SameItem(t.item, item))) out.push_back(t);
+  }
+  return out;
+}
+
+std::string UniqueServerName(const std::string& tag) {
+  static const unsigned long long process = std::random_device{}() & 0xFFFFFF;
+  static std::atomic<int> next{0};
+  return "VarnelTest_" + tag + "_" + std::to_string(process) + "_" + std::to_string(next++);
 }
 
 std::vector<uint8_t> FakeMonitor::ExpectedPayload(int32_t frames) const {
@@ -51,6 +66,10 @@ int FakeMonitor::ReadMonitorFrames(int32_t count, int32_t wantLeft, int32_t want
   return 1;
 }
 
+std::string ConnectErrorTrace(int code) {
+  return "DDEML Error code = " + std::to_string(code) + "\r";
+}
+
 LinkRig::LinkRig()
     : settings_(DefaultRecorderSettings()), channels_(DefaultChannels()), serverName_(UniqueServerName("rig")) {
   WriteServerName(serverName_);
@@ -66,11 +85,12 @@ void LinkRig::WriteServerName(const std::string& name) {
   WriteFile(dir_.File("orvantis.ini"), "[DDE]\r\nServerName=" + name + "\r\n");
 }
 
-peer::AnalyzerPeer& LinkRig::StartPeer(peer::PeerOptions options) {
+TestPeer& LinkRig::StartPeer(peer::PeerOptions options) {
   options.serverName = serverName_;
-  peer_ = std::make_unique<peer::AnalyzerPeer>(options);
   std::string error;
-  EXPECT_TRUE(peer_->Start(&error)) << error;
+  peer_ = ServeTestPeer(options, &error);
+  EXPECT_NE(nullptr, peer_) << error;
+  if (!peer_) std::abort();
   return *peer_;
 }
 
@@ -85,7 +105,7 @@ AnalyzerLink& LinkRig::Link() {
     context.ui = &ui_;
     context.bIsRunning = &running_;
     context.analyzerSettingsPath = dir_.File("orvantis.ini");
-    link_ = std::make_unique<AnalyzerLink>(context, MakeDbusTransport());
+    link_ = std::make_unique<AnalyzerLink>(context, MakePlatformTransport());
   }
   return *link_;
 }
