@@ -41,6 +41,29 @@ class TestPeer {
   virtual void Vanish() = 0;
 };
 
+// A TestPeer over one of the project's peers (the D-Bus peer, the DDE server),
+// which take and keep the same options and transactions.
+template <typename Peer>
+class PeerServing : public TestPeer {
+ public:
+  explicit PeerServing(peer::PeerOptions options) : peer_(std::move(options)) {}
+  bool Start(std::string* error) { return peer_.Start(error); }
+
+  std::vector<peer::Transaction> Transactions() const override { return peer_.Transactions(); }
+  bool WaitForCount(std::size_t count, uint32_t timeoutMs) const override {
+    return peer_.WaitForCount(count, timeoutMs);
+  }
+  void Clear() override { peer_.Clear(); }
+  void SetFftAnswer(std::string text) override { peer_.SetFftAnswer(std::move(text)); }
+  void SetRefuseFft(bool refuse) override { peer_.SetRefuseFft(refuse); }
+  void SetRefusePokes(bool refuse) override { peer_.SetRefusePokes(refuse); }
+  void SetReplyDelay(uint32_t milliseconds) override { peer_.SetReplyDelay(milliseconds); }
+  void Vanish() override;  // each platform's file says how its peer leaves
+
+ private:
+  Peer peer_;
+};
+
 // Serves options.serverName over this platform's transport; nullptr, with the
 // reason in `error`, when it cannot.
 std::unique_ptr<TestPeer> ServeTestPeer(peer::PeerOptions options, std::string* error = nullptr);
