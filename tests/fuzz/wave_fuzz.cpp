@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!f) std::abort();
   if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
   std::fclose(f);
-  varnel::WaveIO wave();
+  varnel::WaveIO wave;
   if (wave.OpenExisting(path) == 1) {
     wave.ReadCalibration();
     const uint32_t length = wave.GetLength();
