@@ -1,11 +1,12 @@
-#include "monitor/ChannelScale.h"
+#include "calibration/ChannelScale.h"
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "platform/FixedString.h"
 
-namespace varnel::monitor {
+namespace varnel {
 namespace {
 
 constexpr double kStandardGravity = 9.80665;  // m/s^2 per G
@@ -100,7 +101,7 @@ ChannelScale ScaleOf(const ChannelCalibration& half, const std::string& side) {
 double ChannelScale::Level(double codes, double frequency) const {
   double level = codes / codesPerUnit;
   if (integrations == 0) return level;
-  const double omega = 2.0 * M_PI * frequency;
+  const double omega = 2.0 * std::numbers::pi * frequency;
   if (!(omega > 0.0)) return -1.0;
   level *= integratedFactor;
   for (int i = 0; i < integrations; ++i) level /= omega;
@@ -113,4 +114,4 @@ double ChannelScale::Decibels(double codes, double frequency) const {
   return 20.0 * std::log10(level / decibelReference);
 }
 
-}  // namespace varnel::monitor
+}  // namespace varnel
