@@ -98,6 +98,16 @@ ChannelScale ScaleOf(const ChannelCalibration& half, const std::string& side) {
   return scale;
 }
 
+ChannelScale ConverterVolts(const std::string& name) {
+  ChannelScale scale;
+  scale.name = name;
+  scale.linearUnits = "V";
+  scale.logUnits = "dBV";
+  scale.measure = Measure::Peak;
+  scale.codesPerUnit = 3276.8;
+  return scale;
+}
+
 double ChannelScale::Level(double codes, double frequency) const {
   double level = codes / codesPerUnit;
   if (integrations == 0) return level;

@@ -56,4 +56,8 @@ struct ChannelScale {
 // A half without calibration reads in decibels re the converter's full scale.
 ChannelScale ScaleOf(const ChannelCalibration& half, const std::string& side);
 
+// Volts at the converter, where 32768 codes are 10 V whatever the gain: what
+// a sample says when no calibration goes with it.
+ChannelScale ConverterVolts(const std::string& name);
+
 }  // namespace varnel

@@ -57,7 +57,7 @@ WorkingFileHeader ReadWorkingFileHeader(RiffFile& file) {
   const wave::WaveLayout layout = wave::ReadWaveLayout(file, wave::FormBound::kFileEnd);
   const bool found = layout.Ok() || layout.fault == wave::LayoutFault::kEmptyData;
   if (!found || layout.formOffset != 0 || layout.fmt.size != 16 || layout.fmt.blockAlign == 0) return h;
-  const bool reserve = layout.reserveOffset == wave::kBroadcastReserveOffset;
+  const bool reserve = layout.reserveOffset == wave::kReserveOffset;
   h.layout = reserve ? WaveFileFormat::kBroadcast : WaveFileFormat::kWave;
   if (layout.dataOffset != SkeletonSize(h.layout)) return h;
   h.recording = StillRecording(layout);
@@ -99,8 +99,8 @@ bool WriteFinalSizes(RiffFile& file, const WorkingFileHeader& h, uint64_t bytes)
       PutLittle(reserve + 8, bytes, 8);
       PutLittle(reserve + 16, bytes / h.format.BlockAlign(), 8);
     }
-    if (!file.WriteAt(wave::kBroadcastReserveOffset + platform::kChunkHeaderSize, reserve, sizeof reserve) ||
-        !WriteId(file, wave::kBroadcastReserveOffset, rf64 ? wave::kDs64Id : wave::kJunkId))
+    if (!file.WriteAt(wave::kReserveOffset + platform::kChunkHeaderSize, reserve, sizeof reserve) ||
+        !WriteId(file, wave::kReserveOffset, rf64 ? wave::kDs64Id : wave::kJunkId))
       return false;
   }
   return WriteLittle(file, h.dataOffset - 4, rf64 ? wave::kSizeInDs64 : bytes, 4) &&

@@ -51,6 +51,8 @@ inline constexpr std::string_view kStartUtcKey = "varnel-start-utc";
 inline constexpr std::string_view kZoneOffsetKey = "varnel-zone-offset";
 inline constexpr std::string_view kChannelKey = "varnel-channel";
 inline constexpr std::string_view kUnitKey = "varnel-unit";
+// A float file whose samples are values in these units (an export), not converter codes.
+inline constexpr std::string_view kValuesKey = "varnel-values";
 // The value of a key=value line of a description or a coding history's
 // ";key=value" items; nothing when the key is not there.
 std::optional<std::string> DescriptionValue(std::string_view description, std::string_view key);

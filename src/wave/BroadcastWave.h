@@ -15,7 +15,6 @@ namespace varnel::wave {
 inline constexpr uint32_t kBroadcastDataOffset = 1024;
 // RIFF header, reserve, bext header, fmt chunk (16 bytes), data header.
 inline constexpr std::size_t kCodingHistorySize = kBroadcastDataOffset - 12 - 36 - 8 - kBextFixedSize - 24 - 8;
-inline constexpr uint64_t kBroadcastReserveOffset = 12;
 
 // Writes the reserve and the bext at the position (just after the form type).
 bool WriteBroadcastChunks(platform::RiffFile& file, const Bext& bext);

@@ -22,6 +22,8 @@ inline constexpr platform::FourCC kJunkId = platform::MakeFourCC('J', 'U', 'N', 
 inline constexpr platform::FourCC kDs64Id = platform::MakeFourCC('d', 's', '6', '4');
 inline constexpr uint32_t kDs64Size = 28;
 inline constexpr uint32_t kSizeInDs64 = 0xFFFFFFFF;
+// The reserve is the form's first chunk, right after its type.
+inline constexpr uint64_t kReserveOffset = 12;
 
 struct Ds64 {
   uint64_t riffSize = 0;

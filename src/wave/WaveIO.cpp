@@ -125,7 +125,7 @@ bool WaveIO::MakeSkeleton(const WaveFileChoice& choice) {
   PutU16(fields + 14, Format.BitsPerSample);
 
   const bool broadcast = choice.format == WaveFileFormat::kBroadcast;
-  sizes_ = broadcast ? wave::Rf64Header(riffSizeLimit_, wave::kBroadcastReserveOffset, std::nullopt)
+  sizes_ = broadcast ? wave::Rf64Header(riffSizeLimit_, wave::kReserveOffset, std::nullopt)
                      : wave::Rf64Header(riffSizeLimit_);
   // Until the file is finalised the form counts only its type.
   bool ok = file_.CreateChunk(riff_, true) && file_.WriteChunkSize(riff_, 4) &&

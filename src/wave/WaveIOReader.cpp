@@ -67,27 +67,8 @@ int WaveIO::OpenWorkingFile() {
 
 void WaveIO::ReadCalibration() {
   if (!file_.IsOpen()) return;
-  HasCalibration = 0;
-
-  // The record is taken whole or not at all: a short chunk leaves the held one alone.
-  CalibrationRecord record;
-  const auto chunk = wave::FindTopLevelChunk(file_, kCalibrationChunkId);
-  if (chunk && file_.Seek(chunk->dataOffset) && file_.Read(&record, sizeof record) == sizeof record) {
-    Calibration = record;
-    HasCalibration = 1;
-  }
-
-  if (HasCalibration != 1) {
-    unsigned char earlier[kEarlierCalibrationSize] = {};
-    const auto old = wave::FindTopLevelChunk(file_, kEarlierCalibrationChunkId);
-    if (old && file_.Seek(old->dataOffset) && file_.Read(earlier, sizeof earlier) == sizeof earlier) {
-      ConvertEarlierCalibration(earlier, Calibration);
-      HasCalibration = 1;
-    }
-  }
+  HasCalibration = ReadStoredCalibration(file_, Calibration) ? 1 : 0;
   file_.Seek(0);
-
-  if (HasCalibration == 1) NameUnnamedChannels(Calibration);
 }
 
 int WaveIO::OpenExisting(std::string_view path) {
