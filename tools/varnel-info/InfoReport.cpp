@@ -28,12 +28,16 @@ std::string StartText(const StartTime& s) {
 
 std::string CalibrationText(const WaveInfo& info) {
   if (!info.scale.calibrated) return info.scaleNote;
-  const ChannelCalibration& c = info.calibration->Left;
-  return "channel \"" + info.scale.name + "\": " + info.scale.linearUnits + " (" + info.scale.logUnits +
-         "), reference " + Real(c.RefLevel) + " " + (c.RefType == 1 ? "rms" : "peak") + " at " + Real(c.PctFullScale) +
-         " of full scale, ratio " + Real(c.CalRatio) + ", gain " +
-         (info.gain ? std::to_string(*info.gain) : std::string("not stored")) + ", from " +
+  return "channel \"" + info.scale.name + "\" in " + info.scale.linearUnits + ", " + info.scale.logUnits + ", from " +
          std::string(FieldText(info.calibration->CalFileName));
+}
+
+// The reference as the calibration file gives it; the fraction of full scale includes the gain.
+std::string ReferenceText(const WaveInfo& info) {
+  const ChannelCalibration& c = info.calibration->Left;
+  return Real(c.RefLevel, "%.7g") + " " + info.scale.linearUnits + (c.RefType == 1 ? " rms" : " peak") + " at " +
+         Real(c.PctFullScale, "%.7g") + " of full scale (ratio " + Real(c.CalRatio, "%.7g") + "), gain " +
+         (info.gain ? std::to_string(*info.gain) : std::string("not stored"));
 }
 
 // Valid UTF-8 passes; a byte that does not begin a whole sequence becomes U+FFFD.
@@ -79,11 +83,11 @@ std::string JsonCalibration(const WaveInfo& info) {
                     ", \"units_per_code\": " + Real(s.UnitsPerCode(), "%.17g");
   if (s.calibrated) {
     const ChannelCalibration& c = info.calibration->Left;
-    out += ", \"log_units\": " + JsonString(s.logUnits) + ", \"ref_level\": " + Real(c.RefLevel, "%.9g") +
+    out += ", \"log_units\": " + JsonString(s.logUnits) + ", \"ref_level\": " + Real(c.RefLevel, "%.7g") +
            ", \"ref_type\": " + JsonString(c.RefType == 1 ? "rms" : "peak") +
            ", \"ref_units\": " + std::to_string(c.RefUnits) +
-           ", \"full_scale_fraction\": " + Real(c.PctFullScale, "%.9g") +
-           ", \"cal_ratio\": " + Real(c.CalRatio, "%.9g") +
+           ", \"full_scale_fraction\": " + Real(c.PctFullScale, "%.7g") +
+           ", \"cal_ratio\": " + Real(c.CalRatio, "%.7g") +
            ", \"cal_file\": " + JsonString(std::string(FieldText(info.calibration->CalFileName)));
   } else {
     out += ", \"note\": " + JsonString(info.scaleNote);
@@ -104,6 +108,7 @@ std::string TextReport(const WaveInfo& info) {
   out += line("length       ", std::to_string(info.frames) + " frames, " + Real(info.Seconds(), "%.6f") + " s");
   if (info.start) out += line("start        ", StartText(*info.start));
   out += line("calibration  ", CalibrationText(info));
+  if (info.scale.calibrated) out += line("reference    ", ReferenceText(info));
   const std::string units = " " + info.scale.WaveformUnits();
   out += line("peak         ", Real(info.levels.peak) + units);
   out += line("rms          ", Real(info.levels.rms) + units);
