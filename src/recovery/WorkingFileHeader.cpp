@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/LittleEndian.h"
 #include "wave/BroadcastWave.h"
 #include "wave/ChunkIds.h"
 #include "wave/Rf64Header.h"
@@ -10,14 +11,11 @@
 namespace varnel {
 namespace {
 
+using platform::PutLittle;
 using platform::RiffChunk;
 using platform::RiffFile;
 
 constexpr uint64_t kWaveHeaderSize = 44;
-
-void PutLittle(unsigned char* p, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 bool WriteLittle(RiffFile& file, uint64_t offset, uint64_t value, int bytes) {
   unsigned char b[8];

@@ -4,8 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace varnel::wave {
 namespace {
+
+using platform::GetLittle;
+using platform::PutLittle;
 
 // Offsets of the fixed fields.
 constexpr std::size_t kDescription = 0, kOriginator = 256, kReference = 288, kDate = 320, kTime = 330;
@@ -19,16 +24,6 @@ std::string GetText(const unsigned char* field, std::size_t size) {
   const void* end = std::memchr(field, '\0', size);
   const std::size_t n = end ? static_cast<std::size_t>(static_cast<const unsigned char*>(end) - field) : size;
   return std::string(reinterpret_cast<const char*>(field), n);
-}
-
-void PutLittle(unsigned char* p, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-uint64_t GetLittle(const unsigned char* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);
-  return v;
 }
 
 // A value on one line of its own: no line breaks, and no item separators of a coding history.

@@ -1,14 +1,13 @@
 #include "wave/Rf64Header.h"
 
+#include "platform/LittleEndian.h"
+
 namespace varnel::wave {
 namespace {
 
+using platform::PutLittle;
 using platform::RiffChunk;
 using platform::RiffFile;
-
-void PutLittle(unsigned char* p, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 bool WriteId(RiffFile& file, uint64_t offset, platform::FourCC id) {
   unsigned char bytes[4];

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/LittleEndian.h"
 #include "wave/Bext.h"
 #include "wave/ChunkIds.h"
 
 namespace varnel::wave {
 namespace {
 
+using platform::GetLittle;
 using platform::kChunkHeaderSize;
 using platform::RiffChunk;
 using platform::RiffFile;
@@ -15,12 +17,6 @@ using platform::RiffFile;
 // Channels (bytes 2-3), rate (4-7) and block align (12-13) are all a reader needs.
 constexpr uint32_t kShortestFmt = 14;
 constexpr uint32_t kExtensibleFmt = 40;
-
-uint64_t GetLittle(const unsigned char* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);
-  return v;
-}
 
 bool ReadAt(RiffFile& file, uint64_t offset, unsigned char* out, std::size_t count) {
   return file.Seek(offset) && file.Read(out, count) == count;

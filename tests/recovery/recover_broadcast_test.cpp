@@ -115,20 +115,9 @@ TEST(BroadcastRecovery, PastFourGiBOneRf64File) {
 
     const std::string recovered = RecoverOne(dir, working, WaveFileFormat::kBroadcast);
     ASSERT_EQ(dir.File("Channel_0.wav"), recovered);
-    const std::string head = ReadAt(recovered, 0, 1024);
-    EXPECT_EQ("RF64", head.substr(0, 4));
-    EXPECT_EQ(0xFFFFFFFFu, LittleAt(head, 4, 4));
-    EXPECT_EQ("WAVEds64", head.substr(8, 8));
-    EXPECT_EQ(1016 + data, LittleAt(head, 20, 8));
-    EXPECT_EQ(data, LittleAt(head, 28, 8));
-    EXPECT_EQ(frames, LittleAt(head, 36, 8));
-    EXPECT_EQ(0xFFFFFFFFu, LittleAt(head, 1020, 4));
+    test::ExpectFinishedRf64(recovered, data);
     EXPECT_EQ(Pattern(0, kFrames), ReadAt(recovered, 1024, 2 * kFrames));
     EXPECT_EQ(Pattern(frames - 1000, 1000), ReadAt(recovered, 1024 + data - 2000, 2000));
-    EXPECT_EQ(0x66u, LittleAt(ReadAt(recovered, 1024 + data, 4), 0, 4));
-    EXPECT_EQ(1024 + data + 8 + 2048, test::FileSizeOf(recovered));
-    EXPECT_EQ(test::ExpectedFrameCounts(frames, test::WithSox::kNo),
-              test::ExternalFrameCounts(recovered, test::WithSox::kNo));
     const Read back = ReadBack(recovered);
     EXPECT_EQ(frames, back.frames);
     EXPECT_EQ(1, back.hasCalibration);

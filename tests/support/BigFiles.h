@@ -3,7 +3,9 @@
 // a test cares about are written, so the rest is a hole the file system does
 // not store. And the frame counts that readers nobody here wrote report.
 
+#include <gtest/gtest.h>
 #include <cstdint>
+
 #include <string>
 
 #include "platform/OsFile.h"
@@ -61,6 +63,27 @@ inline std::string ExternalFrameCounts(const std::string& path, WithSox sox = Wi
 inline std::string ExpectedFrameCounts(uint64_t frames, WithSox sox = WithSox::kYes) {
   const std::string n = std::to_string(frames) + "\n";
   return "sndfile " + n + (sox == WithSox::kYes ? "sox " + n : "") + "soundfile " + n;
+}
+
+// A finished broadcast recording of `data` bytes of 16-bit mono past 4 GiB:
+// RF64 with its sizes in ds64 and 0xFFFFFFFF in the 32-bit fields, the bext
+// where it was, the calibration chunk after the form, and libsndfile and
+// Python's soundfile counting every frame.
+inline void ExpectFinishedRf64(const std::string& path, uint64_t data) {
+  const std::string head = ReadAt(path, 0, 1024);
+  ASSERT_EQ(1024u, head.size());
+  EXPECT_EQ("RF64", head.substr(0, 4));
+  EXPECT_EQ(0xFFFFFFFFu, LittleAt(head, 4, 4));
+  EXPECT_EQ("WAVEds64", head.substr(8, 8));
+  EXPECT_EQ(1016 + data, LittleAt(head, 20, 8));
+  EXPECT_EQ(data, LittleAt(head, 28, 8));
+  EXPECT_EQ(data / 2, LittleAt(head, 36, 8));
+  EXPECT_EQ(0u, LittleAt(head, 44, 4)) << "no table";
+  EXPECT_EQ("bext", head.substr(48, 4));
+  EXPECT_EQ(0xFFFFFFFFu, LittleAt(head, 1020, 4));
+  EXPECT_EQ(0x66u, LittleAt(ReadAt(path, 1024 + data, 4), 0, 4)) << "the calibration chunk follows the form";
+  EXPECT_EQ(1024 + data + 8 + 2048, FileSizeOf(path));
+  EXPECT_EQ(ExpectedFrameCounts(data / 2, WithSox::kNo), ExternalFrameCounts(path, WithSox::kNo));
 }
 
 }  // namespace varnel::test

@@ -5,6 +5,7 @@
 
 #include "SampleBlocks.h"
 #include "platform/Files.h"
+#include "platform/LittleEndian.h"
 #include "wave/Bext.h"
 #include "wave/ChunkIds.h"
 #include "wave/Rf64Header.h"
@@ -12,6 +13,7 @@
 namespace varnel::info {
 namespace {
 
+using platform::PutLittle;
 using platform::RiffChunk;
 using platform::RiffFile;
 
@@ -66,10 +68,6 @@ bool WriteCsv(RiffFile& in, const WaveInfo& info, RiffFile& out) {
     }
   }
   return !blocks.Failed() && o.Flush();
-}
-
-void PutLittle(unsigned char* p, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
 // The source's bext (its start time), saying that the samples are values in units.
