@@ -1,9 +1,6 @@
 // The reading half of WaveIO: opening a file, its calibration, positioning.
 // The chunks are found by wave/WaveLayout, which trusts nothing in a file.
 
-#include <algorithm>
-#include <cstring>
-
 #include "platform/FixedString.h"
 #include "wave/CalibrationChunk.h"
 #include "wave/ChunkIds.h"

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <numbers>
 #include <sstream>
 
 #include "InfoTestSupport.h"
@@ -33,7 +34,7 @@ const char* const kMicrophoneCal =
 std::vector<int16_t> Sine(std::size_t frames) {
   std::vector<int16_t> out(frames);
   for (std::size_t n = 0; n < frames; ++n)
-    out[n] = static_cast<int16_t>(std::lround(kPeakCodes * std::sin(2 * M_PI * 1000.0 * n / kRate + 0.3)));
+    out[n] = static_cast<int16_t>(std::lround(kPeakCodes * std::sin(2 * std::numbers::pi * 1000.0 * n / kRate + 0.3)));
   return out;
 }
 
