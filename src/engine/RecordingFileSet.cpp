@@ -87,7 +87,7 @@ int RecordingFileSet::DiscardWaveFiles() {
 }
 
 std::unique_ptr<WaveIO> RecordingFileSet::MakeWave() {
-  return std::make_unique<WaveIO>(RecordingFormat, FieldText(settings_.szWavePath), [this](WaveError error) {
+  return std::make_unique<WaveIO>(RecordingFormat, FieldText(settings_.szWavePath), WaveFileChoice{}, [this](WaveError error) {
     if (!quietWaveErrors_) ShowWaveError(ui_, error);
   });
 }

@@ -166,7 +166,7 @@ TEST_F(CreateCalibrationDialogTest, SaveDialogAsksInTheCalibrationFolder) {
 }
 
 // What the creator's choices mean is checked where its files are read, by
-// the monitor (tests/monitor/created_calibration_test.cpp); here, what a typed
+// the calibrated scale (created_calibration_test.cpp); here, what a typed
 // sensitivity becomes: its leading number, cut to the float range, stored
 // with six decimals.
 constexpr int32_t kAccel = 4;

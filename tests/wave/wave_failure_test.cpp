@@ -62,7 +62,7 @@ TEST(WaveIOCrash, KilledRecordingKeepsEveryAppendedBlock) {
   if (child == 0) {
     ::close(ready[0]);
     test::QuietUiServices quiet;
-    WaveIO wave(test::Format(65536, 1, 2), dir.Path(), test::BoxesFor(quiet));
+    WaveIO wave(test::Format(65536, 1, 2), dir.Path(), {}, test::BoxesFor(quiet));
     wave.SetFileName(dir.File("never.wav"));
     for (int i = 0; i < kBlocks; ++i) {
       auto block = test::Samples(8192, i);
@@ -104,7 +104,7 @@ TEST(WaveIODiskFull, AppendStopsAndSaveKeepsWhatFits) {
   if (!tmpfs.Mounted()) GTEST_SKIP() << tmpfs.Reason();
 
   ScriptedUiServices ui;
-  WaveIO wave(test::Format(65536, 1, 2), small, test::BoxesFor(ui));
+  WaveIO wave(test::Format(65536, 1, 2), small, {}, test::BoxesFor(ui));
   ASSERT_EQ(0, wave.Failed);
   wave.SetFileName(small + "/full.wav");
   wave.SetCalibration(test::SampleCalibration());
@@ -157,7 +157,7 @@ TEST(WaveIODiskFull, AppendStopsAndSaveKeepsWhatFits) {
   EXPECT_EQ(written, bytes.substr(44));
 
   // A recording that cannot even get its header leaves no working file behind.
-  WaveIO late(test::Format(65536, 1, 2), small, test::BoxesFor(ui));
+  WaveIO late(test::Format(65536, 1, 2), small, {}, test::BoxesFor(ui));
   EXPECT_EQ(1, late.Failed);
   EXPECT_TRUE(test::WorkingFiles(small).empty());
 }
@@ -172,7 +172,7 @@ TEST(WaveIOFolders, FolderThatCannotHoldWorkingFile) {
     SCOPED_TRACE(folder);
     ScriptedUiServices ui;
     ui.ExpectMessageBox("FILE_OPEN_FAIL", ui::DialogResult::OK);
-    WaveIO wave(test::Format(8000, 1, 2), folder, test::BoxesFor(ui));
+    WaveIO wave(test::Format(8000, 1, 2), folder, {}, test::BoxesFor(ui));
     EXPECT_EQ(1, wave.Failed);
     EXPECT_EQ("", ui.Messages().at(0).caption);
     EXPECT_EQ(ui::mb::kOk, ui.Messages().at(0).style);
@@ -190,7 +190,7 @@ TEST(WaveIOFolders, FinalNameThatCannotBeWrittenKeepsWorkingFile) {
   std::string working;
   const CalibrationRecord cal = test::SampleCalibration();
   {
-    WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
+    WaveIO wave(test::Format(8000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
     wave.SetFileName(dir.File("no such folder/take.wav"));
     wave.SetCalibration(cal);
     auto block = test::Samples(100);

@@ -71,7 +71,7 @@ TEST(WaveMessages, EveryReasonHasItsText) {
 TEST(WaveIOWriter, WorkingFileHasSkeletonAndCurrentDataSize) {
   TempDir dir;
   ScriptedUiServices ui;
-  auto wave = WaveIO::CreateForRecording(test::Format(25000, 1, 2), dir.Path(), test::BoxesFor(ui));
+  auto wave = WaveIO::CreateForRecording(test::Format(25000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
   ASSERT_EQ(0, wave->Failed);
   EXPECT_EQ(1, wave->DeleteWorkingFile);
   EXPECT_EQ(dir.Path(), wave->WorkingFolder);
@@ -124,7 +124,7 @@ TEST(WaveIOWriter, FinishedFileWithAndWithoutCalibration) {
 TEST(WaveIOWriter, OddDataSizeGetsPadByteThatNextBlockOverwrites) {
   TempDir dir;
   ScriptedUiServices ui;
-  WaveIO wave(test::Format(8000, 1, 1), dir.Path(), test::BoxesFor(ui));
+  WaveIO wave(test::Format(8000, 1, 1), dir.Path(), {}, test::BoxesFor(ui));
   wave.SetFileName(dir.File("odd.wav"));
   const unsigned char a[3] = {1, 2, 3}, b[2] = {4, 5};
   ASSERT_EQ(1, wave.Append(a, 3));
@@ -151,7 +151,7 @@ TEST(WaveIOWriter, OddDataSizeGetsPadByteThatNextBlockOverwrites) {
 TEST(WaveIOWriter, AppendRefusalsAndPartFrames) {
   TempDir dir;
   ScriptedUiServices ui;
-  WaveIO wave(test::Format(8000, 2, 2), dir.Path(), test::BoxesFor(ui));
+  WaveIO wave(test::Format(8000, 2, 2), dir.Path(), {}, test::BoxesFor(ui));
   const char block[10] = {};
   EXPECT_EQ(0, wave.Append(block, 0));
   EXPECT_EQ(0, wave.Append(nullptr, 4));
@@ -173,7 +173,7 @@ TEST(WaveIOWriter, SaveReopensFinalFileAndSecondSaveOnlyUpdatesSize) {
   ScriptedUiServices ui;
   const std::string finalName = dir.File("take.wav");
   {
-    WaveIO wave(test::Format(16000, 1, 2), dir.Path(), test::BoxesFor(ui));
+    WaveIO wave(test::Format(16000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
     wave.SetFormat(test::Format(16000, 1, 2));
     wave.SetFileName(finalName);
     auto block = test::Samples(500);
@@ -206,7 +206,7 @@ TEST(WaveIOWriter, SaveReplacesExistingFinalFileOnlyWithCompleteRecording) {
   ScriptedUiServices ui;
   const std::string finalName = dir.File("exists.wav");
   test::WriteFile(finalName, "an older recording");
-  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
   wave.SetFileName(finalName);
   auto block = test::Samples(100);
   ASSERT_EQ(1, wave.Append(block.data(), 200));
@@ -219,7 +219,7 @@ TEST(WaveIOWriter, SaveReplacesExistingFinalFileOnlyWithCompleteRecording) {
 TEST(WaveIOWriter, CloseEmptiesObject) {
   TempDir dir;
   ScriptedUiServices ui;
-  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
   wave.SetFileName(dir.File("c.wav"));
   wave.SetCalibration(test::SampleCalibration());
   auto block = test::Samples(10);
@@ -246,10 +246,10 @@ TEST(WaveIOWriter, DestructorDeletesWorkingFileOnlyWhenAsked) {
   ScriptedUiServices ui;
   std::string kept, discarded;
   {
-    WaveIO keep(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
+    WaveIO keep(test::Format(8000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
     keep.SetFileName(dir.File("never-saved.wav"));
     kept = keep.WorkingFileName;
-    WaveIO discard(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
+    WaveIO discard(test::Format(8000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
     discard.SetFileName(dir.File("discarded.wav"));
     discard.DeleteWorkingFile = 1;
     discarded = discard.WorkingFileName;
@@ -262,7 +262,7 @@ TEST(WaveIOWriter, DestructorDeletesWorkingFileOnlyWhenAsked) {
 TEST(WaveIOWriter, DestructorReportsWorkingFileItCannotDelete) {
   TempDir dir;
   ScriptedUiServices ui;
-  auto wave = std::make_unique<WaveIO>(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
+  auto wave = std::make_unique<WaveIO>(test::Format(8000, 1, 2), dir.Path(), WaveFileChoice{}, test::BoxesFor(ui));
   ASSERT_TRUE(platform::DeleteFile(wave->WorkingFileName));
   ui.ExpectMessageBox("FAILURE_DELETING_TEMP_FILE", ui::DialogResult::OK);
   wave.reset();
@@ -275,7 +275,7 @@ TEST(WaveIOWriter, SizeLimitFailsAppendBeforeRiffSizeOverflows) {
   TempDir dir;
   ScriptedUiServices ui;
   ScopedWaveRiffSizeLimit limit(36 + 1000);
-  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
   wave.SetFileName(dir.File("full.wav"));
   auto block = test::Samples(200);
   for (int i = 0; i < 2; ++i) ASSERT_EQ(1, wave.Append(block.data(), 400));
@@ -295,11 +295,11 @@ TEST(WaveIOWriter, OverlongPathsAreRefusedNotCut) {
   ScriptedUiServices ui;
   const std::string longFolder = dir.Path() + "/" + std::string(260, 'f');
   ui.ExpectMessageBox("FILE_OPEN_FAIL", ui::DialogResult::OK);
-  WaveIO tooLong(test::Format(8000, 1, 2), longFolder, test::BoxesFor(ui));
+  WaveIO tooLong(test::Format(8000, 1, 2), longFolder, {}, test::BoxesFor(ui));
   EXPECT_EQ(1, tooLong.Failed);
   EXPECT_STREQ("", tooLong.WorkingFileName);
 
-  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), test::BoxesFor(ui));
+  WaveIO wave(test::Format(8000, 1, 2), dir.Path(), {}, test::BoxesFor(ui));
   wave.SetFileName(dir.Path() + "/" + std::string(255, 'n') + ".wav");
   EXPECT_STREQ("", wave.FinalFileName);
   EXPECT_EQ(0, wave.DeleteWorkingFile);

@@ -1,17 +1,18 @@
 // A calibration file made with the creator dialog, read back as a Run reads
-// it, makes the monitor show one unit of the transducer as one unit of what
-// the user chose in the dialog's lists: the creator checked by what its files
-// mean, not against a copy of its tables.
+// it and scaled as the monitor and varnel-info scale samples, shows one unit
+// of the transducer as one unit of what the user chose in the dialog's lists:
+// the creator checked by what its files mean, not against a copy of its tables.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include "calibration/CalibrationFile.h"
 #include "calibration/CreateCalibrationDialog.h"
-#include "monitor/ChannelScale.h"
+#include "calibration/ChannelScale.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
 
@@ -28,7 +29,7 @@ constexpr double kFrequency = 10.0;           // of the test signals, Hz
 struct Made {
   std::string unit;        // the units list's item
   std::string conversion;  // the conversions list's item, for acceleration
-  monitor::ChannelScale scale;
+  ChannelScale scale;
 };
 
 // Makes a file with the dialog's choices and reads it as a Run does.
@@ -50,7 +51,7 @@ Made MakeAndRead(int32_t unitRow, int32_t conversionRow) {
   made.unit = dialog.Control(Dlg::kIdUnits).items[static_cast<std::size_t>(unitRow)].text;
   if (conversionRow >= 0)
     made.conversion = dialog.Control(Dlg::kIdConversion).items[static_cast<std::size_t>(conversionRow)].text;
-  made.scale = monitor::ScaleOf(record.Left, "Left");
+  made.scale = ScaleOf(record.Left, "Left");
   return made;
 }
 
@@ -114,7 +115,7 @@ TEST(CreatedCalibration, EveryConversionOfAnAccelerationReadsInTheUnitItNames) {
   const std::vector<std::string> conversions = ItemsOf(Dlg::kIdConversion);
   ASSERT_EQ(9u, conversions.size());
   const double oneG = CodesOf(kSensitivityMv / 1000);
-  const double omega = 2 * M_PI * kFrequency;
+  const double omega = 2 * std::numbers::pi * kFrequency;
   for (int32_t row = 0; row < static_cast<int32_t>(conversions.size()); ++row) {
     const Made made = MakeAndRead(kAcceleration, row);
     const std::string& item = made.conversion;
