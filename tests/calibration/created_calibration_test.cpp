@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "calibration/CalibrationFile.h"
-#include "calibration/CreateCalibrationDialog.h"
 #include "calibration/ChannelScale.h"
+#include "calibration/CreateCalibrationDialog.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
 
