@@ -20,7 +20,7 @@ TEST_F(WorkingFileSyncTest, SyncsEveryWatchedFileAtEachPassUntilForgotten) {
   WorkingFileSync sync(std::chrono::hours(1));  // passes only when asked
   sync.Watch(0, dir_.File("a"));
   sync.Watch(1, dir_.File("b"));
-  sync.Watch(1, dir_.File("b"));  // the same file again: still one watch
+  sync.Watch(1, dir_.File("b"));        // the same file again: still one watch
   sync.Watch(2, dir_.File("missing"));  // nothing to sync
   sync.SyncNow();
   sync.SyncNow();

@@ -22,7 +22,8 @@ std::string RunCommand(const std::string& command, int* status) {
   const int exit = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   // The shell's own "not found": a program the tests rely on is missing, which
   // is the machine's fault, not the code's; say so instead of a puzzling mismatch.
-  if (exit == 127) ADD_FAILURE() << "a program of `" << command << "` was not found: scripts/install-deps.sh installs it";
+  if (exit == 127)
+    ADD_FAILURE() << "a program of `" << command << "` was not found: scripts/install-deps.sh installs it";
   if (status) *status = exit;
   return output;
 }
