@@ -11,7 +11,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # independent wave-file readers used by the tests
-  sox sndfile-programs libsndfile1-dev python3
+  sox sndfile-programs libsndfile1-dev python3 python3-soundfile python3-numpy
   # the scripts' and tests' process tools (pgrep, pkill; timeout and flock come with every system)
   procps
   # fuzzing (libFuzzer comes with clang's runtime)
