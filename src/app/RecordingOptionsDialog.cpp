@@ -1,10 +1,11 @@
 #include "app/RecordingOptionsDialog.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
+#include "engine/FileFormatSetting.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "ui/DialogUnits.h"
@@ -22,8 +23,8 @@ constexpr int32_t kIdStatic = -1;  // captions and frames have no id of their ow
 }  // namespace
 
 RecordingOptionsDialog::RecordingOptionsDialog(ui::UiServices& ui, RecorderSettings& settings)
-    : Dialog("Recording Options", 226, 218), ui_(ui), settings_(settings) {
-  AddControl(kIdStatic - 0, ControlKind::GroupBox, "File Options", DluRect(7, 7, 212, 120));
+    : Dialog("Recording Options", 226, 234), ui_(ui), settings_(settings) {
+  AddControl(kIdStatic - 0, ControlKind::GroupBox, "File Options", DluRect(7, 7, 212, 136));
   AddControl(kIdStatic - 1, ControlKind::StaticText, "Wave File Path:", DluRect(14, 20, 100, 8));
   AddControl(kIdWavePath, ControlKind::Edit, "", DluRect(14, 30, 198, 12));
   AddControl(kIdStatic - 2, ControlKind::StaticText, "Cal File Path:", DluRect(14, 46, 100, 8));
@@ -31,14 +32,17 @@ RecordingOptionsDialog::RecordingOptionsDialog(ui::UiServices& ui, RecorderSetti
   AddControl(kIdStoreCalibration, ControlKind::CheckBox, "Include calibration data in wave file",
              DluRect(14, 73, 198, 10));
   AddControl(kIdAppendTimeStamp, ControlKind::CheckBox, "Append timestamp to wave filename", DluRect(14, 85, 198, 10));
-  AddControl(kIdOverwrite, ControlKind::CheckBox, "Overwrite existing wave file if same name", DluRect(14, 97, 198, 10));
-  AddControl(kIdDeleteWaveFiles, ControlKind::PushButton, "Delete Wave Files...", DluRect(14, 109, 80, 14));
-  AddControl(kIdStatic - 3, ControlKind::GroupBox, "Triggering Options", DluRect(7, 132, 212, 56));
-  AddControl(kIdTriggerEnable, ControlKind::CheckBox, "Enable Triggering (TTL)", DluRect(14, 145, 198, 10));
-  AddControl(kIdStatic - 4, ControlKind::StaticText, "Post trigger run time (seconds):", DluRect(14, 163, 120, 8));
-  AddControl(kIdPostTriggerTime, ControlKind::Edit, "", DluRect(138, 161, 50, 12));
-  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", DluRect(115, 197, 50, 14));
-  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", DluRect(169, 197, 50, 14));
+  AddControl(kIdOverwrite, ControlKind::CheckBox, "Overwrite existing wave file if same name",
+             DluRect(14, 97, 198, 10));
+  AddControl(kIdStatic - 5, ControlKind::StaticText, "File format:", DluRect(14, 113, 50, 8));
+  AddControl(kIdFileFormat, ControlKind::ComboBox, "", DluRect(66, 111, 146, 12));
+  AddControl(kIdDeleteWaveFiles, ControlKind::PushButton, "Delete Wave Files...", DluRect(14, 125, 80, 14));
+  AddControl(kIdStatic - 3, ControlKind::GroupBox, "Triggering Options", DluRect(7, 148, 212, 56));
+  AddControl(kIdTriggerEnable, ControlKind::CheckBox, "Enable Triggering (TTL)", DluRect(14, 161, 198, 10));
+  AddControl(kIdStatic - 4, ControlKind::StaticText, "Post trigger run time (seconds):", DluRect(14, 179, 120, 8));
+  AddControl(kIdPostTriggerTime, ControlKind::Edit, "", DluRect(138, 177, 50, 12));
+  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", DluRect(115, 213, 50, 14));
+  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", DluRect(169, 213, 50, 14));
 }
 
 bool RecordingOptionsDialog::OnInitDialog() {
@@ -52,6 +56,10 @@ bool RecordingOptionsDialog::OnInitDialog() {
   std::snprintf(time, sizeof time, "%6.3f", static_cast<double>(settings_.PostTriggerRunTime));
   SetText(kIdPostTriggerTime, time);
   Enable(kIdPostTriggerTime, IsTicked(kIdTriggerEnable));
+  ResetList(kIdFileFormat);
+  for (WaveFileFormat f : {WaveFileFormat::kWave, WaveFileFormat::kBroadcast})
+    AddListItem(kIdFileFormat, std::string(WaveFileFormatName(f)), FileFormatSettingOf(f));
+  SelectListItem(kIdFileFormat, WaveFileFormatOf(settings_.FileFormat) == WaveFileFormat::kBroadcast ? 1 : 0);
   return true;
 }
 
@@ -74,6 +82,8 @@ void RecordingOptionsDialog::OnOK() {
   settings_.bAppendTimeStamp = IsTicked(kIdAppendTimeStamp) ? 1 : 0;
   settings_.bOverwriteWaveFiles = IsTicked(kIdOverwrite) ? 1 : 0;
   settings_.TriggerEnable = IsTicked(kIdTriggerEnable) ? 1 : 0;
+  const int32_t format = ListSelection(kIdFileFormat);
+  if (format >= 0) settings_.FileFormat = static_cast<int32_t>(ListItemData(kIdFileFormat, format));
   EndDialog(ui::DialogResult::OK);
 }
 

@@ -20,6 +20,7 @@ class RecordingOptionsDialog : public ui::Dialog {
   static constexpr int32_t kIdDeleteWaveFiles = 1104;
   static constexpr int32_t kIdTriggerEnable = 1106;
   static constexpr int32_t kIdPostTriggerTime = 1145;
+  static constexpr int32_t kIdFileFormat = 1147;
 
   RecordingOptionsDialog(ui::UiServices& ui, RecorderSettings& settings);
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "engine/FileFormatSetting.h"
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
 #include "platform/Trace.h"
@@ -12,14 +13,15 @@
 namespace varnel {
 namespace {
 
-
 constexpr const char* kMain = "Main";
 
-std::string SectionOf(std::size_t channel) { return "Channel_" + std::to_string(channel); }
+std::string SectionOf(std::size_t channel) {
+  return "Channel_" + std::to_string(channel);
+}
 
 template <std::size_t N>
-void ReadField(const platform::ProfileReader& file, const std::string& section, const char* key,
-               std::string_view def, char (&field)[N]) {
+void ReadField(const platform::ProfileReader& file, const std::string& section, const char* key, std::string_view def,
+               char (&field)[N]) {
   CopyCut(field, file.ReadString(section, key, def, N));
 }
 
@@ -62,6 +64,7 @@ void LoadSettings(const std::string& path, ChannelSettingsArray& channels, Recor
   ReadField(file, kMain, "szCalPath", FieldText(defaults.szCalPath), settings.szCalPath);
   settings.TriggerEnable = file.ReadInt(kMain, "TriggerEnable", 0);
   settings.PostTriggerRunTime = ParsePostTriggerRunTime(file.ReadString(kMain, "PostTriggerRunTime", "1.0", 80));
+  settings.FileFormat = FileFormatFromKey(file.ReadString(kMain, "FileFormat", "wav", 16));
   ReadField(file, kMain, "Caption", "OV5 Tessaline", settings.Caption);
 }
 
@@ -92,6 +95,7 @@ bool SaveSettings(const std::string& path, const ChannelSettingsArray& channels,
   char time[64];
   std::snprintf(time, sizeof time, "%f", static_cast<double>(settings.PostTriggerRunTime));
   edit.WriteString(kMain, "PostTriggerRunTime", time);
+  edit.WriteString(kMain, "FileFormat", FileFormatKey(settings.FileFormat));
   edit.WriteString(kMain, "Caption", FieldText(settings.Caption));
   return edit.Commit();
 }

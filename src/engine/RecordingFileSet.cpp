@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "calibration/ChannelScale.h"
+#include "engine/FileFormatSetting.h"
 #include "engine/RunMessages.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -49,6 +51,10 @@ int RecordingFileSet::CreateWaveFiles() {
   finished_.clear();
   Report.Begin(settings_.SamplingRate);
   calibrationsKnown_ = false;
+  const platform::WallTime now = platform::GetClock().WallNow();
+  runStart_ = RecordingStart{now.utcMicroseconds, now.zoneOffsetSeconds, RecordingFormat.SampleRate};
+  runStart_.board = FieldText(settings_.szDeviceName);
+  framesWritten_ = 0;
   journal_.Begin(std::string(FieldText(settings_.szWavePath)));
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (!IsSet(channels_[slot].bIsEnabled)) continue;
@@ -61,7 +67,7 @@ int RecordingFileSet::CreateWaveFiles() {
       if (answer == ui::DialogResult::Cancel) return DiscardWaveFiles();
       if (answer != ui::DialogResult::Yes) continue;
     }
-    WaveFiles[slot] = MakeWave();
+    WaveFiles[slot] = MakeWave(slot, 0);
     if (WaveFiles[slot]->Failed == 1) {
       ui_.MessageBox("Failure creating wave file " + name +
                          ".  Please check that the wave file path is valid and is not write protected",
@@ -86,14 +92,36 @@ int RecordingFileSet::DiscardWaveFiles() {
   return 0;
 }
 
-std::unique_ptr<WaveIO> RecordingFileSet::MakeWave() {
-  return std::make_unique<WaveIO>(RecordingFormat, FieldText(settings_.szWavePath), WaveFileChoice{}, [this](WaveError error) {
+std::unique_ptr<WaveIO> RecordingFileSet::MakeWave(int32_t slot, uint64_t framesBefore) {
+  const WaveFileChoice choice{WaveFileFormatOf(settings_.FileFormat), StartOf(slot, framesBefore)};
+  return std::make_unique<WaveIO>(RecordingFormat, FieldText(settings_.szWavePath), choice, [this](WaveError error) {
     if (!quietWaveErrors_) ShowWaveError(ui_, error);
   });
 }
 
+RecordingStart RecordingFileSet::StartOf(int32_t slot, uint64_t framesBefore) const {
+  RecordingStart start = StartAfter(runStart_, framesBefore);
+  start.label = FieldText(channels_[slot].szLabel);
+  start.gain = channels_[slot].Gain;
+  const ChannelScale scale = ScaleOf(calibrationRecords_[slot].Left, "Left");
+  if (calibrationsKnown_ && scale.calibrated) start.unit = scale.WaveformUnits();
+  return start;
+}
+
+void RecordingFileSet::StartClock(uint32_t frames) {
+  // The buffer's last sample was taken about now; its first one a buffer earlier.
+  const platform::WallTime now = platform::GetClock().WallNow();
+  const int64_t duration = RecordingFormat.SampleRate ? int64_t{frames} * 1000000 / RecordingFormat.SampleRate : 0;
+  runStart_.utcMicroseconds = now.utcMicroseconds - duration;
+  runStart_.zoneOffsetSeconds = now.zoneOffsetSeconds;
+  for (int32_t slot = 0; slot < kChannelCount; ++slot) {
+    if (WaveFiles[slot] && WaveFiles[slot]->Failed == 0) WaveFiles[slot]->SetRecordingStart(StartOf(slot, 0));
+  }
+}
+
 void RecordingFileSet::WriteChannelData(const ChannelBlocks& buffer) {
   const uint32_t bytes = buffer.Bytes();
+  if (framesWritten_ == 0 && buffer.frames > 0) StartClock(buffer.frames);
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     const ChannelSettings& c = channels_[slot];
     if (!IsSet(c.bIsEnabled) || !IsSet(c.bIsRecording) || !WaveFiles[slot]) continue;
@@ -106,6 +134,7 @@ void RecordingFileSet::WriteChannelData(const ChannelBlocks& buffer) {
     RecoverBlock(slot, block, bytes);
   }
   Report.Advance(RecordingFormat.Frames(bytes));
+  framesWritten_ += buffer.frames;
 }
 
 void RecordingFileSet::RecoverBlock(int32_t slot, const int16_t* block, uint32_t bytes) {
@@ -148,7 +177,8 @@ void RecordingFileSet::RollOver(int32_t slot) {
     name.insert(name.size() - 4, "_" + std::to_string(n));
   }
   quietWaveErrors_ = true;
-  WaveFiles[slot] = MakeWave();
+  // The block that did not fit is the new file's first: no sample lost or doubled.
+  WaveFiles[slot] = MakeWave(slot, framesWritten_);
   quietWaveErrors_ = false;
   if (WaveFiles[slot]->Failed == 0) {
     WaveFiles[slot]->SetFormat(RecordingFormat);

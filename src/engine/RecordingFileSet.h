@@ -66,7 +66,12 @@ class RecordingFileSet {
   RunReport Report;
 
  private:
-  std::unique_ptr<WaveIO> MakeWave();
+  // A new file of the channel whose first sample is the run's `framesBefore`th.
+  std::unique_ptr<WaveIO> MakeWave(int32_t slot, uint64_t framesBefore);
+  RecordingStart StartOf(int32_t slot, uint64_t framesBefore) const;
+  // The first buffer fixes the run's first sample in time: every open file's
+  // start is told again.
+  void StartClock(uint32_t frames);
   int DiscardWaveFiles();
   std::string FileNameFor(int32_t slot, bool timeStamped) const;
   void Finalise(int32_t slot, bool save);
@@ -92,6 +97,9 @@ class RecordingFileSet {
   WorkingFileSync sync_;
   bool periodicSync_ = true;
   bool calibrationsKnown_ = false;
+  // The run's first sample; its time is provisional until the first buffer.
+  RecordingStart runStart_;
+  uint64_t framesWritten_ = 0;  // frames of every buffer of this run so far
 };
 
 }  // namespace varnel

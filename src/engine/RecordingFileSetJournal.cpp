@@ -1,6 +1,7 @@
 // The recording file set's journal and periodic sync: every open working file
 // is described in the journal and synced to the disk while the run records.
 
+#include "engine/FileFormatSetting.h"
 #include "engine/RecordingFileSet.h"
 #include "platform/FixedString.h"
 #include "platform/Trace.h"
@@ -22,6 +23,7 @@ void RecordingFileSet::UpdateJournal() {
     e.finalFile = std::string(FieldText(wave->FinalFileName));
     e.label = std::string(FieldText(channels_[slot].szLabel));
     e.format = RecordingFormat;
+    e.fileFormat = WaveFileFormatOf(settings_.FileFormat);
     e.storeCalibration = IsSet(settings_.bStoreCalibrationDataInWavefile);
     if (calibrationsKnown_) e.calibration = calibrationRecords_[slot];
     journal_.Track(slot, std::move(e));

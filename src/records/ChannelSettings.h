@@ -44,7 +44,14 @@ struct RecorderSettings {
   // The name of the device DeviceIndex stood for when it was chosen: a list
   // that changed since is noticed before a run (empty: nothing known).
   char szDeviceName[80] = {};
+  // The layout of the recorded files: kFileFormatWave keeps the layout other
+  // programs know; kFileFormatBroadcast carries the start time and grows
+  // past 4 GiB as one file.
+  int32_t FileFormat = 0;
 };
+
+inline constexpr int32_t kFileFormatWave = 0;
+inline constexpr int32_t kFileFormatBroadcast = 1;
 
 // Channel i as it is when the settings file says nothing about it.
 ChannelSettings DefaultChannelSettings(int32_t index);
@@ -56,7 +63,9 @@ RecorderSettings DefaultRecorderSettings();
 int32_t NextGain(int32_t gain);
 
 // Flags count only when they hold exactly 1.
-inline bool IsSet(int32_t flag) { return flag == 1; }
+inline bool IsSet(int32_t flag) {
+  return flag == 1;
+}
 
 // What is wrong with the labels of the enabled channels, each with its text.
 enum class LabelError { kNone, kNotUnique, kNotFileName };

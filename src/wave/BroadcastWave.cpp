@@ -30,5 +30,11 @@ bool WriteBroadcastChunks(platform::RiffFile& file, const Bext& bext) {
          file.Write(content.data(), content.size()) == content.size();
 }
 
+bool RewriteBext(platform::RiffFile& file, const Bext& bext) {
+  const std::vector<unsigned char> content = EncodeBext(bext, kCodingHistorySize);
+  constexpr uint64_t kBextContent = kReserveOffset + 8 + kDs64Size + 8;
+  return file.WriteAt(kBextContent, content.data(), content.size());
+}
+
 }  // namespace wave
 }  // namespace varnel

@@ -18,5 +18,8 @@ inline constexpr std::size_t kCodingHistorySize = kBroadcastDataOffset - 12 - 36
 
 // Writes the reserve and the bext at the position (just after the form type).
 bool WriteBroadcastChunks(platform::RiffFile& file, const Bext& bext);
+// Writes a new bext over the one WriteBroadcastChunks wrote (same size), the
+// position unchanged: its time is known only once the first buffer arrives.
+bool RewriteBext(platform::RiffFile& file, const Bext& bext);
 
 }  // namespace varnel::wave

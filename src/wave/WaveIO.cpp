@@ -48,8 +48,12 @@ bool SamePath(const char (&a)[WaveIO::kPathSize], const char (&b)[WaveIO::kPathS
 
 }  // namespace
 
-uint32_t SetWaveRiffSizeLimit(uint32_t limit) { return gRiffSizeLimit.exchange(limit); }
-uint32_t WaveRiffSizeLimit() { return gRiffSizeLimit.load(); }
+uint32_t SetWaveRiffSizeLimit(uint32_t limit) {
+  return gRiffSizeLimit.exchange(limit);
+}
+uint32_t WaveRiffSizeLimit() {
+  return gRiffSizeLimit.load();
+}
 
 WaveIO::WaveIO(WaveErrorSink sink) : sink_(std::move(sink)), riffSizeLimit_(WaveRiffSizeLimit()) {
   DeleteWorkingFile = 0;
@@ -112,6 +116,7 @@ bool WaveIO::MakeSkeleton(const WaveFileChoice& choice) {
   PutU16(fields + 14, Format.BitsPerSample);
 
   const bool broadcast = choice.format == WaveFileFormat::kBroadcast;
+  broadcast_ = broadcast;
   sizes_ = broadcast ? wave::Rf64Header(riffSizeLimit_, wave::kReserveOffset, std::nullopt)
                      : wave::Rf64Header(riffSizeLimit_);
   // Until the file is finalised the form counts only its type.
@@ -132,7 +137,9 @@ bool WaveIO::MakeSkeleton(const WaveFileChoice& choice) {
   return true;
 }
 
-void WaveIO::SetFormat(const SampleFormat& format) { Format = format; }
+void WaveIO::SetFormat(const SampleFormat& format) {
+  Format = format;
+}
 
 void WaveIO::SetFileName(std::string_view path) {
   if (path.size() < kPathSize) {
@@ -146,6 +153,13 @@ void WaveIO::SetFileName(std::string_view path) {
 void WaveIO::SetCalibration(CalibrationRecord record) {
   Calibration = record;
   HasCalibration = 1;
+}
+
+bool WaveIO::SetRecordingStart(const RecordingStart& start) {
+  if (!broadcast_ || !file_.IsOpen()) return true;
+  if (wave::RewriteBext(file_, wave::BextForRecording(start, Format))) return true;
+  NoteFileFailure();
+  return false;
 }
 
 bool WaveIO::UpdateDataSize(uint64_t size) {

@@ -72,6 +72,9 @@ class WaveIO final : public WaveBuffer {
   // size (a broadcast wave file becomes RF64 there and goes on).
   int Append(const void* samples, uint32_t byteCount);
   void SetCalibration(CalibrationRecord record);
+  // A broadcast file's bext tells this start from now on (a wave file has
+  // none: nothing to do). False when the file refuses.
+  bool SetRecordingStart(const RecordingStart& start);
   // Finalises under FinalFileName and opens that file again at the position.
   int Save();
   // Finalises under FinalFileName and empties the object.
@@ -118,6 +121,7 @@ class WaveIO final : public WaveBuffer {
   uint64_t dataBytes_ = 0;  // bytes of the data chunk that reached the file
   uint32_t riffSizeLimit_;
   wave::Rf64Header sizes_;
+  bool broadcast_ = false;
 };
 
 }  // namespace varnel

@@ -78,7 +78,12 @@ TEST(RecordingOptionsDialog, ShowsAndStoresOnlyOnOk) {
   f.Click(D::kIdTriggerEnable);
   f.TypeText(D::kIdWavePath, "/data/w");
   f.TypeText(D::kIdPostTriggerTime, "0.1");
+  EXPECT_EQ(0, f.ListSelection(D::kIdFileFormat));
+  ASSERT_EQ(2u, f.ListCount(D::kIdFileFormat));
+  EXPECT_EQ("Broadcast wave (RF64 past 4 GiB)", f.Control(D::kIdFileFormat).items[1].text);
+  f.ChooseItem(D::kIdFileFormat, 1);
   f.Click(kIdOk);
+  EXPECT_EQ(kFileFormatBroadcast, s.FileFormat);
   EXPECT_EQ(1, s.TriggerEnable);
   EXPECT_STREQ("/data/w", s.szWavePath);
   EXPECT_FLOAT_EQ(0.1f, s.PostTriggerRunTime);
@@ -130,9 +135,8 @@ TEST(RecordingOptionsDialog, DeletesChosenWaveFilesAfterAsking) {
   // The first failure stops a multiple deletion.
   ui.ExpectOpenFile(std::vector<std::string>{a, b, c});
   ui.ExpectMessageBox("Multiple file deletion - are you sure you want to delete these files?", DialogResult::Yes);
-  ui.ExpectMessageBox(
-      "Failure deleting file!  Make sure that the file exists and that you have write privileges.",
-      DialogResult::OK);
+  ui.ExpectMessageBox("Failure deleting file!  Make sure that the file exists and that you have write privileges.",
+                      DialogResult::OK);
   d.Click(D::kIdDeleteWaveFiles);
   EXPECT_TRUE(platform::FileExists(b));
   EXPECT_TRUE(platform::FileExists(c));

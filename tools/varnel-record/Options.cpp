@@ -3,15 +3,20 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/FileFormatSetting.h"
+
 namespace varnel::record {
 
 const char* const kUsage =
     "usage: varnel-record [--seconds N] [--overwrite yes|no|cancel] [--accept-rate yes|no]\n"
     "                     [--continue-without-analyser] [--settings FILE] [--quiet] [--device N]\n"
+    "                     [--format wav|bwf]\n"
     "       varnel-record --list-devices\n"
     "       varnel-record --recover [FOLDER] [--settings FILE]\n"
     "Records with the settings of varnel.ini beside the program (as the window does) until N seconds\n"
     "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n"
+    "--format chooses the files' layout for this run: wav (plain wave) or bwf (broadcast wave with\n"
+    "its start time, one file past 4 GiB); the settings keep their own.\n"
     "--recover repairs the recordings an interrupted run left in FOLDER (default: the wave folder).\n";
 
 namespace {
@@ -73,6 +78,15 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
       o.device = static_cast<int32_t>(n);
+    } else if (a == "--format") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      const auto format = WaveFileFormatFromKey(*v);
+      if (!format) {
+        error = "--format needs wav or bwf, not \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.fileFormat = FileFormatSettingOf(*format);
     } else if (a == "--recover") {
       o.recover = true;
       if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.recoverFolder = args[++i];

@@ -15,12 +15,13 @@ struct Options {
   ui::DialogResult overwrite = ui::DialogResult::Cancel;
   ui::DialogResult acceptRate = ui::DialogResult::No;
   bool continueWithoutAnalyser = false;
-  bool quiet = false;  // no level lines
-  std::string settingsFile;  // empty: varnel.ini beside the program
-  bool listDevices = false;  // print the device list instead of recording
-  int32_t device = -1;       // device index for this run (-1: the settings' own)
-  bool recover = false;      // recover interrupted recordings instead of recording
-  std::string recoverFolder;  // empty: the wave folder of the settings
+  bool quiet = false;                 // no level lines
+  std::string settingsFile;           // empty: varnel.ini beside the program
+  bool listDevices = false;           // print the device list instead of recording
+  int32_t device = -1;                // device index for this run (-1: the settings' own)
+  bool recover = false;               // recover interrupted recordings instead of recording
+  std::string recoverFolder;          // empty: the wave folder of the settings
+  std::optional<int32_t> fileFormat;  // the files' layout for this run (nothing: the settings' own)
 };
 
 // Nothing when the command line is wrong; `error` says why (empty for --help).

@@ -57,9 +57,10 @@ void OpenAsTheWindowDoes(RecordingEngine& engine, const std::string& settingsPat
 
 // ... and as it closes: the run stopped and saved, then the settings, less
 // the device this run was told to use.
-void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device, const std::string& settingsPath,
-                          ui::UiServices& ui) {
+void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device, int32_t savedFormat,
+                          const std::string& settingsPath, ui::UiServices& ui) {
   device.Restore();
+  engine.Settings.FileFormat = savedFormat;
   engine.StopRecording();
   SaveSettingsAtClose(settingsPath, engine.Channels, engine.Settings, nullptr, ui);
 }
@@ -76,6 +77,8 @@ int Record(const record::Options& options) {
   OpenAsTheWindowDoes(engine, settingsPath);
   record::DeviceChoice device(engine, options.device);
   if (!device.Valid()) return kExitUsage;
+  const int32_t savedFormat = engine.Settings.FileFormat;
+  if (options.fileFormat) engine.Settings.FileFormat = *options.fileFormat;
   record::PrintRecoveryNotice(std::string(FieldText(engine.Settings.szWavePath)));
 
   StatusPrinter printer;
@@ -84,7 +87,7 @@ int Record(const record::Options& options) {
   engine.OnRun();
   if (engine.bIsRunning != 1) {
     std::fprintf(stderr, "varnel-record: the recording did not start\n");
-    CloseAsTheWindowDoes(engine, device, settingsPath, ui);
+    CloseAsTheWindowDoes(engine, device, savedFormat, settingsPath, ui);
     engine.SetObserver(nullptr);
     return kExitNotStarted;
   }
@@ -100,7 +103,7 @@ int Record(const record::Options& options) {
     }
     if (options.seconds > 0 && (now - start) / 1000.0 >= options.seconds) break;
   }
-  CloseAsTheWindowDoes(engine, device, settingsPath, ui);
+  CloseAsTheWindowDoes(engine, device, savedFormat, settingsPath, ui);
   loop.DispatchPending();
   engine.SetObserver(nullptr);
   std::fputs(FormatRunSummary(engine.Files).c_str(), stdout);
@@ -113,8 +116,7 @@ int main(int argc, char** argv) {
   std::string error;
   auto options = record::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!options) {
-    std::fprintf(error.empty() ? stdout : stderr, "%s%s%s", error.c_str(), error.empty() ? "" : "\n",
-                 record::kUsage);
+    std::fprintf(error.empty() ? stdout : stderr, "%s%s%s", error.c_str(), error.empty() ? "" : "\n", record::kUsage);
     return error.empty() ? kExitRecorded : kExitUsage;
   }
   if (options->listDevices) {
@@ -124,8 +126,8 @@ int main(int argc, char** argv) {
   if (options->recover) {
     RecorderApp app;
     app.InitPathsFromExecutable();
-    const std::string settings = options->settingsFile.empty() ? std::string(FieldText(app.SettingsFilePath))
-                                                               : options->settingsFile;
+    const std::string settings =
+        options->settingsFile.empty() ? std::string(FieldText(app.SettingsFilePath)) : options->settingsFile;
     return record::Recover(options->recoverFolder.empty() ? record::WaveFolderOf(settings) : options->recoverFolder);
   }
   record::InstallStopRequests();

@@ -25,4 +25,12 @@ LocalTime SystemClock::Now() {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int32_t>(ms)};
 }
 
+WallTime SystemClock::WallNow() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  std::tm tm{};
+  ::localtime_r(&now.tv_sec, &tm);
+  return {int64_t{now.tv_sec} * 1000000 + now.tv_nsec / 1000, static_cast<int32_t>(tm.tm_gmtoff)};
+}
+
 }  // namespace varnel::platform
