@@ -49,9 +49,8 @@ TEST(Headless, AnswersComeFromTheCommandLine) {
   EXPECT_EQ(1, status) << out;
   EXPECT_NE(std::string::npos, out.find("Continue anyway? -> No")) << out;
   // The overwrite question answered No: channel 0 keeps its old file.
-  out = test::RunCommand(Tool() + " --seconds 1.5 --overwrite no --continue-without-analyser --settings '" + ini +
-                             "' 2>&1",
-                         &status);
+  out = test::RunCommand(
+      Tool() + " --seconds 1.5 --overwrite no --continue-without-analyser --settings '" + ini + "' 2>&1", &status);
   EXPECT_EQ(0, status) << out;
   EXPECT_EQ("old", test::ReadFile(rig.wavePath + "/Channel_0.wav"));
   EXPECT_TRUE(platform::FileExists(rig.wavePath + "/Channel_1.wav"));
@@ -59,6 +58,24 @@ TEST(Headless, AnswersComeFromTheCommandLine) {
   out = test::RunCommand(Tool() + " --seconds soon 2>&1", &status);
   EXPECT_EQ(2, status);
   EXPECT_NE(std::string::npos, out.find("--seconds needs a positive number")) << out;
+}
+
+TEST(Headless, FormatChoosesTheLayoutOfOneRunOnly) {
+  test::RecorderRig rig;
+  const std::string ini = PrepareSettings(rig);
+  int status = 0;
+  std::string out = test::RunCommand(
+      Tool() + " --seconds 1 --format bwf --continue-without-analyser --quiet --settings '" + ini + "' 2>&1", &status);
+  EXPECT_EQ(0, status) << out;
+  // Read by a reader nobody here wrote: the bext and the samples behind it.
+  const std::string info = test::RunCommand("sndfile-info '" + rig.wavePath + "/Channel_0.wav' 2>&1");
+  EXPECT_NE(std::string::npos, info.find("bext")) << info;
+  EXPECT_NE(std::string::npos, info.find("Sample Rate : 20000")) << info;
+  EXPECT_NE(std::string::npos, test::ReadFile(ini).find("FileFormat=wav")) << test::ReadFile(ini);
+
+  out = test::RunCommand(Tool() + " --format mp3 2>&1", &status);
+  EXPECT_EQ(2, status);
+  EXPECT_NE(std::string::npos, out.find("--format needs wav or bwf, not \"mp3\"")) << out;
 }
 
 }  // namespace
