@@ -57,8 +57,7 @@ void MonitorModel::AddBlock(const std::vector<int16_t>& interleaved) {
     ChannelView& c = channels_[side];
     c.waveform.resize(frames);
     for (std::size_t f = 0; f < frames; ++f) c.waveform[f] = interleaved[2 * f + side];
-    c.spectrum.Add(interleaved.data() + side, 2, frames);
-    SpectrumDecibels(c.spectrum, samplingRate_, c.scale, c.decibels);
+    c.spectrum.Add(c.waveform.data(), 1, frames);
     c.peak = FindPeak(c.spectrum, samplingRate_, c.scale);
   }
 }

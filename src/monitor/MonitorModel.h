@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "monitor/ChannelScale.h"
-#include "monitor/MonitorServer.h"
 #include "monitor/Fourier.h"
+#include "monitor/MonitorServer.h"
 
 namespace varnel::monitor {
 
@@ -24,7 +24,6 @@ struct ChannelView {
   ChannelScale scale;
   Spectrum spectrum;
   std::vector<int16_t> waveform;  // the latest block of this channel
-  std::vector<float> decibels;    // per bin, in scale.logUnits
   SpectrumPeak peak;
 };
 
