@@ -9,10 +9,10 @@
 
 namespace varnel::boards {
 
-std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& programFolder) {
+std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& settingsFolder) {
   std::vector<std::unique_ptr<BoardApi>> kinds;
   kinds.push_back(openlayers::MakeOpenLayersBoard());
-  const std::string simSettings = platform::JoinPath(programFolder, "olsim.ini");
+  const std::string simSettings = platform::JoinPath(settingsFolder, "olsim.ini");
   // The simulated board only where it has been set up, so that a lab PC lists its real boards alone.
   if (platform::FileExists(simSettings)) kinds.push_back(sim::MakeSimulatedBoard(simSettings));
   return std::make_unique<BoardSet>(std::move(kinds));
