@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "DeviceFieldDialog.h"
 #include "QtTestSupport.h"
 #include "qt/DialogWidget.h"
 #include "qt/QtMessageLoop.h"
@@ -30,19 +31,10 @@
 namespace varnel {
 namespace {
 
-constexpr const char* kSimulated = "Simulated DT9834(00)";
-constexpr const char* kSoundCard = "USB Audio CODEC: USB Audio (hw:CODEC,0)";
-constexpr const char* kShort = "Line In (hw:1,0)";
-
-// The main window's device field: a drop-down list 75 dialog units wide.
-class DeviceField : public ui::Dialog {
- public:
-  static constexpr int32_t kList = 1005;
-  DeviceField() : Dialog("Devices", 206, 40) {
-    AddControl(kList, ui::ControlKind::ComboBox, "", ui::DluRect(105, 11, 75, 12)).editable = true;
-    for (const char* name : {kSimulated, kSoundCard, kShort}) AddListItem(kList, name, 0);
-  }
-};
+using test::DeviceFieldDialog;
+using test::kShortName;
+using test::kSimulatedName;
+using test::kSoundCardName;
 
 QString Shown(QComboBox* combo) {
   return combo->lineEdit()->text();
@@ -57,26 +49,26 @@ int FieldRoom(QComboBox* combo) {
 }
 
 TEST(DeviceList, ALongNameShowsItsEndInTheFieldAndWholeInTheListAndTooltip) {
-  DeviceField model;
+  DeviceFieldDialog model;
   qt::DialogWidget view(model);
   view.show();
-  auto* combo = qobject_cast<QComboBox*>(view.ControlWidget(DeviceField::kList));
+  auto* combo = qobject_cast<QComboBox*>(view.ControlWidget(DeviceFieldDialog::kList));
   ASSERT_NE(nullptr, combo);
   const QFontMetrics metrics(combo->lineEdit()->font());
 
   struct Case {
     const char* name;
     const char* end;  // what the field must still show
-  } cases[] = {{kSoundCard, "(hw:CODEC,0)"}, {kSimulated, "DT9834(00)"}};
+  } cases[] = {{kSoundCardName, "(hw:CODEC,0)"}, {kSimulatedName, "DT9834(00)"}};
   for (const Case& c : cases) {
-    model.SelectListItem(DeviceField::kList, c.name == kSimulated ? 0 : 1);
+    model.SelectListItem(DeviceFieldDialog::kList, c.name == kSimulatedName ? 0 : 1);
     SCOPED_TRACE(c.name);
     ASSERT_GT(metrics.horizontalAdvance(c.name), FieldRoom(combo)) << "the name must be too long for the field";
     EXPECT_TRUE(Shown(combo).startsWith(QStringLiteral("…"))) << Shown(combo).toStdString();
     EXPECT_TRUE(Shown(combo).endsWith(c.end)) << Shown(combo).toStdString();
     EXPECT_LE(metrics.horizontalAdvance(Shown(combo)), FieldRoom(combo));
     EXPECT_EQ(QString(c.name), combo->toolTip());
-    EXPECT_EQ(c.name, model.GetText(DeviceField::kList)) << "the model keeps the whole name";
+    EXPECT_EQ(c.name, model.GetText(DeviceFieldDialog::kList)) << "the model keeps the whole name";
   }
 
   // The open list fits its longest name, beyond the field's own width.
@@ -84,18 +76,18 @@ TEST(DeviceList, ALongNameShowsItsEndInTheFieldAndWholeInTheListAndTooltip) {
   ASSERT_TRUE(test::RunUntil([&] { return combo->view()->isVisible(); }));
   const QWidget* list = combo->view()->window();
   EXPECT_GT(list->width(), combo->width());
-  EXPECT_GE(combo->view()->viewport()->width(), combo->view()->fontMetrics().horizontalAdvance(kSoundCard));
+  EXPECT_GE(combo->view()->viewport()->width(), combo->view()->fontMetrics().horizontalAdvance(kSoundCardName));
   combo->hidePopup();
 
   // A name that fits shows whole, without a tooltip; typing shows as typed.
-  model.ChooseItem(DeviceField::kList, 2);
-  EXPECT_EQ(QString(kShort), Shown(combo));
+  model.ChooseItem(DeviceFieldDialog::kList, 2);
+  EXPECT_EQ(QString(kShortName), Shown(combo));
   EXPECT_TRUE(combo->toolTip().isEmpty());
-  model.TypeText(DeviceField::kList, "USB Audio CODEC: USB Audio typed by hand");
+  model.TypeText(DeviceFieldDialog::kList, "USB Audio CODEC: USB Audio typed by hand");
   EXPECT_EQ(QStringLiteral("USB Audio CODEC: USB Audio typed by hand"), Shown(combo));
 
   // The layout stays: the field keeps its width.
-  EXPECT_EQ(ui::DluRect(105, 11, 75, 12).Width(), combo->width());
+  EXPECT_EQ(DeviceFieldDialog::kListRect.Width(), combo->width());
 }
 
 // The lowest edge a canvas was asked to draw.
@@ -111,8 +103,8 @@ struct MeterBounds : ui::Canvas {
 TEST(Screenshot, TheDeviceListWithASoundCardsLongName) {
   test::TempDir dir;
   test::WriteFile(dir.File("olsim.ini"), "[Boards]\nCount=1\n");
-  test::WriteFile(dir.File("card.ini"), std::string("[Boards]\nCount=1\n[Board0]\nName=") +
-                                            "USB Audio CODEC: USB Audio (hw:CODEC,0)\nChannels=2\n");
+  test::WriteFile(dir.File("card.ini"),
+                  std::string("[Boards]\nCount=1\n[Board0]\nName=") + kSoundCardName + "\nChannels=2\n");
   test::WriteFile(dir.File("orvantis.ini"), "[DDE]\nServerName=\n");
   RecorderApp app;
   app.SetProgramFile(dir.File("varnel"));
