@@ -97,8 +97,10 @@ calibration.
 
 The package holds the recorder's window (varnel), the recorder without a
 window for scripts and services (varnel-record, with a systemd user unit),
-the live monitor of two channels with calibrated spectra (varnel-monitor)
-and an example of the analyser's side of the conversation (orvantis-peer).")
+the live monitor of two channels with calibrated spectra (varnel-monitor),
+a reader of recordings that gives their samples in calibrated units
+(varnel-info) and an example of the analyser's side of the conversation
+(orvantis-peer).")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Varnel maintainers <maintainers@varnel.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

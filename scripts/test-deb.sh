@@ -30,7 +30,7 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 
 # ---- contents ----
-for program in varnel varnel-record varnel-monitor orvantis-peer; do
+for program in varnel varnel-record varnel-monitor varnel-info orvantis-peer; do
   [ -x "$root/usr/bin/$program" ] || fail "$program is not in /usr/bin"
 done
 # Every program the build makes of tools/ joins the package by itself.

@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "monitor/ChannelScale.h"
+#include "calibration/ChannelScale.h"
 #include "monitor/Fourier.h"
 
 namespace varnel::monitor {
