@@ -10,29 +10,29 @@
 namespace varnel::test {
 namespace {
 
-void WriteSignal(const std::string& path, int channels, int64_t frames) {
+// An infile of `frames` frames: sample(c, f) for channel c of frame f.
+template <typename Sample, typename Make>
+void WriteFrames(const std::string& path, int channels, int64_t frames, Make sample) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::vector<int16_t> block(static_cast<std::size_t>(channels) * 4096);
+  std::vector<Sample> block(static_cast<std::size_t>(channels) * 4096);
   for (int64_t f0 = 0; f0 < frames; f0 += 4096) {
     for (int64_t f = 0; f < 4096; ++f)
-      for (int c = 0; c < channels; ++c) block[f * channels + c] = AlsaTestConfig::Signal(c, f0 + f);
-    std::fwrite(block.data(), sizeof(int16_t), block.size(), file);
+      for (int c = 0; c < channels; ++c) block[f * channels + c] = sample(c, f0 + f);
+    std::fwrite(block.data(), sizeof(Sample), block.size(), file);
   }
   std::fclose(file);
 }
 
+void WriteSignal(const std::string& path, int channels, int64_t frames) {
+  WriteFrames<int16_t>(path, channels, frames, &AlsaTestConfig::Signal);
+}
+
 // 32-bit samples whose upper half is the signal and whose lower half must be dropped.
 void WriteSignal32(const std::string& path, int channels, int64_t frames) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::vector<int32_t> block(static_cast<std::size_t>(channels) * 4096);
-  for (int64_t f0 = 0; f0 < frames; f0 += 4096) {
-    for (int64_t f = 0; f < 4096; ++f)
-      for (int c = 0; c < channels; ++c)
-        block[f * channels + c] = static_cast<int32_t>(
-            (static_cast<uint32_t>(static_cast<uint16_t>(AlsaTestConfig::Signal(c, f0 + f))) << 16) | 0x5A5Au);
-    std::fwrite(block.data(), sizeof(int32_t), block.size(), file);
-  }
-  std::fclose(file);
+  WriteFrames<int32_t>(path, channels, frames, [](int c, int64_t f) {
+    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint16_t>(AlsaTestConfig::Signal(c, f))) << 16) |
+                                0x5A5Au);
+  });
 }
 
 std::string Input(const std::string& name, const std::string& infile, const std::string& slave,
