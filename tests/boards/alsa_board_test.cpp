@@ -195,6 +195,54 @@ TEST_F(AlsaBoardTest, ABufferHandedBackHoldsNothingValidUntilFilledAgain) {
   EXPECT_EQ(0u, TakeDone().size());
 }
 
+// A sound server's device that offers float samples only records: they read
+// as 32-bit samples do, and what lies beyond full scale is clipped and counted.
+TEST(AlsaFloat, FloatSamplesReadAsThirtyTwoBitOnesAndWhatIsBeyondFullScaleIsClippedAndCounted) {
+  AlsaTestConfig config{1 << 16, true};
+  platform::ScopedTraceCapture traces;
+  CountingLoop events;
+  AlsaBoard board;
+  board.EnumerateBoards([](std::string_view) { return 1; });
+  BoardHandle handle = 0, sub = 0;
+  ASSERT_EQ(kBoardSuccess, board.InitializeBoard(AlsaTestConfig::FloatName(), &handle));
+  ASSERT_EQ(kBoardSuccess, board.GetSubsystem(handle, &sub));
+  const std::vector<int32_t> list = {3, 2, 1, 0};
+  constexpr int kFrames = 3000;
+  ASSERT_EQ(kBoardSuccess, board.Configure(sub, {48000, list, {1, 1, 1, 1}, kTriggerImmediate}));
+  for (int i = 0; i < 2; ++i) {
+    BoardHandle buffer = 0;
+    ASSERT_EQ(kBoardSuccess, board.AllocateBuffer(kFrames * 4, &buffer));
+    ASSERT_EQ(kBoardSuccess, board.QueueReadyBuffer(sub, buffer));
+  }
+  ASSERT_EQ(kBoardSuccess, board.StartAcquisition(sub, &events));
+  while (events.done < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(kBoardSuccess, board.StopAcquisition(sub));
+  // Full scale both ways, beyond it, and not a number.
+  auto expected = [](int channel, int64_t frame) -> int16_t {
+    const int64_t at = frame % 1000;
+    if (channel == 2 && at == 999) return 32767;
+    if (channel == 2 && at == 500) return -32768;
+    if (channel == 3 && at == 750) return -32768;
+    if (channel == 3 && at == 250) return 0;
+    return AlsaTestConfig::Signal(channel, frame);
+  };
+  for (int b = 0; b < 2; ++b) {
+    BoardHandle buffer = 0;
+    BufferData data;
+    ASSERT_EQ(kBoardSuccess, board.TakeDoneBuffer(sub, &buffer));
+    ASSERT_EQ(kBoardSuccess, board.GetBufferData(buffer, &data));
+    ASSERT_EQ(kFrames * 4, data.valid);
+    for (int f = 0; f < kFrames; ++f)
+      for (std::size_t e = 0; e < list.size(); ++e)
+        ASSERT_EQ(expected(list[e], b * kFrames + f), static_cast<int16_t>(data.samples[f * list.size() + e]))
+            << "frame " << b * kFrames + f << " channel " << list[e];
+  }
+  // Per thousand frames: one at +1 and one at -1.5 clipped, one not a number; -1 is full scale.
+  EXPECT_EQ(18u, board.ClippedSamples());
+  EXPECT_TRUE(traces.Sink().Contains("ALSA " + AlsaTestConfig::FloatName() + ": 18 samples beyond full scale clipped"));
+  EXPECT_EQ(0, events.overruns);
+}
+
 struct WithOverrunSeam {
   std::shared_ptr<OverrunOnce> calls_ = std::make_shared<OverrunOnce>(2);
 };

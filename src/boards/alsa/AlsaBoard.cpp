@@ -43,17 +43,19 @@ class AlsaDriver final : public boards::BoardDriver {
       snd_pcm_close(pcm);
       return FromAlsa(caps.error);
     }
-    *input = std::make_unique<AlsaInput>(it->label, pcm, caps, calls_);
+    *input = std::make_unique<AlsaInput>(it->label, pcm, caps, calls_, clipped_);
     return kBoardSuccess;
   }
 
   const boards::PoolStatuses& Statuses() const override { return kStatuses; }
+  uint64_t Clipped() const { return *clipped_; }
 
  private:
   static constexpr boards::PoolStatuses kStatuses{kAlsaBadHandle, kAlsaBadValue,    kAlsaNotConfigured,
                                                   kAlsaBusy,      kAlsaNoSuchBoard, kAlsaUnsupported};
   const std::shared_ptr<PcmCalls> calls_;
   std::vector<CaptureDevice> listed_;
+  const std::shared_ptr<std::atomic<uint64_t>> clipped_ = std::make_shared<std::atomic<uint64_t>>(0);
 };
 
 boards::InputCapabilities CapabilitiesOf(const DeviceCaps& device) {
@@ -75,13 +77,19 @@ std::shared_ptr<PcmCalls> RealPcmCalls() {
 
 AlsaBoard::AlsaBoard(std::shared_ptr<PcmCalls> calls) : PooledBoard(std::make_unique<AlsaDriver>(std::move(calls))) {}
 
-AlsaInput::AlsaInput(std::string label, snd_pcm_t* pcm, const DeviceCaps& caps, std::shared_ptr<PcmCalls> calls)
+uint64_t AlsaBoard::ClippedSamples() const {
+  return static_cast<const AlsaDriver&>(Driver()).Clipped();
+}
+
+AlsaInput::AlsaInput(std::string label, snd_pcm_t* pcm, const DeviceCaps& caps, std::shared_ptr<PcmCalls> calls,
+                     std::shared_ptr<std::atomic<uint64_t>> clipped)
     : label_(std::move(label)),
       pcm_(pcm),
       device_(caps),
       calls_(std::move(calls)),
       caps_(CapabilitiesOf(caps)),
-      wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+      wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      clippedTotal_(std::move(clipped)) {}
 
 AlsaInput::~AlsaInput() {
   Stop();
@@ -98,6 +106,7 @@ void AlsaInput::Wake() const {
 BoardStatus AlsaInput::Start(boards::BufferFiller filler) {
   if (wakeFd_ < 0) return FromAlsa(-EMFILE);
   Stop();  // a reader that ended on a lost device
+  runClipped_ = 0;
   reader_ = std::thread(&AlsaInput::Read, this, filler);
   return kBoardSuccess;
 }
@@ -110,6 +119,10 @@ void AlsaInput::Stop() {
   stopRequested_ = false;
   // Never drain a capture: what is still in the ring is not wanted.
   calls_->Drop(pcm_);
+  if (runClipped_ > 0) {
+    platform::Trace("ALSA %s: %llu samples beyond full scale clipped\n", label_.c_str(),
+                    static_cast<unsigned long long>(runClipped_));
+  }
 }
 
 }  // namespace varnel::alsa

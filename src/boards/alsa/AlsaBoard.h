@@ -26,6 +26,8 @@ enum AlsaRefusal : BoardStatus { kAlsaUnsupported = 1006, kAlsaNoTrigger, kAlsaR
 class AlsaBoard final : public boards::PooledBoard {
  public:
   explicit AlsaBoard(std::shared_ptr<PcmCalls> calls = RealPcmCalls());
+  // Float samples beyond full scale (or not a number) clipped since the board was made.
+  uint64_t ClippedSamples() const;
 };
 
 // An ALSA error as a board status: its errno.
@@ -41,5 +43,11 @@ void CopyInListOrder(const int16_t* in, unsigned deviceChannels, std::span<const
 // The same from 32-bit samples, keeping their upper 16 bits.
 void CopyInListOrder(const int32_t* in, unsigned deviceChannels, std::span<const int32_t> list, std::size_t frames,
                      uint16_t* out);
+// The same from float samples of full scale +-1, read as 32-bit ones are
+// (the upper 16 bits of x * 2^31): full scale stays full scale, a value
+// beyond it is clipped, one that is not a number reads 0. Returns how many
+// were clipped or not a number.
+std::size_t CopyFloatsInListOrder(const float* in, unsigned deviceChannels, std::span<const int32_t> list,
+                                  std::size_t frames, uint16_t* out);
 
 }  // namespace varnel::alsa

@@ -36,6 +36,29 @@ void CopyInListOrder(const int32_t* in, unsigned deviceChannels, std::span<const
   }
 }
 
+std::size_t CopyFloatsInListOrder(const float* in, unsigned deviceChannels, std::span<const int32_t> list,
+                                  std::size_t frames, uint16_t* out) {
+  const std::size_t n = list.size();
+  std::size_t clipped = 0;
+  for (std::size_t f = 0; f < frames; ++f, in += deviceChannels, out += n) {
+    for (std::size_t e = 0; e < n; ++e) {
+      const float scaled = in[list[e]] * 32768.0f;
+      int32_t code = 0;  // not a number
+      if (scaled >= 32768.0f) {
+        code = 32767;
+      } else if (scaled < -32768.0f) {
+        code = -32768;
+      } else if (scaled == scaled) {
+        code = static_cast<int32_t>(scaled);
+        code -= static_cast<float>(code) > scaled ? 1 : 0;  // toward minus infinity, as a shift does
+      }
+      clipped += scaled >= -32768.0f && scaled < 32768.0f ? 0 : 1;
+      out[e] = static_cast<uint16_t>(code);
+    }
+  }
+  return clipped;
+}
+
 void AlsaInput::WaitForWork(bool haveBuffer) {
   // Without a ready buffer only the wake-up counts; the timeout is there to
   // notice an overrun of the device's ring in the meantime.
@@ -97,7 +120,12 @@ bool AlsaInput::CopyFrames(boards::BufferFiller& filler, snd_pcm_uframes_t frame
   if (result >= 0) {
     const auto* base = static_cast<const char*>(areas[0].addr) + (areas[0].first + offset * areas[0].step) / 8;
     uint16_t* out = target.samples + std::size_t{target.filled} * list.size();
-    if (bits == 32) {
+    if (device_.floatSamples) {
+      const std::size_t clipped =
+          CopyFloatsInListOrder(reinterpret_cast<const float*>(base), device_.openChannels, list, n, out);
+      runClipped_ += clipped;
+      *clippedTotal_ += clipped;
+    } else if (bits == 32) {
       CopyInListOrder(reinterpret_cast<const int32_t*>(base), device_.openChannels, list, n, out);
     } else {
       CopyInListOrder(reinterpret_cast<const int16_t*>(base), device_.openChannels, list, n, out);

@@ -24,8 +24,9 @@ namespace varnel::alsa {
 
 class AlsaInput final : public boards::BoardInput {
  public:
-  // Owns `pcm`, opened and probed as `caps`.
-  AlsaInput(std::string label, snd_pcm_t* pcm, const DeviceCaps& caps, std::shared_ptr<PcmCalls> calls);
+  // Owns `pcm`, opened and probed as `caps`; counts float samples it clips into `clipped`.
+  AlsaInput(std::string label, snd_pcm_t* pcm, const DeviceCaps& caps, std::shared_ptr<PcmCalls> calls,
+            std::shared_ptr<std::atomic<uint64_t>> clipped);
   ~AlsaInput() override;
   AlsaInput(const AlsaInput&) = delete;
   AlsaInput& operator=(const AlsaInput&) = delete;
@@ -60,6 +61,8 @@ class AlsaInput final : public boards::BoardInput {
   Setup applied_;
   bool configured_ = false;
   int wakeFd_ = -1;
+  const std::shared_ptr<std::atomic<uint64_t>> clippedTotal_;
+  uint64_t runClipped_ = 0;  // by the capture thread; told at the stop
   std::atomic<bool> stopRequested_{false};
   std::thread reader_;
 };

@@ -60,7 +60,7 @@ BoardStatus AlsaInput::Configure(const RunSettings& run) {
   snd_pcm_hw_params_alloca(&hw);
   int error = snd_pcm_hw_params_any(pcm, hw);
   if (error >= 0) error = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_MMAP_INTERLEAVED);
-  if (error >= 0) error = snd_pcm_hw_params_set_format(pcm, hw, static_cast<snd_pcm_format_t>(SampleFormat(device_.sampleBytes)));
+  if (error >= 0) error = snd_pcm_hw_params_set_format(pcm, hw, static_cast<snd_pcm_format_t>(SampleFormat(device_)));
   if (error >= 0) error = snd_pcm_hw_params_set_channels(pcm, hw, device_.openChannels);
   if (error >= 0) error = snd_pcm_hw_params_set_rate(pcm, hw, setup.rate, 0);
   // Periods of about 20 ms, and a ring of half a second to ride out a busy main thread.
