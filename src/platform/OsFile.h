@@ -27,6 +27,9 @@ class OsFile {
   // Opens for reading and writing; 'create' makes the file when it is absent
   // and keeps its contents when it is there.
   bool Open(const std::string& path, bool create);
+  // Opens a regular file for reading only; anything else (a folder, a fifo, a
+  // device) is refused without waiting for it.
+  bool OpenForReading(const std::string& path);
   // False when the system reports a failure; the handle is gone either way.
   bool Close();
   bool IsOpen() const { return handle_ != kNone; }

@@ -38,6 +38,28 @@ bool OsFile::Open(const std::string& path, bool create) {
   return true;
 }
 
+bool OsFile::OpenForReading(const std::string& path) {
+  Close();
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    lastError_ = Classify(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    lastError_ = FileError::kOther;
+    return false;
+  }
+  // Reads of a regular file never wait: the flag only kept the open from blocking.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  handle_ = fd;
+  return true;
+}
+
 bool OsFile::Close() {
   if (handle_ == kNone) return true;
   // close() is not retried on EINTR: on Linux the descriptor is gone either way.

@@ -46,6 +46,23 @@ bool OsFile::Open(const std::string& path, bool create) {
   return true;
 }
 
+bool OsFile::OpenForReading(const std::string& path) {
+  Close();
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    lastError_ = Classify(::GetLastError());
+    return false;
+  }
+  if (::GetFileType(h) != FILE_TYPE_DISK) {
+    ::CloseHandle(h);
+    lastError_ = FileError::kOther;
+    return false;
+  }
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return true;
+}
+
 bool OsFile::Close() {
   if (handle_ == kNone) return true;
   bool ok = ::CloseHandle(AsHandle(handle_)) != 0;
