@@ -31,7 +31,8 @@ bool RiffFile::Open(const std::string& path, Mode mode) {
   Close();
   position_ = 0;
   bufferLength_ = 0;
-  if (!file_.Open(path, mode == Mode::kCreate)) return false;
+  const bool opened = mode == Mode::kRead ? file_.OpenForReading(path) : file_.Open(path, mode == Mode::kCreate);
+  if (!opened) return false;
   // Truncating an empty file is not harmless: ext4 then flushes the whole file
   // when it is closed, which turns finalising a recording into a wait for the disk.
   if (mode == Mode::kCreate && FileSize() > 0 && !Truncate(0)) {

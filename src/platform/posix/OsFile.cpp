@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <limits>
 
+#include "platform/posix/Descriptors.h"
+
 namespace varnel::platform {
 namespace {
 
@@ -24,12 +26,15 @@ const uint64_t OsFile::kMaxOffset = static_cast<uint64_t>(std::numeric_limits<of
 
 bool OsFile::Open(const std::string& path, bool create) {
   Close();
-  int flags = O_RDWR | O_CLOEXEC;
-  if (create) flags |= O_CREAT;
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags, 0644);
-  } while (fd < 0 && errno == EINTR);
+  return Adopt(OpenRetrying(path, O_RDWR | (create ? O_CREAT : 0)));
+}
+
+bool OsFile::OpenForReading(const std::string& path) {
+  Close();
+  return Adopt(OpenRetrying(path, O_RDONLY));
+}
+
+bool OsFile::Adopt(intptr_t fd) {
   if (fd < 0) {
     lastError_ = Classify(errno);
     return false;
