@@ -1,6 +1,7 @@
 // Recording throughput: sixteen WaveIO files fed with blocks of 8192 16-bit
-// samples, against plain buffered writes of the same bytes to the same folder;
-// and the cost of finalising a 100 MiB recording (a rename) next to a copy.
+// samples, in either layout (wave, broadcast wave), against plain buffered
+// writes of the same bytes to the same folder; and the cost of finalising a
+// 100 MiB recording (a rename) next to a copy.
 //
 // The folder is VARNEL_BENCH_DIR when set, else a fresh one under the system's
 // temporary folder.
@@ -75,12 +76,22 @@ SampleFormat RecorderFormat() {
   return f;
 }
 
+varnel::WaveFileChoice Layout(int64_t broadcast) {
+  varnel::WaveFileChoice choice;
+  if (broadcast == 0) return choice;
+  choice.format = varnel::WaveFileFormat::kBroadcast;
+  choice.start.utcMicroseconds = 1796824800000123;
+  choice.start.sampleRate = RecorderFormat().SampleRate;
+  choice.start.label = "Channel";
+  return choice;
+}
+
 // One recording of 16 channels through WaveIO; returns seconds spent appending.
-double RecordWithWaveIO(QuietUi& ui) {
+double RecordWithWaveIO(QuietUi& ui, const varnel::WaveFileChoice& layout = {}) {
   const SampleFormat format = RecorderFormat();
   std::array<std::unique_ptr<WaveIO>, kFiles> files;
   for (int i = 0; i < kFiles; ++i) {
-    files[i] = WaveIO::CreateForRecording(ui, format, Folder().Path());
+    files[i] = WaveIO::CreateForRecording(ui, format, Folder().Path(), layout);
     files[i]->SetFormat(format);
   }
   const auto start = std::chrono::steady_clock::now();
@@ -131,20 +142,22 @@ void BM_Append16Files_PlainWrites(benchmark::State& state) {
 BENCHMARK(BM_Append16Files_PlainWrites)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // Both ways in turn within each iteration, so that the page cache and the
-// disk's write-back treat them alike; the ratio is WaveIO's share of plain speed.
+// disk's write-back treat them alike; the ratio is WaveIO's share of plain
+// speed. Argument: 0 wave files, 1 broadcast wave files.
 void BM_Append16Files_SideBySide(benchmark::State& state) {
   QuietUi ui;
+  const varnel::WaveFileChoice layout = Layout(state.range(0));
   double wave = 0, plain = 0;
   bool waveFirst = true;
   for (auto _ : state) {
     // Turn about, so that neither always inherits the other's write-back.
     double w = 0, p = 0;
     if (waveFirst) {
-      w = RecordWithWaveIO(ui);
+      w = RecordWithWaveIO(ui, layout);
       p = RecordWithPlainWrites();
     } else {
       p = RecordWithPlainWrites();
-      w = RecordWithWaveIO(ui);
+      w = RecordWithWaveIO(ui, layout);
     }
     waveFirst = !waveFirst;
     wave += w;
@@ -156,7 +169,13 @@ void BM_Append16Files_SideBySide(benchmark::State& state) {
   state.counters["plain_MiBps"] = n * kRecordingBytes / plain / (1 << 20);
   state.counters["wave_vs_plain"] = plain / wave;
 }
-BENCHMARK(BM_Append16Files_SideBySide)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(4.0);
+BENCHMARK(BM_Append16Files_SideBySide)
+    ->ArgName("broadcast")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(4.0);
 
 // A 100 MiB recording, ready to be finalised under a free final name.
 std::unique_ptr<WaveIO> HundredMiBRecording(QuietUi& ui, const std::string& finalName) {

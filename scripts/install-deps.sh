@@ -11,7 +11,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # independent wave-file readers used by the tests
-  sox sndfile-programs libsndfile1-dev python3
+  sox sndfile-programs libsndfile1-dev python3 python3-soundfile python3-numpy
   # fuzzing (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
   # analyser conversation over the session bus

@@ -24,9 +24,9 @@ for arch in "${targets[@]}"; do
     # The programs alone; the test suites are build-windows.sh's.
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON \
       -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-mingw-$arch.cmake" >/dev/null
-    cmake --build "$dir" -j "${VARNEL_JOBS:-$(nproc)}" --target varnel varnel-record
+    cmake --build "$dir" -j "${VARNEL_JOBS:-$(nproc)}" --target varnel varnel-record varnel-info
     mkdir -p "$out/$arch"
-    cp -f "$dir/bin/varnel.exe" "$dir/bin/varnel-record.exe" "$out/$arch/"
+    cp -f "$dir/bin/varnel.exe" "$dir/bin/varnel-record.exe" "$dir/bin/varnel-info.exe" "$out/$arch/"
   fi
   stage="$out/stage-$tag"
   rm -rf "$stage"
@@ -42,6 +42,8 @@ Varnel $version ($tag)
 varnel.exe is the recorder's window, varnel-record.exe the recorder without
 a window. Both keep their settings in varnel.ini beside the program, which is
 why Varnel installs for one user, under %LOCALAPPDATA%\\Programs\\Varnel.
+varnel-info.exe tells what a recording holds (format, start time, calibration,
+levels) and writes its samples in calibrated units (varnel-info.exe --help).
 
 The data-acquisition board needs the vendor's driver: its oldaapi32.dll and
 olmem32.dll (32-bit, so use the x86 build) installed with the driver, where

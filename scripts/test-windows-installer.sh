@@ -14,7 +14,7 @@ run() { "$wine_dir/wine-run.sh" "$@"; }
 fail() { echo "installer test: $*" >&2; exit 1; }
 
 listing=$(7z l "$setup")
-for f in varnel.exe varnel-record.exe README.txt; do
+for f in varnel.exe varnel-record.exe varnel-info.exe README.txt; do
   grep -q " $f\$" <<<"$listing" || fail "$f not in the installer"
 done
 ! grep -qi "oldaapi32.dll\|olmem32.dll" <<<"$listing" || fail "driver DLLs in the installer"
@@ -22,7 +22,7 @@ done
 run "$setup" /S
 appdata=$(run cmd /c echo %LOCALAPPDATA% | tr -d '\r')
 home=$(run winepath -u "$appdata\\Programs\\Varnel" | tr -d '\r')
-for f in varnel.exe varnel-record.exe uninstall.exe README.txt; do
+for f in varnel.exe varnel-record.exe varnel-info.exe uninstall.exe README.txt; do
   [ -f "$home/$f" ] || fail "$f not installed in $home"
 done
 links=$(run cmd /c echo %APPDATA% | tr -d '\r')
@@ -47,9 +47,14 @@ printf '[DDE]\r\nServerName=\r\n' >"$home/orvantis.ini"
 out=$(run "$home/varnel-record.exe" --seconds 2 --quiet 2>&1 | tr -d '\r') || fail "recording failed: $out"
 grep -q "status: Running..." <<<"$out" || fail "no recording: $out"
 [ -s "$data/wave/Channel_0.wav" ] || fail "no wave file: $out"
+out=$(run "$home/varnel-info.exe" 'C:\varnel-installer-test\wave\Channel_0.wav' 2>&1 | tr -d '\r') ||
+  fail "varnel-info failed: $out"
+grep -q "samples      16-bit PCM, 1 channel, 20000 Hz" <<<"$out" || fail "varnel-info: $out"
 
 run "$home/uninstall.exe" /S _?="$appdata\\Programs\\Varnel"
-[ ! -f "$home/varnel.exe" ] || fail "varnel.exe left after uninstall"
+for f in varnel.exe varnel-info.exe; do
+  [ ! -f "$home/$f" ] || fail "$f left after uninstall"
+done
 for f in varnel.ini olsim.ini orvantis.ini; do
   [ -f "$home/$f" ] || fail "uninstall removed $f"
 done

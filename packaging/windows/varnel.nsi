@@ -68,6 +68,7 @@ Section "Uninstall"
   Delete "$INSTDIR\varnel-record.exe"
   Delete "$INSTDIR\orvantis-peer.exe"
   Delete "$INSTDIR\varnel-monitor.exe"
+  Delete "$INSTDIR\varnel-info.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"  ; only when nothing of the user's is left

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "monitor/ChannelScale.h"
+#include "calibration/ChannelScale.h"
 
 namespace varnel::monitor {
 

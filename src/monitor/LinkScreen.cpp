@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "monitor/ChannelScale.h"
+#include "calibration/ChannelScale.h"
 #include "wave/CalibrationRecord.h"
 
 namespace varnel::monitor {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/ChannelScale.h"
+#include "calibration/ChannelScale.h"
 #include "monitor/MonitorServer.h"
 #include "monitor/Fourier.h"
 

@@ -27,7 +27,8 @@ class OsFile {
   // Opens for reading and writing; 'create' makes the file when it is absent
   // and keeps its contents when it is there.
   bool Open(const std::string& path, bool create);
-  // Opens an existing file for reading only: writes then fail.
+  // Opens a regular file for reading only; anything else (a folder, a fifo, a
+  // device) is refused without waiting for it.
   bool OpenForReading(const std::string& path);
   // False when the system reports a failure; the handle is gone either way.
   bool Close();
@@ -44,9 +45,6 @@ class OsFile {
   FileError LastError() const { return lastError_; }
 
  private:
-  // Keeps a handle just opened, or notes why the open failed.
-  bool Adopt(intptr_t handle);
-
   static constexpr intptr_t kNone = -1;
   intptr_t handle_ = kNone;  // a descriptor or a HANDLE
   FileError lastError_ = FileError::kNone;

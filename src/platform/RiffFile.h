@@ -46,7 +46,7 @@ class RiffFile {
   enum class Mode {
     kReadWrite,  // an existing file
     kCreate,     // created, or truncated when it exists
-    kRead,       // an existing file, only read (writes fail)
+    kRead,       // an existing regular file, never written
   };
   enum class Find {
     kChunk,  // a chunk with the given id

@@ -84,6 +84,8 @@ std::string FormatEntry(const JournalEntry& e) {
   put("SampleRate", std::to_string(e.format.SampleRate));
   put("Channels", std::to_string(e.format.Channels));
   put("BytesPerSample", std::to_string(e.format.BytesPerSample));
+  // Only a broadcast file says its layout: a journal of wave files reads as it always did.
+  if (e.fileFormat != WaveFileFormat::kWave) put("FileFormat", std::string(WaveFileFormatKey(e.fileFormat)));
   put("Started", e.started);
   put("StoreCalibration", e.storeCalibration ? "1" : "0");
   put("Calibration", e.calibration ? ToHex(&*e.calibration, sizeof(CalibrationRecord)) : "");
@@ -119,6 +121,7 @@ std::optional<JournalEntry> ParseEntry(const std::vector<std::string>& lines, st
   e.finalFile = values["FinalFile"];
   e.label = values["Label"];
   e.format.Set(*rate, *channels, *bytes);
+  e.fileFormat = WaveFileFormatFromKey(values["FileFormat"]).value_or(WaveFileFormat::kWave);
   e.started = values["Started"];
   e.storeCalibration = values["StoreCalibration"] == "1";
   CalibrationRecord record;

@@ -20,6 +20,7 @@
 #include "platform/FileLock.h"
 #include "wave/CalibrationRecord.h"
 #include "wave/SampleFormat.h"
+#include "wave/WaveFileFormat.h"
 
 namespace varnel {
 
@@ -33,6 +34,7 @@ struct JournalEntry {
   std::string finalFile;
   std::string label;
   SampleFormat format;
+  WaveFileFormat fileFormat = WaveFileFormat::kWave;
   std::string started;  // local time the file was begun, "yyyy-mm-dd hh:mm:ss"
   bool storeCalibration = false;
   std::optional<CalibrationRecord> calibration;

@@ -10,67 +10,31 @@
 #include "platform/Files.h"
 #include "platform/RiffFile.h"
 #include "platform/Trace.h"
+#include "recovery/WorkingFileHeader.h"
 #include "wave/CalibrationChunk.h"
-#include "wave/ChunkIds.h"
 
 namespace varnel {
 namespace {
 
 using platform::RiffFile;
 
-constexpr uint32_t kHeaderSize = 44;
-// The largest data size whose RIFF size (36 + data + pad) still fits 32 bits.
-constexpr uint64_t kMaxDataBytes = UINT32_MAX - 37;
-
-uint32_t GetU32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-uint32_t GetU16(const unsigned char* p) { return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8; }
-void PutU32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-void PutU16(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-struct Header {
-  bool valid = false;
-  uint32_t riffSize = 0;
-  uint32_t dataSize = 0;
-  uint64_t fileSize = 0;
-  SampleFormat format;
-};
-
-// The skeleton every working file starts with: RIFF, WAVE, a 16-byte fmt, data.
-Header ReadHeader(const std::string& path) {
-  Header h;
+WorkingFileHeader ReadHeader(const std::string& path) {
   RiffFile file;
   // Read only: what a folder that cannot be written holds is found all the same.
-  if (!file.Open(path, RiffFile::Mode::kRead)) return h;
-  h.fileSize = file.FileSize();
-  unsigned char b[kHeaderSize];
-  if (file.Read(b, sizeof b) != sizeof b) return h;
-  const uint32_t channels = GetU16(b + 22);
-  h.valid = std::equal(b, b + 4, "RIFF") && std::equal(b + 8, b + 16, "WAVEfmt ") && GetU32(b + 16) == 16 &&
-            std::equal(b + 36, b + 40, "data") && channels > 0;
-  if (!h.valid) return h;
-  h.riffSize = GetU32(b + 4);
-  h.dataSize = GetU32(b + 40);
-  h.format.Set(GetU32(b + 24), channels, GetU16(b + 32) / channels);
-  h.valid = h.format.BlockAlign() > 0;
-  return h;
+  if (!file.Open(path, RiffFile::Mode::kRead)) return {};
+  return ReadWorkingFileHeader(file);
 }
 
-// Bytes of whole frames the file holds. While recording the RIFF size is 4
-// and the data runs to the end of the file; a file whose finalisation was cut
-// off already has its sizes, and may end in part of a calibration chunk.
-uint64_t DataBytesPresent(const Header& h) {
-  const uint64_t tail = h.fileSize > kHeaderSize ? h.fileSize - kHeaderSize : 0;
-  uint64_t bytes = h.riffSize == 4 ? tail : std::min<uint64_t>(h.dataSize, tail);
-  bytes = std::min(bytes, kMaxDataBytes);
-  return bytes - bytes % h.format.BlockAlign();
+// A header that never reached the disk: the journal says what it was.
+WorkingFileHeader JournaledHeader(const JournalEntry& entry, uint64_t fileSize) {
+  WorkingFileHeader h;
+  h.valid = true;
+  h.layout = entry.fileFormat;
+  h.recording = true;
+  h.fileSize = fileSize;
+  h.dataOffset = SkeletonSize(entry.fileFormat);
+  h.format = entry.format;
+  return h;
 }
 
 std::string FileTimeStamp(const std::string& path, bool forName) {
@@ -98,36 +62,18 @@ std::vector<std::string> WorkingFilesIn(const std::string& folder) {
   return files;
 }
 
-void WriteSkeleton(RiffFile& file, const SampleFormat& f) {
-  unsigned char b[kHeaderSize] = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16};
-  PutU16(b + 20, 1);
-  PutU16(b + 22, f.Channels);
-  PutU32(b + 24, f.SampleRate);
-  PutU32(b + 28, f.BlockAlign() * f.SampleRate);
-  PutU16(b + 32, f.BlockAlign());
-  PutU16(b + 34, f.BitsPerSample);
-  std::copy_n("data", 4, b + 36);
-  file.WriteAt(0, b, sizeof b);
-}
-
 // Sizes from the data present, the calibration chunk after the data; synced.
-std::string Repair(const InterruptedFile& f, bool headerValid) {
+std::string Repair(const InterruptedFile& f) {
   RiffFile file;
   if (!file.Open(f.workingFile, RiffFile::Mode::kReadWrite)) return "cannot be opened";
-  if (!headerValid) WriteSkeleton(file, f.format);
-  const uint64_t bytes = f.framesPresent * f.format.BlockAlign();
-  const uint64_t pad = bytes & 1u;
-  const uint64_t end = kHeaderSize + bytes + pad;
-  unsigned char size[4];
-  bool ok = file.Truncate(kHeaderSize + bytes);
-  if (ok && pad) {
-    const unsigned char zero = 0;
-    ok = file.WriteAt(kHeaderSize + bytes, &zero, 1);
+  WorkingFileHeader h = ReadWorkingFileHeader(file);
+  if (!h.valid) {
+    if (!WriteSkeleton(file, f.entry.fileFormat, f.format, f.entry.label)) return "cannot be written";
+    h = JournaledHeader(f.entry, file.FileSize());
   }
-  PutU32(size, static_cast<uint32_t>(bytes));
-  ok = ok && file.WriteAt(40, size, 4);
-  PutU32(size, static_cast<uint32_t>(end - 8));
-  ok = ok && file.WriteAt(4, size, 4);
+  const uint64_t bytes = f.framesPresent * f.format.BlockAlign();
+  const uint64_t end = h.dataOffset + bytes + (bytes & 1u);
+  bool ok = WriteFinalSizes(file, h, bytes);
   if (ok && f.journaled && f.entry.storeCalibration && f.entry.calibration) {
     platform::RiffChunk chunk{kCalibrationChunkId, sizeof(CalibrationRecord)};
     ok = file.Seek(end) && file.CreateChunk(chunk, false) &&
@@ -188,7 +134,7 @@ KnownWorkingFiles ReadJournalsOf(InterruptedRecordings& found) {
 
 // Repairs the file and gives it its name; the reason when that failed.
 std::string RecoverFile(const InterruptedFile& f, std::string& recoveredFile) {
-  std::string error = Repair(f, ReadHeader(f.workingFile).valid);
+  std::string error = Repair(f);
   for (int attempt = 0; error.empty() && attempt < 1000; ++attempt) {
     const std::string name = RecoveredNameCandidate(f, attempt);
     if (platform::RenameWithoutReplacing(f.workingFile, name)) {
@@ -241,15 +187,14 @@ InterruptedRecordings FindInterruptedRecordings(const std::string& folder) {
     } else if (!known.untrusted.count(name) && !QuietFor(path, kUnjournaledQuietSeconds)) {
       continue;
     }
-    Header h = ReadHeader(path);
-    if (!h.valid && f.journaled && h.fileSize >= kHeaderSize) {
-      h.format = f.entry.format;
-      h.riffSize = 4;
+    WorkingFileHeader h = ReadHeader(path);
+    if (!h.valid && f.journaled && h.fileSize >= SkeletonSize(f.entry.fileFormat)) {
+      h = JournaledHeader(f.entry, h.fileSize);
     } else if (!h.valid) {
       continue;  // not a recording of ours: left alone
     }
     f.format = h.format;
-    f.framesPresent = DataBytesPresent(h) / h.format.BlockAlign();
+    f.framesPresent = h.DataBytesPresent() / h.format.BlockAlign();
     f.started = f.journaled && !f.entry.started.empty() ? f.entry.started : FileTimeStamp(path, false);
     if (!f.journaled && !known.untrusted.count(name) && !known.unreadable.empty()) {
       // It may be a running recorder's, named in the journal that cannot be read.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "wave/WaveLayout.h"
+
 namespace varnel {
 
 // The record is packed: its fields are reached by offset, never by reference.
@@ -37,6 +39,22 @@ void NameUnnamedChannels(CalibrationRecord& record) {
   // Only the name and its terminator are written; the rest of the field stays as stored.
   if (record.Left.ChannelName[0] == '\0') std::memcpy(record.Left.ChannelName, "Left", 5);
   if (record.Right.ChannelName[0] == '\0') std::memcpy(record.Right.ChannelName, "Right", 6);
+}
+
+bool ReadStoredCalibration(platform::RiffFile& file, CalibrationRecord& record) {
+  // The record is taken whole or not at all: a short chunk leaves the held one alone.
+  CalibrationRecord current;
+  const auto chunk = wave::FindTopLevelChunk(file, kCalibrationChunkId);
+  bool found = chunk && file.Seek(chunk->dataOffset) && file.Read(&current, sizeof current) == sizeof current;
+  if (found) record = current;
+  if (!found) {
+    unsigned char earlier[kEarlierCalibrationSize] = {};
+    const auto old = wave::FindTopLevelChunk(file, kEarlierCalibrationChunkId);
+    found = old && file.Seek(old->dataOffset) && file.Read(earlier, sizeof earlier) == sizeof earlier;
+    if (found) ConvertEarlierCalibration(earlier, record);
+  }
+  if (found) NameUnnamedChannels(record);
+  return found;
 }
 
 }  // namespace varnel

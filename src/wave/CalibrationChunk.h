@@ -23,4 +23,9 @@ void ConvertEarlierCalibration(const unsigned char (&chunk)[kEarlierCalibrationS
 // An empty Left name reads back as "Left", an empty Right name as "Right".
 void NameUnnamedChannels(CalibrationRecord& record);
 
+// The calibration a file stores after its form: the current chunk's record
+// taken whole, else the earlier chunk converted into `record`; unnamed
+// channels named. False (and `record` as it was) when there is neither.
+bool ReadStoredCalibration(platform::RiffFile& file, CalibrationRecord& record);
+
 }  // namespace varnel

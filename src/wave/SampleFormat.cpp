@@ -33,9 +33,9 @@ void SampleFormat::Set(uint32_t rate, uint32_t channels, uint32_t bytesPerSample
   ZeroValue = range.zero;
 }
 
-uint32_t SampleFormat::Frames(uint64_t bytes) const {
+uint64_t SampleFormat::Frames(uint64_t bytes) const {
   if (Channels == 0 || BytesPerSample == 0) return 0;
-  return static_cast<uint32_t>(bytes / Channels / BytesPerSample);
+  return bytes / Channels / BytesPerSample;
 }
 
 }  // namespace varnel

@@ -22,9 +22,9 @@ struct SampleFormat {
   void Set(uint32_t rate, uint32_t channels, uint32_t bytesPerSample);
 
   uint32_t BlockAlign() const { return static_cast<uint32_t>(Channels) * BytesPerSample; }
-  uint64_t Bytes(uint32_t frames) const { return static_cast<uint64_t>(frames) * BlockAlign(); }
+  uint64_t Bytes(uint64_t frames) const { return frames * BlockAlign(); }
   // Whole frames in a byte count; 0 when the format has no channels or no bytes.
-  uint32_t Frames(uint64_t bytes) const;
+  uint64_t Frames(uint64_t bytes) const;
 };
 
 static_assert(sizeof(SampleFormat) == 24, "six 32-bit words");

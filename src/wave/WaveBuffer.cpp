@@ -2,9 +2,9 @@
 
 namespace varnel {
 
-void WaveBuffer::MoveToFrame(uint32_t frame) { Position = frame; }
+void WaveBuffer::MoveToFrame(uint64_t frame) { Position = frame; }
 
-uint32_t WaveBuffer::SetPosition(uint32_t frame) {
+uint64_t WaveBuffer::SetPosition(uint64_t frame) {
   if (frame <= Length) Position = frame;
   MoveToFrame(Position);
   return Position;

@@ -14,16 +14,17 @@ class WaveBuffer {
  public:
   int32_t Failed = 0;  // 1 once an operation has failed
   SampleFormat Format;
-  uint32_t ByteSize = 0;       // bytes(Length)
-  uint32_t Length = 0;         // frames
-  uint32_t Position = 0;       // current frame
-  uint32_t HighWaterMark = 0;  // largest Position reached
+  // 64-bit: a broadcast wave file grows past the 4 GiB of a wave file's sizes.
+  uint64_t ByteSize = 0;       // bytes(Length)
+  uint64_t Length = 0;         // frames
+  uint64_t Position = 0;       // current frame
+  uint64_t HighWaterMark = 0;  // largest Position reached
 
-  virtual void MoveToFrame(uint32_t frame);
+  virtual void MoveToFrame(uint64_t frame);
 
   // A frame beyond Length leaves Position as it was; MoveToFrame follows either way.
-  uint32_t SetPosition(uint32_t frame);
-  uint32_t GetLength() const { return Length; }
+  uint64_t SetPosition(uint64_t frame);
+  uint64_t GetLength() const { return Length; }
 
  protected:
   WaveBuffer() = default;

@@ -9,6 +9,7 @@
 #include "platform/FileSync.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
+#include "wave/BroadcastWave.h"
 #include "wave/CalibrationChunk.h"
 #include "wave/ChunkIds.h"
 
@@ -66,7 +67,7 @@ uint32_t WaveRiffSizeLimit() { return gRiffSizeLimit.load(); }
 
 WaveIO::WaveIO(ui::UiServices& ui) : ui_(ui), riffSizeLimit_(WaveRiffSizeLimit()) { DeleteWorkingFile = 0; }
 
-WaveIO::WaveIO(ui::UiServices& ui, const SampleFormat& format, std::string_view folder)
+WaveIO::WaveIO(ui::UiServices& ui, const SampleFormat& format, std::string_view folder, const WaveFileChoice& choice)
     : ui_(ui), riffSizeLimit_(WaveRiffSizeLimit()) {
   Format = format;
   std::string where = folder.empty() ? TemporaryFolder() : std::string(folder);
@@ -81,12 +82,12 @@ WaveIO::WaveIO(ui::UiServices& ui, const SampleFormat& format, std::string_view 
       platform::DeleteFile(name);
     }
   }
-  if (!MakeSkeleton()) Failed = 1;
+  if (!MakeSkeleton(choice)) Failed = 1;
 }
 
 std::unique_ptr<WaveIO> WaveIO::CreateForRecording(ui::UiServices& ui, const SampleFormat& format,
-                                                   std::string_view folder) {
-  return std::make_unique<WaveIO>(ui, format, folder);
+                                                   std::string_view folder, const WaveFileChoice& choice) {
+  return std::make_unique<WaveIO>(ui, format, folder, choice);
 }
 
 WaveIO::~WaveIO() {
@@ -103,7 +104,7 @@ void WaveIO::NoteFileFailure() {
       file_.LastError() == platform::FileError::kDiskFull ? WaveFailure::kDiskFull : WaveFailure::kWriteError;
 }
 
-bool WaveIO::MakeSkeleton() {
+bool WaveIO::MakeSkeleton(const WaveFileChoice& choice) {
   if (WorkingFileName[0] == '\0' || !file_.Open(WorkingFileName, RiffFile::Mode::kCreate)) {
     NoteFileFailure();
     ShowMessage(WaveMessage::kFileOpenFail);
@@ -123,9 +124,13 @@ bool WaveIO::MakeSkeleton() {
   PutU16(fields + 12, blockAlign);
   PutU16(fields + 14, Format.BitsPerSample);
 
+  const bool broadcast = choice.format == WaveFileFormat::kBroadcast;
+  sizes_ = broadcast ? wave::Rf64Header(riffSizeLimit_, wave::kReserveOffset, std::nullopt)
+                     : wave::Rf64Header(riffSizeLimit_);
   // Until the file is finalised the form counts only its type.
-  bool ok = file_.CreateChunk(riff_, true) && file_.WriteChunkSize(riff_, 4) && file_.CreateChunk(fmt, false) &&
-            file_.Write(fields, sizeof fields) == sizeof fields && file_.Ascend(fmt) &&
+  bool ok = file_.CreateChunk(riff_, true) && file_.WriteChunkSize(riff_, 4) &&
+            (!broadcast || wave::WriteBroadcastChunks(file_, wave::BextForRecording(choice.start, Format))) &&
+            file_.CreateChunk(fmt, false) && file_.Write(fields, sizeof fields) == sizeof fields && file_.Ascend(fmt) &&
             file_.CreateChunk(data_, false);
   if (!ok) {
     NoteFileFailure();
@@ -157,8 +162,7 @@ void WaveIO::SetCalibration(CalibrationRecord record) {
 }
 
 bool WaveIO::UpdateDataSize(uint64_t size) {
-  if (size > UINT32_MAX) return false;
-  if (!file_.WriteChunkSize(data_, static_cast<uint32_t>(size))) return false;
+  if (!sizes_.WriteDataSize(file_, riff_, data_, size, Format.Frames(size))) return false;
   if (size & 1u) {
     const unsigned char pad = 0;
     return file_.WriteAt(data_.dataOffset + size, &pad, 1);
@@ -172,7 +176,7 @@ int WaveIO::Append(const void* samples, uint32_t byteCount) {
   const uint64_t before = dataBytes_;
   const uint64_t after = std::max(before, start + byteCount - data_.dataOffset);
   const uint64_t riffSize = data_.dataOffset + after + (after & 1u) - riff_.dataOffset;
-  if (riffSize > riffSizeLimit_) {
+  if (!sizes_.Fits(riffSize)) {
     FailureReason = WaveFailure::kSizeLimit;
     Failed = 1;
     return 0;
@@ -200,7 +204,7 @@ int WaveIO::Append(const void* samples, uint32_t byteCount) {
   Position += Format.Frames(byteCount);
   if (Position > Length) {
     Length = Position;
-    ByteSize = static_cast<uint32_t>(Format.Bytes(Length));
+    ByteSize = Format.Bytes(Length);
   }
   HighWaterMark = std::max(HighWaterMark, Position);
   return 1;
@@ -209,10 +213,10 @@ int WaveIO::Append(const void* samples, uint32_t byteCount) {
 bool WaveIO::WriteRiffSize() {
   // The form ends with the data chunk: whatever lies beyond it (a part frame,
   // a block the disk refused) goes, so a calibration chunk follows it directly.
-  const uint64_t end = data_.End();
-  if (end - riff_.dataOffset > UINT32_MAX) return false;
+  const uint64_t end = sizes_.DataEnd(data_);
+  if (!sizes_.RiffSizeFits(end - riff_.dataOffset)) return false;
   if (file_.FileSize() > end && !file_.Truncate(end)) return false;
-  return file_.WriteChunkSize(riff_, static_cast<uint32_t>(end - riff_.dataOffset));
+  return sizes_.WriteRiffSize(file_, riff_, end - riff_.dataOffset);
 }
 
 void WaveIO::AppendCalibrationChunk() {
@@ -270,7 +274,7 @@ int WaveIO::Finalise(bool* finished) {
 
 int WaveIO::Save() {
   bool finished = false;
-  const uint32_t position = HighWaterMark;
+  const uint64_t position = HighWaterMark;
   if (Finalise(&finished) == 0) return 0;
   if (finished) return 1;
   std::memcpy(WorkingFileName, FinalFileName, kPathSize);
@@ -295,7 +299,7 @@ int WaveIO::Close() {
   return 1;
 }
 
-void WaveIO::MoveToFrame(uint32_t frame) {
+void WaveIO::MoveToFrame(uint64_t frame) {
   if (!file_.IsOpen()) return;
   if (!file_.Seek(DataOffset + Format.Bytes(frame))) Failed = 1;
   Position = frame;

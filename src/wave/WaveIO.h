@@ -18,7 +18,9 @@
 #include "platform/RiffFile.h"
 #include "ui/UiServices.h"
 #include "wave/CalibrationRecord.h"
+#include "wave/Rf64Header.h"
 #include "wave/WaveBuffer.h"
+#include "wave/WaveFileFormat.h"
 
 namespace varnel {
 
@@ -54,10 +56,10 @@ class WaveIO final : public WaveBuffer {
 
   // CreateForRecording: makes the working file in folder (the system's folder
   // for temporary files when folder is empty) with the skeleton of an empty
-  // recording. Failed is 1 when that cannot be done ("FILE_OPEN_FAIL").
-  WaveIO(ui::UiServices& ui, const SampleFormat& format, std::string_view folder);
+  // recording in the chosen layout. Failed is 1 when that cannot be done ("FILE_OPEN_FAIL").
+  WaveIO(ui::UiServices& ui, const SampleFormat& format, std::string_view folder, const WaveFileChoice& choice = {});
   static std::unique_ptr<WaveIO> CreateForRecording(ui::UiServices& ui, const SampleFormat& format,
-                                                    std::string_view folder);
+                                                    std::string_view folder, const WaveFileChoice& choice = {});
   // An object without a file, as after Close; OpenExisting gives it one.
   explicit WaveIO(ui::UiServices& ui);
   ~WaveIO();
@@ -72,7 +74,8 @@ class WaveIO final : public WaveBuffer {
   void SetFileName(std::string_view path);
   // Writes the bytes at the position and brings the data size up to date.
   // 0 without a file, for null or 0 bytes (Failed unchanged); 0 and Failed = 1
-  // when the file system refuses, or when the file would outgrow the RIFF size.
+  // when the file system refuses, or when a wave file would outgrow the RIFF
+  // size (a broadcast wave file becomes RF64 there and goes on).
   int Append(const void* samples, uint32_t byteCount);
   void SetCalibration(CalibrationRecord record);
   // Finalises under FinalFileName and opens that file again at the position.
@@ -83,7 +86,7 @@ class WaveIO final : public WaveBuffer {
   // Opens WorkingFileName, reads its format, data chunk and calibration.
   int OpenWorkingFile();
   void ReadCalibration();
-  void MoveToFrame(uint32_t frame) override;
+  void MoveToFrame(uint64_t frame) override;
 
   // Opens an existing file as the object's final file (working and final name
   // both the path, DeleteWorkingFile 0), positioned at frame 0 with the whole
@@ -101,7 +104,7 @@ class WaveIO final : public WaveBuffer {
   CalibrationRecord Calibration = {};
 
  private:
-  bool MakeSkeleton();
+  bool MakeSkeleton(const WaveFileChoice& choice);
   void NoteFileFailure();
   bool UpdateDataSize(uint64_t size);
   // Steps shared by Save and Close; *finished when the file already has its final name.
@@ -118,6 +121,7 @@ class WaveIO final : public WaveBuffer {
   platform::RiffChunk data_;
   uint64_t dataBytes_ = 0;  // bytes of the data chunk that reached the file
   uint32_t riffSizeLimit_;
+  wave::Rf64Header sizes_;
 };
 
 }  // namespace varnel

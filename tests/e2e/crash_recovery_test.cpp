@@ -101,7 +101,7 @@ TEST(CrashRecovery, EveryCompletedAppendSurvivesASigkill) {
       ASSERT_EQ(1, wave.HasCalibration);
       EXPECT_FLOAT_EQ(0.5f + c, wave.Calibration.Left.CalRatio);
       const std::string bytes = test::ReadFile(name);
-      for (int64_t f = 0; f < int64_t{wave.Length}; f += 97) {
+      for (int64_t f = 0; f < static_cast<int64_t>(wave.Length); f += 97) {
         int16_t s;
         std::memcpy(&s, bytes.data() + 44 + 2 * f, 2);
         ASSERT_EQ(Sample(c, f), s) << name << " frame " << f;

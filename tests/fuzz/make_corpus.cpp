@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/QuietUiServices.h"
 #include "platform/FixedString.h"
+#include "ui/QuietUiServices.h"
 #include "wave/CalibrationChunk.h"
 #include "wave/WaveIO.h"
 
@@ -30,11 +30,12 @@ CalibrationRecord Calibration(const char* left) {
 }
 
 bool Write(const std::string& folder, const char* name, uint32_t rate, uint32_t channels, uint32_t bytes,
-           std::size_t dataBytes, const CalibrationRecord* cal, bool finish = true) {
+           std::size_t dataBytes, const CalibrationRecord* cal, bool finish = true,
+           const varnel::WaveFileChoice& choice = {}) {
   varnel::ui::QuietUiServices ui;
   SampleFormat format;
   format.Set(rate, channels, bytes);
-  WaveIO wave(ui, format, folder);
+  WaveIO wave(ui, format, folder, choice);
   if (wave.Failed == 1) return false;
   wave.SetFileName(folder + "/" + name);
   std::vector<unsigned char> data(dataBytes);
@@ -66,6 +67,28 @@ bool WriteEarlier(const std::string& folder) {
   return std::fclose(f) == 0 && ok;
 }
 
+varnel::WaveFileChoice Broadcast() {
+  varnel::RecordingStart start;
+  start.utcMicroseconds = 1796824800000123;
+  start.zoneOffsetSeconds = 3600;
+  start.sampleRate = 8000;
+  start.label = "Mic";
+  start.unit = "Pa";
+  start.board = "Simulated";
+  return {varnel::WaveFileFormat::kBroadcast, start};
+}
+
+// Broadcast files: below the limit, past it (a low limit makes them RF64), and killed either way.
+bool WriteBroadcast(const std::string& folder, const CalibrationRecord& cal) {
+  bool ok = Write(folder, "bwf.wav", 8000, 1, 2, 64, &cal, true, Broadcast()) &&
+            Write(folder, "bwfkilled.wav", 8000, 1, 2, 64, nullptr, false, Broadcast());
+  const uint32_t before = varnel::SetWaveRiffSizeLimit(1016 + 32);
+  ok = ok && Write(folder, "rf64.wav", 8000, 1, 2, 64, &cal, true, Broadcast()) &&
+       Write(folder, "rf64killed.wav", 8000, 1, 2, 64, nullptr, false, Broadcast());
+  varnel::SetWaveRiffSizeLimit(before);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,13 +99,13 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   const CalibrationRecord named = Calibration("Mic");
   const CalibrationRecord unnamed = Calibration("");
-  bool ok = Write(folder, "mono16.wav", 8000, 1, 2, 64, nullptr) &&
-            Write(folder, "mono16cal.wav", 65536, 1, 2, 64, &named) &&
-            Write(folder, "mono8odd.wav", 11025, 1, 1, 33, nullptr) &&
-            Write(folder, "mono8oddcal.wav", 11025, 1, 1, 33, &unnamed) &&
-            Write(folder, "stereo16cal.wav", 48000, 2, 2, 64, &named) &&
-            Write(folder, "mono24.wav", 96000, 1, 3, 48, nullptr) &&
-            Write(folder, "mono32.wav", 8000, 1, 4, 64, nullptr) &&
-            Write(folder, "killed.wav", 8000, 1, 2, 64, nullptr, false) && WriteEarlier(folder);
+  bool ok =
+      Write(folder, "mono16.wav", 8000, 1, 2, 64, nullptr) && Write(folder, "mono16cal.wav", 65536, 1, 2, 64, &named) &&
+      Write(folder, "mono8odd.wav", 11025, 1, 1, 33, nullptr) &&
+      Write(folder, "mono8oddcal.wav", 11025, 1, 1, 33, &unnamed) &&
+      Write(folder, "stereo16cal.wav", 48000, 2, 2, 64, &named) &&
+      Write(folder, "mono24.wav", 96000, 1, 3, 48, nullptr) && Write(folder, "mono32.wav", 8000, 1, 4, 64, nullptr) &&
+      Write(folder, "killed.wav", 8000, 1, 2, 64, nullptr, false) && WriteEarlier(folder) &&
+      WriteBroadcast(folder, named);
   return ok ? 0 : 1;
 }

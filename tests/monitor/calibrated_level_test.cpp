@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "MonitorTestSupport.h"
-#include "monitor/ChannelScale.h"
+#include "calibration/ChannelScale.h"
 #include "monitor/Fourier.h"
 
 namespace varnel::monitor {

@@ -35,11 +35,11 @@ inline CalibrationRecord TestCalibration(float ratio) {
 // A working file holding `frames` frames of the pattern, left as a crash
 // leaves it; returns its path.
 inline std::string MakeWorkingFile(const std::string& folder, const std::string& finalName, uint32_t frames,
-                                   uint32_t rate = 8000) {
+                                   uint32_t rate = 8000, const WaveFileChoice& choice = {}) {
   ui::QuietUiServices ui;
   SampleFormat format;
   format.Set(rate, 1, 2);
-  WaveIO wave(ui, format, folder);
+  WaveIO wave(ui, format, folder, choice);
   wave.SetFileName(finalName);
   std::vector<int16_t> block(frames);
   for (uint32_t f = 0; f < frames; ++f) block[f] = PatternSample(f);

@@ -79,10 +79,28 @@ inline CalibrationRecord SampleCalibration(const char* left = "Mic 1", const cha
   return r;
 }
 
+// The start of a recording at 2026-12-09 15:00:00.000123 local time (UTC+1).
+inline RecordingStart SampleStart(uint32_t rate = 25000) {
+  RecordingStart s;
+  s.utcMicroseconds = 1796824800000123;  // 2026-12-09T14:00:00.000123Z
+  s.zoneOffsetSeconds = 3600;
+  s.sampleRate = rate;
+  s.label = "Mic 1";
+  s.unit = "Pa";
+  s.board = "Simulated DT9834";
+  s.gain = 2;
+  return s;
+}
+
+inline WaveFileChoice Broadcast(const RecordingStart& start = SampleStart()) {
+  return {WaveFileFormat::kBroadcast, start};
+}
+
 // Records the bytes into folder and saves them as finalName; the object is closed.
 inline bool Record(ui::UiServices& ui, const std::string& folder, const std::string& finalName,
-                   const SampleFormat& format, const std::string& bytes, const CalibrationRecord* cal = nullptr) {
-  WaveIO wave(ui, format, folder);
+                   const SampleFormat& format, const std::string& bytes, const CalibrationRecord* cal = nullptr,
+                   const WaveFileChoice& choice = {}) {
+  WaveIO wave(ui, format, folder, choice);
   if (wave.Failed == 1) return false;
   wave.SetFormat(format);
   wave.SetFileName(finalName);

@@ -10,8 +10,8 @@ namespace varnel {
 namespace {
 
 // The same input gives the same bytes on every platform: the Linux and the
-// Windows builds both compare with one stored file (tests/wave/golden).
-TEST(WaveGolden, ARecordingMatchesTheStoredFileByteForByte) {
+// Windows builds both compare with one stored file per layout (tests/wave/golden).
+void ExpectGolden(const char* name, const WaveFileChoice& choice) {
   test::TempDir dir;
   test::QuietUiServices ui;
   const SampleFormat format = test::Format(25000, 1, 2);
@@ -23,10 +23,9 @@ TEST(WaveGolden, ARecordingMatchesTheStoredFileByteForByte) {
   bytes.push_back('\x7f');  // an odd data size: the pad byte is part of the layout
   const CalibrationRecord cal = test::SampleCalibration("Hydro\xc3\xbc", "Right");
   const std::string written = dir.File("golden.wav");
-  ASSERT_TRUE(test::Record(ui, dir.Path(), written, format, bytes, &cal));
+  ASSERT_TRUE(test::Record(ui, dir.Path(), written, format, bytes, &cal, choice));
 
-  const std::string golden =
-      platform::JoinPath(platform::JoinPath(platform::ExecutableFolder(), "golden"), "pattern.wav");
+  const std::string golden = platform::JoinPath(platform::JoinPath(platform::ExecutableFolder(), "golden"), name);
   const std::string actual = test::ReadFile(written);
   const std::string expected = test::ReadFile(golden);
   if (actual != expected) {
@@ -34,6 +33,14 @@ TEST(WaveGolden, ARecordingMatchesTheStoredFileByteForByte) {
     test::WriteFile(golden + ".actual", actual);
     FAIL() << "differs from " << golden << " (" << expected.size() << " bytes); this run's file is beside it";
   }
+}
+
+TEST(WaveGolden, ARecordingMatchesTheStoredFileByteForByte) {
+  ExpectGolden("pattern.wav", {});
+}
+
+TEST(WaveGolden, ABroadcastRecordingMatchesTheStoredFileByteForByte) {
+  ExpectGolden("pattern-bwf.wav", test::Broadcast());
 }
 
 }  // namespace

@@ -24,6 +24,10 @@ std::string Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAl
   return U16(tag) + U16(channels) + U32(rate) + U32(rate * blockAlign) + U16(blockAlign) + U16(bits);
 }
 std::string Riff(const std::string& content) { return "RIFF" + U32(static_cast<uint32_t>(content.size() + 4)) + "WAVE" + content; }
+std::string U64(uint64_t v) { return test::Bytes(&v, 8); }
+std::string Ds64(uint64_t riff, uint64_t data, uint64_t count) { return Chunk("ds64", U64(riff) + U64(data) + U64(count) + U32(0)); }
+// An RF64 form: its 32-bit sizes send a reader to ds64, which comes first.
+std::string Rf64(const std::string& ds64, const std::string& content) { return "RF64" + U32(0xFFFFFFFF) + "WAVE" + ds64 + content; }
 
 // Opens a file as an existing recording, expecting the given box (or none).
 struct Opened {
@@ -254,6 +258,62 @@ TEST(WaveIOReader, SizesBeyondTheFileAreCutToWhatItHolds) {
   Opened c(dir.File("cal.wav"));
   ASSERT_EQ(1, c.result);
   EXPECT_EQ(0, c.wave.HasCalibration) << "2048 bytes are not there";
+}
+
+TEST(WaveIOReader, Rf64SizesComeFromDs64) {
+  TempDir dir;
+  const std::string fmt = Chunk("fmt ", Fmt(1, 1, 8000, 2, 16));
+  const std::string samples(100, 's');
+  const std::string data = "data" + U32(0xFFFFFFFF) + samples;
+  const CalibrationRecord cal = test::SampleCalibration();
+  const std::string calChunk = std::string("\x66\0\0\0", 4) + U32(2048) + test::Bytes(&cal, sizeof cal);
+  const std::string form = Rf64(Ds64(4 + 36 + fmt.size() + data.size(), 100, 50), fmt + data);
+  WriteFile(dir.File("rf64.wav"), form + calChunk);
+  Opened o(dir.File("rf64.wav"));
+  ASSERT_EQ(1, o.result);
+  EXPECT_EQ(50u, o.wave.GetLength());
+  EXPECT_EQ(form.size() - 100, o.wave.DataOffset);
+  EXPECT_EQ(1, o.wave.HasCalibration) << "found past the form, which ds64 measures";
+
+  // A bext of odd size with its pad byte, and a reserve that was never needed.
+  const std::string broadcast =
+      Riff(Chunk("JUNK", std::string(28, '\0')) + Chunk("bext", std::string(603, 'b')) + fmt + Chunk("data", samples));
+  WriteFile(dir.File("bwf.wav"), broadcast);
+  Opened b(dir.File("bwf.wav"));
+  ASSERT_EQ(1, b.result);
+  EXPECT_EQ(50u, b.wave.GetLength());
+  EXPECT_EQ(broadcast.size() - 100, b.wave.DataOffset);
+}
+
+TEST(WaveIOReader, HostileRf64FilesAreRefusedOrBounded) {
+  TempDir dir;
+  const std::string fmt = Chunk("fmt ", Fmt(1, 1, 8000, 2, 16));
+  const std::string data = "data" + U32(0xFFFFFFFF) + "abcdef";
+  const uint64_t whole = 4 + 36 + fmt.size() + data.size();
+  struct Case {
+    const char* name;
+    std::string bytes;
+    uint64_t frames;  // 0: refused with INVALID_WAVE_FILE
+  };
+  const Case cases[] = {
+      {"no ds64", Rf64("", fmt + data), 0},
+      {"ds64 too short", Rf64(Chunk("ds64", U64(whole) + U64(6)), fmt + data), 0},
+      {"ds64 not first", Rf64(Chunk("JUNK", "") + Ds64(whole, 6, 3), fmt + data), 0},
+      {"still recording", Rf64(Ds64(4, 6, 3), fmt + data), 0},
+      {"data size beyond the file", Rf64(Ds64(whole, uint64_t{1} << 62, 0), fmt + data), 3},
+      {"form size beyond the file", Rf64(Ds64(~uint64_t{0}, 6, 3), fmt + data), 3},
+      {"data's own size", Rf64(Ds64(whole, 6, 3), fmt + Chunk("data", "abcd")), 2},
+      {"form size from ds64 when the field is not a pointer to it",
+       "RF64" + U32(20) + "WAVE" + Ds64(whole, 6, 3) + fmt + data, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(dir.File("bad.wav"), c.bytes);
+    Opened o(dir.File("bad.wav"), c.frames ? nullptr : "INVALID_WAVE_FILE");
+    EXPECT_EQ(c.frames ? 1 : 0, o.result);
+    EXPECT_EQ(c.frames, o.wave.GetLength());
+    EXPECT_EQ(c.bytes, ReadFile(dir.File("bad.wav"))) << "opening never changes the file";
+  }
 }
 
 TEST(WaveIOReader, MissingFileIsReported) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "support/BigFiles.h"
 #include "support/TempDir.h"
 #include "wave/WaveIO.h"
 #include "WaveTestHelpers.h"
@@ -134,6 +135,50 @@ TEST(IndependentReaders, RecorderSizedBlocksReadBack) {
              &status);
   EXPECT_EQ(0, status);
   EXPECT_EQ(all, ReadFile(dir.File("r.raw")));
+}
+
+// A broadcast file below the limit is an ordinary wave file to every reader;
+// above it (made small here by a lower limit) an RF64 file to those that read
+// RF64. Each gives back the samples as written.
+TEST(IndependentReaders, BroadcastFilesBelowAndAboveTheLimit) {
+  TempDir dir;
+  ScriptedUiServices ui;
+  const auto noise = test::Samples(3000, 5);
+  const std::string data = test::Bytes(noise.data(), 6000);
+  const CalibrationRecord cal = test::SampleCalibration();
+  const SampleFormat format = test::Format(25000, 1, 2);
+  ASSERT_TRUE(test::Record(ui, dir.Path(), dir.File("below.wav"), format, data, &cal, test::Broadcast()));
+  {
+    ScopedWaveRiffSizeLimit limit(1016 + 4000);
+    ASSERT_TRUE(test::Record(ui, dir.Path(), dir.File("above.wav"), format, data, &cal, test::Broadcast()));
+  }
+  ASSERT_EQ("RF64", ReadFile(dir.File("above.wav")).substr(0, 4));
+  for (const char* name : {"below.wav", "above.wav"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.File(name);
+    EXPECT_EQ(test::ExpectedFrameCounts(3000), test::ExternalFrameCounts(path));
+    int status = 0;
+    RunCommand("sox -V1 '" + path + "' -t raw '" + dir.File("out.raw") + "'", &status);
+    EXPECT_EQ(0, status);
+    EXPECT_EQ(data, ReadFile(dir.File("out.raw"))) << "sox's samples";
+  }
+  int status = 0;
+  const std::string py = RunCommand(
+      "python3 -c \"import sys, wave; w = wave.open(sys.argv[1]); print(w.getnframes(), "
+      "w.readframes(w.getnframes()) == open(sys.argv[2], 'rb').read())\" '" + dir.File("below.wav") + "' '" +
+          dir.File("out.raw") + "'",
+      &status);
+  EXPECT_EQ("3000 True\n", py) << "Python's wave module reads the broadcast file below the limit";
+  // libsndfile's reading of the bext, field by field.
+  const std::string info = RunCommand("sndfile-info --broadcast '" + dir.File("above.wav") + "' 2>&1");
+  for (const char* line : {"Description              : varnel-start-utc=2026-12-09T14:00:00.000123Z\n",
+                           "Originator               : Varnel\n",
+                           "Origination ref          : varnel-20261209T140000.000123Z\n",
+                           "Origination date         : 2026-12-09\n", "Origination time         : 15-00-00\n",
+                           "Time ref                 : 0x050775d83 (54000.000120 seconds)\n",
+                           "BWF version              : 2\n",
+                           "Coding history           : A=PCM,F=25000,W=16,M=mono,T=Varnel;gain=2;board=Simulated DT9834"})
+    EXPECT_NE(std::string::npos, info.find(line)) << line << info;
 }
 
 // Files written by sox, which chooses its own layout (an extensible fmt chunk

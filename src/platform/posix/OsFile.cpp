@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <limits>
 
-#include "platform/posix/Descriptors.h"
-
 namespace varnel::platform {
 namespace {
 
@@ -26,19 +24,38 @@ const uint64_t OsFile::kMaxOffset = static_cast<uint64_t>(std::numeric_limits<of
 
 bool OsFile::Open(const std::string& path, bool create) {
   Close();
-  return Adopt(OpenRetrying(path, O_RDWR | (create ? O_CREAT : 0)));
-}
-
-bool OsFile::OpenForReading(const std::string& path) {
-  Close();
-  return Adopt(OpenRetrying(path, O_RDONLY));
-}
-
-bool OsFile::Adopt(intptr_t fd) {
+  int flags = O_RDWR | O_CLOEXEC;
+  if (create) flags |= O_CREAT;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0644);
+  } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     lastError_ = Classify(errno);
     return false;
   }
+  handle_ = fd;
+  return true;
+}
+
+bool OsFile::OpenForReading(const std::string& path) {
+  Close();
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    lastError_ = Classify(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    lastError_ = FileError::kOther;
+    return false;
+  }
+  // Reads of a regular file never wait: the flag only kept the open from blocking.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   handle_ = fd;
   return true;
 }

@@ -27,34 +27,39 @@ FileError Classify(DWORD error) {
 // One system call moves at most this much.
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
-// Others may read and even delete or rename the file while it is open, as a
-// POSIX descriptor allows.
-intptr_t OpenShared(const std::string& path, DWORD access, DWORD disposition) {
-  return reinterpret_cast<intptr_t>(::CreateFileA(path.c_str(), access,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                  disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 }  // namespace
 
 const uint64_t OsFile::kMaxOffset = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
 
 bool OsFile::Open(const std::string& path, bool create) {
   Close();
-  return Adopt(OpenShared(path, GENERIC_READ | GENERIC_WRITE, create ? OPEN_ALWAYS : OPEN_EXISTING));
+  // Others may read and even delete or rename the file while it is written,
+  // as a POSIX descriptor allows.
+  HANDLE h =
+      ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    lastError_ = Classify(::GetLastError());
+    return false;
+  }
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return true;
 }
 
 bool OsFile::OpenForReading(const std::string& path) {
   Close();
-  return Adopt(OpenShared(path, GENERIC_READ, OPEN_EXISTING));
-}
-
-bool OsFile::Adopt(intptr_t handle) {
-  if (AsHandle(handle) == INVALID_HANDLE_VALUE) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
     lastError_ = Classify(::GetLastError());
     return false;
   }
-  handle_ = handle;
+  if (::GetFileType(h) != FILE_TYPE_DISK) {
+    ::CloseHandle(h);
+    lastError_ = FileError::kOther;
+    return false;
+  }
+  handle_ = reinterpret_cast<intptr_t>(h);
   return true;
 }
 

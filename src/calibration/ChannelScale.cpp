@@ -1,11 +1,12 @@
-#include "monitor/ChannelScale.h"
+#include "calibration/ChannelScale.h"
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "platform/FixedString.h"
 
-namespace varnel::monitor {
+namespace varnel {
 namespace {
 
 constexpr double kStandardGravity = 9.80665;  // m/s^2 per G
@@ -97,10 +98,20 @@ ChannelScale ScaleOf(const ChannelCalibration& half, const std::string& side) {
   return scale;
 }
 
+ChannelScale ConverterVolts(const std::string& name) {
+  ChannelScale scale;
+  scale.name = name;
+  scale.linearUnits = "V";
+  scale.logUnits = "dBV";
+  scale.measure = Measure::Peak;
+  scale.codesPerUnit = 3276.8;
+  return scale;
+}
+
 double ChannelScale::Level(double codes, double frequency) const {
   double level = codes / codesPerUnit;
   if (integrations == 0) return level;
-  const double omega = 2.0 * M_PI * frequency;
+  const double omega = 2.0 * std::numbers::pi * frequency;
   if (!(omega > 0.0)) return -1.0;
   level *= integratedFactor;
   for (int i = 0; i < integrations; ++i) level /= omega;
@@ -113,4 +124,4 @@ double ChannelScale::Decibels(double codes, double frequency) const {
   return 20.0 * std::log10(level / decibelReference);
 }
 
-}  // namespace varnel::monitor
+}  // namespace varnel

@@ -1,6 +1,7 @@
 #pragma once
-// How one monitored channel's samples become physical levels: the reading of
-// a ChannelCalibration half as the calibration files define it.
+// How one channel's samples become physical levels: the reading of a
+// ChannelCalibration half as the calibration files define it. The live
+// monitor and varnel-info read samples through it alike.
 //
 // A reference of RefLevel units reaches PctFullScale of the converter's full
 // scale (CalRatio codes) at its peak, so a sine whose peak is A codes has the
@@ -16,7 +17,7 @@
 
 #include "wave/CalibrationRecord.h"
 
-namespace varnel::monitor {
+namespace varnel {
 
 enum class CalibrationFault { None, NotFinite, ZeroRatio, ZeroReference };
 
@@ -55,4 +56,8 @@ struct ChannelScale {
 // A half without calibration reads in decibels re the converter's full scale.
 ChannelScale ScaleOf(const ChannelCalibration& half, const std::string& side);
 
-}  // namespace varnel::monitor
+// Volts at the converter, where 32768 codes are 10 V whatever the gain: what
+// a sample says when no calibration goes with it.
+ChannelScale ConverterVolts(const std::string& name);
+
+}  // namespace varnel
