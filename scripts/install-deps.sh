@@ -12,6 +12,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # independent wave-file readers used by the tests
   sox sndfile-programs libsndfile1-dev python3 python3-soundfile python3-numpy
+  # the scripts' and tests' process tools (pgrep, pkill; timeout and flock come with every system)
+  procps
   # fuzzing (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
   # analyser conversation over the session bus
@@ -23,8 +25,8 @@ packages=(
   # the Windows build (MinGW-w64, posix threads) and its tests under Wine;
   # never wine32, which breaks the 64-bit loader on these machines
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine util-linux
-  # the Windows installers and their screenshots
-  nsis p7zip-full xvfb
+  # the Windows installers and their screenshots (xvfb-run needs xauth)
+  nsis p7zip-full xvfb xauth
 )
 
 missing=()
@@ -36,7 +38,10 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: run as root (or install sudo) to install: ${missing[*]}" >&2; exit 1; }
+  sudo="sudo"
+fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq

@@ -1,6 +1,7 @@
 #include "recovery/WorkingFileSync.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSync.h"
@@ -48,6 +49,15 @@ void WorkingFileSync::Forget(int32_t slot) {
   files_.erase(it);
 }
 
+void WorkingFileSync::SyncNow() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!thread_.joinable() || stopping_) return;
+  const uint64_t target = begun_ + 1;
+  syncNow_ = true;
+  wake_.notify_all();
+  passed_.wait(lock, [&] { return ended_ >= target || stopping_; });
+}
+
 void WorkingFileSync::Stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -55,6 +65,7 @@ void WorkingFileSync::Stop() {
     files_.clear();
   }
   wake_.notify_all();
+  passed_.notify_all();
   if (thread_.joinable()) thread_.join();
 }
 
@@ -73,14 +84,18 @@ void WorkingFileSync::Run() {
   auto next = Clock::now() + period_;
   for (;;) {
     std::vector<std::shared_ptr<Handle>> handles;
+    bool asked = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait_until(lock, next, [this] { return stopping_; });
+      wake_.wait_until(lock, next, [this] { return stopping_ || syncNow_; });
       if (stopping_) return;
+      asked = std::exchange(syncNow_, false);
+      ++begun_;
       for (const auto& [slot, handle] : files_) handles.push_back(handle);
     }
-    // Start to start, so a slow pass does not stretch the interval.
-    next += period_;
+    // Start to start, so a slow pass does not stretch the interval; a pass
+    // asked for leaves the schedule as it is.
+    if (!asked) next += period_;
     const auto roundStart = Clock::now();
     std::vector<std::string> folders;
     for (const auto& handle : handles) {
@@ -102,6 +117,9 @@ void WorkingFileSync::Run() {
     const double roundMs = std::chrono::duration<double, std::milli>(Clock::now() - roundStart).count();
     std::lock_guard<std::mutex> lock(mutex_);
     stats_.longestRoundMs = std::max(stats_.longestRoundMs, roundMs);
+    ++stats_.passes;
+    ++ended_;
+    passed_.notify_all();
     if (Clock::now() > next) next = Clock::now();
   }
 }

@@ -26,6 +26,7 @@ class WorkingFileSync {
     double longestMs = 0;
     double totalMs = 0;
     double longestRoundMs = 0;  // one pass over every file
+    uint64_t passes = 0;
   };
 
   explicit WorkingFileSync(std::chrono::milliseconds period = std::chrono::milliseconds(500));
@@ -36,6 +37,9 @@ class WorkingFileSync {
   // Starts (or replaces) the watch of a channel slot's working file.
   void Watch(int32_t slot, const std::string& path);
   void Forget(int32_t slot);
+  // A pass now, without waiting for the period; returns when a pass begun after
+  // the call has ended (at once when no thread runs).
+  void SyncNow();
   // Ends the thread after its pass in progress; the watches are dropped.
   void Stop();
   Stats GetStats() const;
@@ -48,8 +52,12 @@ class WorkingFileSync {
   const std::chrono::milliseconds period_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable passed_;
   std::map<int32_t, std::shared_ptr<Handle>> files_;
   bool stopping_ = false;
+  bool syncNow_ = false;
+  uint64_t begun_ = 0;  // passes, never reset
+  uint64_t ended_ = 0;
   Stats stats_;
   std::thread thread_;
 };

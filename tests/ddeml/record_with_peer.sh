@@ -31,7 +31,7 @@ done
 (cd "$work" && exec "$run" orvantis-peer.exe --server-name "$service" --fft-size 8192 \
   --record "$(winpath "$work/peer.log")" --quiet >"$work/peer.out" 2>&1) &
 peer=$!
-for _ in $(seq 1 100); do grep -q ready "$work/peer.out" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 1 1200); do grep -q ready "$work/peer.out" 2>/dev/null && break; sleep 0.1; done
 grep -q ready "$work/peer.out" || { echo "the peer did not start"; cat "$work/peer.out"; exit 1; }
 
 out="$(cd "$work" && timeout 120 "$run" varnel-record.exe --seconds 3 --quiet)"

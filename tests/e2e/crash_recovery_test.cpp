@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <random>
 
+#include "ChildProcess.h"
 #include "RecorderRig.h"
 #include "platform/FileLock.h"
 #include "recovery/RecoverWorkingFiles.h"
@@ -127,7 +128,15 @@ TEST(CrashRecovery, HeadlessRecorderKilledMidRunIsRecoveredByRecover) {
   const std::string ini = rig.dir.File("headless.ini");
   SaveSettings(ini, rig.channels, rig.settings);
   const std::string record = Tool() + " --quiet --continue-without-analyser --settings '" + ini + "'";
-  test::RunCommand("timeout -s KILL 1.2 " + record + " >/dev/null 2>&1");
+  {
+    test::ChildProcess recorder({Tool(), "--quiet", "--continue-without-analyser", "--settings", ini},
+                                rig.dir.File("killed.log"));
+    // Killed once both channels hold samples, however long that takes.
+    ASSERT_TRUE(test::WaitUntil([&] { return test::WorkingFilesWithData(rig.wavePath) == 2; }, 120000))
+        << recorder.Output();
+    recorder.Signal(SIGKILL);
+    ASSERT_EQ(128 + SIGKILL, recorder.Wait(60000));
+  }
 
   std::vector<std::string> left = rig.WaveFiles();
   ASSERT_EQ(3u, left.size()) << "two working files and the journal";

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "ChildProcess.h"
 #include "RecorderRig.h"
 
 namespace varnel {
@@ -24,12 +25,11 @@ std::string PrepareSettings(test::RecorderRig& rig) {
 TEST(Headless, CtrlCStopsAndSavesEverything) {
   test::RecorderRig rig;
   const std::string ini = PrepareSettings(rig);
-  int status = 0;
-  std::string out = test::RunCommand("timeout --preserve-status -s INT 4 " + Tool() + " --continue-without-analyser --settings '" +
-                                         ini + "' 2>&1",
-                                     &status);
-  EXPECT_EQ(0, status) << out;
-  EXPECT_NE(std::string::npos, out.find("status: Running...")) << out;
+  test::ChildProcess recorder({Tool(), "--continue-without-analyser", "--settings", ini}, rig.dir.File("out.log"));
+  ASSERT_NE(std::string::npos, recorder.WaitFor("status: Running...", 120000)) << recorder.Output();
+  recorder.Signal(SIGINT);
+  EXPECT_EQ(0, recorder.Wait(120000));
+  const std::string out = recorder.Output();
   EXPECT_NE(std::string::npos, out.find("status: Saving Wave Files....")) << out;
   EXPECT_NE(std::string::npos, out.find("wrote " + rig.wavePath + "/Channel_0.wav (")) << out;
   EXPECT_EQ((std::vector<std::string>{"Channel_0.wav", "Channel_1.wav"}), rig.WaveFiles());

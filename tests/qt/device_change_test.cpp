@@ -35,7 +35,7 @@ TEST(DeviceChangeMonitor, TheSimulatedBoardsFilePostsADeviceChangeWhenCreatedCha
 
   auto expectOneMore = [&](const char* what) {
     const std::size_t before = handler.received.size();
-    EXPECT_TRUE(test::RunUntil([&] { return handler.received.size() > before; }, 3000)) << what;
+    EXPECT_TRUE(test::RunUntil([&] { return handler.received.size() > before; })) << what;
     QTest::qWait(60);  // a burst of events is one report
     ASSERT_EQ(before + 1, handler.received.size()) << what;
     EXPECT_EQ(ui::WM_DEVICECHANGE, handler.received.back().id);
@@ -49,11 +49,11 @@ TEST(DeviceChangeMonitor, TheSimulatedBoardsFilePostsADeviceChangeWhenCreatedCha
   QTest::qWait(150);
   const std::size_t beforeReplace = handler.received.size();
   std::rename(dir.File("olsim.ini.new").c_str(), ini.c_str());  // an editor's save
-  EXPECT_TRUE(test::RunUntil([&] { return handler.received.size() > beforeReplace; }, 3000)) << "replaced";
+  EXPECT_TRUE(test::RunUntil([&] { return handler.received.size() > beforeReplace; })) << "replaced";
   QTest::qWait(150);
   const std::size_t beforeOther = handler.received.size();
   test::WriteFile(ini, "[Board0]\nChannels=2\n");  // still watched after the replacement
-  EXPECT_TRUE(test::RunUntil([&] { return handler.received.size() > beforeOther; }, 3000)) << "after replace";
+  EXPECT_TRUE(test::RunUntil([&] { return handler.received.size() > beforeOther; })) << "after replace";
   QTest::qWait(150);
   std::remove(ini.c_str());
   expectOneMore("removed");

@@ -200,7 +200,7 @@ TEST(MainWindow, AUserConfiguresRecordsAndStopsThroughTheWindow) {
     rig.ClickIntoModal(kIdRun, [](QWidget* box) { WindowRig::AnswerBox(box, QMessageBox::Yes); });
     EXPECT_EQ(QStringLiteral("&Stop"), rig.Button(kIdRun)->text());
     EXPECT_FALSE(rig.view->Widget().ControlWidget(kIdOptions)->isEnabled());
-    EXPECT_TRUE(test::RunUntil([&] { return r.Device.GetRunTime() > 1.0f; }, 10000));
+    EXPECT_TRUE(test::RunUntil([&] { return r.Device.GetRunTime() > 1.0f; }));
     EXPECT_EQ(QStringLiteral(" Running..."), rig.StatusShown());
     EXPECT_NE(levelBefore, r.Channels[1].Level);
     EXPECT_GT(rig.view->Widget().Canvas().OperationCount(), 0u);
@@ -226,7 +226,7 @@ TEST(MainWindow, ClosingWhileRunningSavesTheFilesAndTheSettings) {
   rig.RunWith([&] {
     rig.Click(kGridRows[0].rec);
     rig.ClickIntoModal(kIdRun, [](QWidget* box) { WindowRig::AnswerBox(box, QMessageBox::Yes); });
-    ASSERT_TRUE(test::RunUntil([&] { return rig.recorder->Device.GetRunTime() > 0.5f; }, 10000));
+    ASSERT_TRUE(test::RunUntil([&] { return rig.recorder->Device.GetRunTime() > 0.5f; }));
     rig.view->close();
   });
   EXPECT_EQ(0, rig.recorder->bIsRunning);
@@ -241,7 +241,7 @@ TEST(MainWindow, EscapeAndTheSessionEndingNeverLoseARecording) {
   rig.RunWith([&] {
     rig.Click(kGridRows[1].rec);
     rig.ClickIntoModal(kIdRun, [](QWidget* box) { WindowRig::AnswerBox(box, QMessageBox::Yes); });
-    ASSERT_TRUE(test::RunUntil([&] { return rig.recorder->Device.GetRunTime() > 0.5f; }, 10000));
+    ASSERT_TRUE(test::RunUntil([&] { return rig.recorder->Device.GetRunTime() > 0.5f; }));
     QTest::keyClick(rig.view, Qt::Key_Escape);
     QTest::qWait(100);
     EXPECT_TRUE(rig.view->isVisible());

@@ -13,6 +13,7 @@
 #include "platform/FixedString.h"
 #include "platform/Files.h"
 #include "recovery/RecordingJournal.h"
+#include "recovery/RecoverWorkingFiles.h"
 #include "support/TempDir.h"
 #include "ui/QuietUiServices.h"
 #include "wave/WaveIO.h"
@@ -77,6 +78,16 @@ inline uint32_t U32AtFile(const std::string& path, std::size_t offset) {
   uint32_t v = 0;
   if (bytes.size() >= offset + 4) std::memcpy(&v, bytes.data() + offset, 4);
   return v;
+}
+
+// How many working files in `folder` count samples in their data size: a
+// running recorder has appended to them.
+inline int WorkingFilesWithData(const std::string& folder) {
+  int count = 0;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    if (IsWorkingFileName(e.path().filename().string()) && U32AtFile(e.path().string(), 40) > 0) ++count;
+  return count;
 }
 
 // Makes a file look untouched for a while.

@@ -20,7 +20,7 @@ namespace varnel::test {
 // longer than the time-out fails the test and stops the script.
 class Script {
  public:
-  explicit Script(uint32_t timeoutMs = 10000) : timeoutMs_(timeoutMs) {}
+  explicit Script(uint32_t timeoutMs = 60000) : timeoutMs_(timeoutMs) {}
   ~Script();
   Script& Then(std::function<bool()> step);
   // Each runs once, never waits.

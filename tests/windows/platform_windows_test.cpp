@@ -199,7 +199,7 @@ TEST(WindowMessageLoop, TimersArriveAsTimerMessagesUntilKilled) {
   Recorder recorder;
   loop.SetHandler(&recorder);
   loop.SetTimer(101, 10);
-  for (int i = 0; i < 100 && recorder.seen.size() < 2; ++i) loop.WaitAndDispatch(20);
+  for (int i = 0; i < 1500 && recorder.seen.size() < 2; ++i) loop.WaitAndDispatch(20);
   loop.KillTimer(101);
   ASSERT_GE(recorder.seen.size(), 2u);
   EXPECT_EQ(0x0113u, recorder.seen[0].id);

@@ -74,8 +74,18 @@ tag="$(basename "$work")"  # makes the command line this run's own
 (cd "$work" && exec timeout 120 "$run" varnel-record.exe --quiet --continue-without-analyser \
   --settings "$(winpath "$work/varnel.ini")" >"$work/out.txt" 2>&1) &
 pid=$!
-for _ in $(seq 1 100); do grep -q "Running" "$work/out.txt" 2>/dev/null && break; sleep 0.1; done
-sleep 2
+# Interrupted once a buffer of each channel is in its working file, however
+# long a busy machine takes for that.
+buffered() {
+  local f size n=0
+  for f in "$work"/wave/*.[tT][mM][pP]; do
+    [ -f "$f" ] || continue
+    size="$(od -An -tu4 -j40 -N4 "$f" | tr -d ' ')"
+    [ "${size:-0}" -ge 16384 ] && n=$((n + 1))
+  done
+  [ "$n" -ge 2 ]
+}
+for _ in $(seq 1 1200); do buffered && break; sleep 0.1; done
 pkill -INT -f "varnel-record.exe .*$tag" || true
 wait "$pid"
 cat "$work/out.txt"

@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -17,8 +18,13 @@ std::string RunCommand(const std::string& command, int* status) {
   char buffer[4096];
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  int rc = ::pclose(pipe);
-  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  const int rc = ::pclose(pipe);
+  const int exit = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  // The shell's own "not found": a program the tests rely on is missing, which
+  // is the machine's fault, not the code's; say so instead of a puzzling mismatch.
+  if (exit == 127)
+    ADD_FAILURE() << "a program of `" << command << "` was not found: scripts/install-deps.sh installs it";
+  if (status) *status = exit;
   return output;
 }
 

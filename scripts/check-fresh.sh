@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# The README's promise, checked: a fresh Debian 12 root (minbase with git and
+# ca-certificates only), the committed tree (HEAD of the repository this script
+# is run from) cloned into it, then `./test.sh && ./run.sh` there without a
+# display. Prints how long each took and the last lines of a failure. Needs
+# root and mmdebstrap; takes about half an hour on a quiet machine.
+#   scripts/check-fresh.sh [--cached] [--keep]
+#     --cached  start from a bootstrap tarball kept in the work folder (made
+#               on the first use) instead of a new bootstrap
+#     --keep    leave the root in place afterwards (it is kept after a failure)
+# The work folder is VARNEL_FRESH_DIR (default /var/tmp/varnel-fresh).
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+base="${VARNEL_FRESH_DIR:-/var/tmp/varnel-fresh}"
+cached=0 keep=0
+for arg in "$@"; do
+  case "$arg" in
+    --cached) cached=1 ;;
+    --keep) keep=1 ;;
+    *) echo "usage: scripts/check-fresh.sh [--cached] [--keep]" >&2; exit 2 ;;
+  esac
+done
+[ "$(id -u)" -eq 0 ] || { echo "check-fresh: needs root (chroot and mounts)" >&2; exit 2; }
+command -v mmdebstrap >/dev/null || { echo "check-fresh: needs mmdebstrap (apt-get install mmdebstrap)" >&2; exit 2; }
+# In a mount namespace of its own, so that no mount of the check can outlive it
+# or reach the host's tree, whatever way it ends.
+if [ -z "${VARNEL_FRESH_NAMESPACE:-}" ]; then
+  VARNEL_FRESH_NAMESPACE=1 exec unshare --mount --propagation private "$0" "$@"
+fi
+
+mkdir -p "$base"
+work="$(mktemp -d "$base/run.XXXXXX")"
+root="$work/root"
+mounted=()
+status=1
+
+# Whatever runs inside the root (a session bus, a wineserver) holds its mounts:
+# those processes are this run's own, found by their root folder.
+end_root_processes() {
+  local pid pids=()
+  for pid in /proc/[0-9]*; do
+    [ "$(readlink "$pid/root" 2>/dev/null)" = "$root" ] && pids+=("${pid#/proc/}")
+  done
+  [ ${#pids[@]} -eq 0 ] && return 0
+  kill "${pids[@]}" 2>/dev/null || true
+  sleep 2
+  kill -KILL "${pids[@]}" 2>/dev/null || true
+}
+
+cleanup() {
+  local i
+  end_root_processes
+  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
+    umount "${mounted[i]}" 2>/dev/null || umount -l "${mounted[i]}" || true
+  done
+  if grep -q " $root[/ ]" /proc/self/mounts; then
+    echo "check-fresh: something is still mounted under $root; left as it is" >&2
+  elif [ "$keep" -eq 0 ] && [ "$status" -eq 0 ]; then
+    rm -rf --one-file-system "$work"
+  else
+    echo "check-fresh: the root is kept in $root"
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+mount_in() {  # <target below the root> <mount arguments...>
+  local target="$root$1"
+  shift
+  mkdir -p "$target"
+  mount "$@" "$target"
+  mounted+=("$target")
+}
+
+elapsed() {  # <seconds>
+  printf '%dm%02ds' $(($1 / 60)) $(($1 % 60))
+}
+
+step() {  # <name> <log> <command...>: runs, times and reports one step
+  local name="$1" log="$2" start rc=0
+  shift 2
+  start=$SECONDS
+  echo "check-fresh: $name ..."
+  "$@" >"$log" 2>&1 || rc=$?
+  if [ "$rc" -eq 0 ]; then
+    echo "check-fresh: $name passed in $(elapsed $((SECONDS - start)))"
+  else
+    echo "check-fresh: $name FAILED (exit $rc) after $(elapsed $((SECONDS - start))); its last lines ($log):"
+    tail -n 60 "$log" | sed 's/^/  | /'
+  fi
+  return "$rc"
+}
+
+bootstrap() {
+  local recipe=(--variant=minbase --include=git,ca-certificates bookworm)
+  if [ "$cached" -eq 0 ]; then
+    mmdebstrap --quiet "${recipe[@]}" "$root"
+    return
+  fi
+  local tarball="$base/bookworm-minbase-git.tar"
+  if [ ! -s "$tarball" ]; then
+    mmdebstrap --quiet "${recipe[@]}" "$tarball.part"
+    mv "$tarball.part" "$tarball"
+  fi
+  mkdir -p "$root"
+  tar -C "$root" -xpf "$tarball"
+}
+
+inside() {  # <command>: runs in the root as a user at a fresh login would, without a display
+  chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash TERM=dumb \
+    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash -lc "$1"
+}
+
+sha="$(git -C "$repo" rev-parse HEAD)"
+echo "check-fresh: $(git -C "$repo" log -1 --format='%h %s' HEAD) in $root"
+[ -z "$(git -C "$repo" status --porcelain --untracked-files=no)" ] ||
+  echo "check-fresh: note: uncommitted changes in $repo are not part of the check"
+
+total=$SECONDS
+step "bootstrap (mmdebstrap bookworm minbase)" "$work/bootstrap.log" bootstrap
+mount_in /proc -t proc proc
+mount_in /sys -t sysfs sysfs
+mount_in /dev --bind /dev
+mount_in /dev/pts --bind /dev/pts
+mount_in /dev/shm -t tmpfs -o mode=1777 tmpfs
+mount_in /run -t tmpfs -o mode=755 tmpfs
+# apt reaches the archive through the host's resolver.
+rm -f "$root/etc/resolv.conf"
+touch "$root/etc/resolv.conf"
+mount --bind /etc/resolv.conf "$root/etc/resolv.conf"
+mounted+=("$root/etc/resolv.conf")
+# No daemon that a package installs may start inside the root: no init runs there.
+printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+chmod +x "$root/usr/sbin/policy-rc.d"
+
+git clone --quiet --no-checkout "$repo" "$root/root/varnel"
+git -C "$root/root/varnel" checkout --quiet --detach "$sha"
+
+step "./test.sh" "$work/test.log" inside "cd /root/varnel && ./test.sh"
+step "./run.sh" "$work/run.log" inside "cd /root/varnel && ./run.sh"
+status=0
+echo "check-fresh: passed in $(elapsed $((SECONDS - total))) ($sha)"
