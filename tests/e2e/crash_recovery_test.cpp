@@ -179,16 +179,6 @@ TEST(CrashRecovery, HeadlessRecorderKilledMidRunIsRecoveredByRecover) {
   EXPECT_NE(std::string::npos, out.find("nothing to recover")) << out;
 }
 
-// Waits (real time, generously) until the condition holds.
-template <typename Condition>
-bool WaitFor(Condition condition) {
-  for (int i = 0; i < 600; ++i) {
-    if (condition()) return true;
-    ::usleep(50000);
-  }
-  return condition();
-}
-
 // The first child of a process, as this PID namespace numbers it; 0 when none.
 pid_t ChildOf(pid_t parent) {
   std::error_code ec;
@@ -253,7 +243,8 @@ TEST(CrashRecovery, ARecorderInAnotherPidNamespaceIsLeftAloneByRecover) {
       if (IsWorkingFileName(name)) names.push_back(name);
     return names;
   };
-  ASSERT_TRUE(WaitFor([&] { return JournalPaths(rig.wavePath).size() == 1 && workingFiles().size() == 2; }));
+  ASSERT_TRUE(
+      test::WaitUntil([&] { return JournalPaths(rig.wavePath).size() == 1 && workingFiles().size() == 2; }, 60000));
   const std::vector<std::string> journal = JournalPaths(rig.wavePath);
   const std::vector<std::string> working = workingFiles();
 
@@ -271,7 +262,8 @@ TEST(CrashRecovery, ARecorderInAnotherPidNamespaceIsLeftAloneByRecover) {
   ASSERT_GT(recorder, 0);
   ::kill(recorder, SIGTERM);
   ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WaitFor([&] { return JournalPaths(rig.wavePath).empty(); })) << "the recorder saved its files";
+  ASSERT_TRUE(test::WaitUntil([&] { return JournalPaths(rig.wavePath).empty(); }, 60000))
+      << "the recorder saved its files";
   EXPECT_EQ((std::vector<std::string>{"Channel_0.wav", "Channel_1.wav"}), rig.WaveFiles());
   for (int c : {0, 1}) {
     test::ScriptedUiServices ui;
