@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "acquisition/BoardApi.h"
+#include "boards/BoardApi.h"
 
 namespace varnel::boards {
 

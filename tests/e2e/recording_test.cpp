@@ -370,7 +370,7 @@ TEST(RecordingFailures, EachFailedStepShowsItsMessageAndUndoesTheRun) {
     RecorderRig rig;
     rig.UseChannels({0}, {0});
     rig.Open();
-    rig.board->FailCall(sim::SimCall::SetClockFrequency, sim::kSimBusy);
+    rig.board->FailCall(sim::SimCall::Configure, sim::kSimBusy);
     rig.ui.ExpectMessageBox(test::kNoAnalyser, DialogResult::Yes);
     rig.ui.ExpectMessageBox("Unable to open the device.  It may already be in use by another program",
                             DialogResult::OK);

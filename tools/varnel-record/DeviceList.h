@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "acquisition/BoardApi.h"
 #include "app/RecorderDialog.h"
+#include "boards/BoardApi.h"
 
 namespace varnel::record {
 
