@@ -32,7 +32,8 @@ class MonitorModel {
   MonitorModel();
 
   void Apply(const LinkEvent& event);
-  // One interleaved Left/Right block: waveforms, spectra, peaks.
+  // One interleaved Left/Right block: waveforms, spectra, peaks (of its
+  // newest frames, as many as the largest FFT size).
   void AddBlock(const std::vector<int16_t>& interleaved);
   void SetAveraging(Averaging averaging);
   Averaging GetAveraging() const { return averaging_; }

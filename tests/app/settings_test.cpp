@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "records/ChannelSettings.h"
+#include "records/LabelRules.h"
 #include "support/FileModes.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
@@ -245,6 +246,21 @@ TEST(ChannelSettings, UniqueLabelsCheckIgnoresCaseAndDisabledChannels) {
   ASSERT_EQ(1u, ui.Messages().size());
   EXPECT_NE(std::string::npos, ui.Messages()[0].text.find("Mic"));
   EXPECT_EQ("Tessaline", ui.Messages()[0].caption);
+}
+
+TEST(LabelRules, EveryFaultHasItsTextNamingTheLabel) {
+  const std::string folder = "/w";
+  EXPECT_EQ(LabelFault::kNone, CheckLabelFileName("Mic 1", folder));
+  for (const std::string& bad : {std::string("a/b"), std::string(".."), std::string(255 - 22 - 2, 'x')})
+    EXPECT_EQ(LabelFault::kNotAFileName, CheckLabelFileName(bad, folder)) << bad;
+  EXPECT_EQ(LabelFault::kNone, CheckLabelFileName(std::string(255 - 22 - 3, 'x'), folder)) << "the longest that fits";
+  EXPECT_EQ("", LabelFaultText(LabelFault::kNone, "x"));
+  EXPECT_EQ(
+      "The channel label \"a/b\" cannot be used as a wave file name.  Labels must not contain \"/\", must not be "
+      "\".\" or \"..\", and the wave file path with the label must stay within 255 characters.",
+      LabelFaultText(LabelFault::kNotAFileName, "a/b"));
+  EXPECT_EQ(0u, LabelFaultText(LabelFault::kReservedName, "nul")
+                    .find("The channel label \"nul\" cannot be used as a wave file name: the system keeps that name"));
 }
 
 TEST(ChannelSettings, GainCyclesThroughTheFourSteps) {
