@@ -13,8 +13,10 @@ const char* const kUsage =
     "                     [--format wav|bwf]\n"
     "       varnel-record --list-devices\n"
     "       varnel-record --recover [FOLDER] [--settings FILE]\n"
-    "Records with the settings of varnel.ini beside the program (as the window does) until N seconds\n"
-    "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n"
+    "Records with the settings of varnel.ini (as the window does) until N seconds have passed, a\n"
+    "triggered run ends, or Ctrl-C; then saves the files and the settings. The settings files\n"
+    "(varnel.ini, orvantis.ini, olsim.ini) lie beside the program, or in $XDG_CONFIG_HOME/varnel\n"
+    "(~/.config/varnel) when the program's folder cannot be written.\n"
     "--format chooses the files' layout for this run: wav (plain wave) or bwf (broadcast wave with\n"
     "its start time, one file past 4 GiB); the settings keep their own.\n"
     "--recover repairs the recordings an interrupted run left in FOLDER (default: the wave folder).\n";
