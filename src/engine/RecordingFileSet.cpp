@@ -52,7 +52,10 @@ int RecordingFileSet::CreateWaveFiles() {
   Report.Begin(settings_.SamplingRate);
   calibrationsKnown_ = false;
   const platform::WallTime now = platform::GetClock().WallNow();
-  runStart_ = RecordingStart{now.utcMicroseconds, now.zoneOffsetSeconds, RecordingFormat.SampleRate};
+  runStart_ = RecordingStart{};
+  runStart_.utcMicroseconds = now.utcMicroseconds;
+  runStart_.zoneOffsetSeconds = now.zoneOffsetSeconds;
+  runStart_.sampleRate = RecordingFormat.SampleRate;
   runStart_.board = FieldText(settings_.szDeviceName);
   framesWritten_ = 0;
   journal_.Begin(std::string(FieldText(settings_.szWavePath)));
