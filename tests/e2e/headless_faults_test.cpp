@@ -5,6 +5,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "ChildProcess.h"
@@ -78,6 +79,32 @@ TEST(HeadlessFaults, ATimedRunKeepsWhatTheBoardDeliveredUpToItsStop) {
   EXPECT_EQ(0, status) << out;
   const uint64_t frames = FramesOf(rig.wavePath + "/Channel_15.wav");
   EXPECT_GT(frames, static_cast<uint64_t>(2.05 * 31250)) << out;
+}
+
+// Where the recorder's own output goes cannot end a recording: a reader that
+// went away (`| head -1`, once a pipe's reader closed it, used to end it with
+// SIGPIPE at the Stop, the files left as working files) or an output that
+// refuses every write.
+TEST(HeadlessFaults, OutputThatCannotBeWrittenNeverEndsTheRecording) {
+  const struct {
+    const char* name;
+    const char* command;  // %s: the recorder's command line
+  } cases[] = {
+      {"a reader that went away", "{ %s 2>/dev/null; echo $? > status; } | head -1 >/dev/null"},
+      {"a full output", "%s >/dev/full 2>/dev/full; echo $? > status"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::RecorderRig rig;
+    const std::string ini = Settings(rig, {0}, 20000);
+    const std::string recorder = Tool() + " --seconds 2 --continue-without-analyser --settings '" + ini + "'";
+    char command[4096];
+    std::snprintf(command, sizeof command, c.command, recorder.c_str());
+    test::RunCommand(std::string("cd '") + rig.dir.Path() + "' && " + command, nullptr);
+    EXPECT_EQ("0\n", test::ReadFile(rig.dir.File("status")));
+    EXPECT_EQ((std::vector<std::string>{"Channel_0.wav"}), rig.WaveFiles());
+    EXPECT_GE(FramesOf(rig.wavePath + "/Channel_0.wav"), 20000u);
+  }
 }
 
 TEST(HeadlessFaults, AFullDiskGivesItsReasonAtOnceTheWholeListAndExitStatusThree) {
