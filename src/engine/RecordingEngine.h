@@ -126,6 +126,7 @@ class RecordingEngine : public platform::MessageHandler {
 
  private:
   void SetStatus(const std::string& text);
+  bool CheckFolders();
   bool CheckLabels();
   bool CheckGainsOffered();
   bool CheckRunOnDevice();

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/FixedString.h"
 #include "platform/Messages.h"
 #include "support/LinkRig.h"
 #include "support/RecorderRig.h"
@@ -90,6 +92,38 @@ TEST_F(Engine, ARefusedRunSaysWhyAndTellsNoStart) {
   EXPECT_TRUE(log.lines.empty());
   EXPECT_FALSE(rig.engine->Device.IsOpen());
   EXPECT_TRUE(rig.ui.AllAnswersUsed());
+}
+
+// An empty or relative folder would put the files wherever the program was
+// started (as root: into "/").
+TEST_F(Engine, AnEmptyOrRelativeFolderIsRefusedNamingItsSetting) {
+  Open({0}, {0});
+  RecorderSettings& s = rig.engine->Settings;
+  const std::string wave(FieldText(s.szWavePath)), cal(FieldText(s.szCalPath));
+  const struct {
+    char* field;
+    const char* value;
+    const char* told;
+  } cases[] = {
+      {s.szWavePath, "", "The Wave File Path (szWavePath) is empty."},
+      {s.szWavePath, "wave", "The Wave File Path (szWavePath) \"wave\" is not a full path."},
+      {s.szCalPath, "", "The Cal File Path (szCalPath) is empty."},
+      {s.szCalPath, "./cal", "The Cal File Path (szCalPath) \"./cal\" is not a full path."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    CopyCut(s.szWavePath, wave);
+    CopyCut(s.szCalPath, cal);
+    std::snprintf(c.field, 260, "%s", c.value);
+    rig.ui.ExpectMessageBox(std::string(c.told) + "  Set a full folder path in Recording Options.",
+                            ui::DialogResult::OK);
+    rig.engine->OnRun();
+    EXPECT_EQ(0, rig.engine->bIsRunning);
+    EXPECT_FALSE(rig.engine->Device.IsOpen());
+    EXPECT_TRUE(rig.ui.AllAnswersUsed());
+  }
+  EXPECT_TRUE(log.lines.empty());
+  EXPECT_TRUE(rig.WaveFiles().empty());
 }
 
 TEST_F(Engine, TheOfferedRateIsToldWhenTaken) {
