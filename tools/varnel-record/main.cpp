@@ -46,10 +46,9 @@ void PrintLevels(const RecordingEngine& e) {
   std::printf("%s\n", line.c_str());
 }
 
-// What the window does as it opens: the settings, the device list, the
-// chosen device's capabilities and the channels it offers.
-void OpenAsTheWindowDoes(RecordingEngine& engine, const std::string& settingsPath) {
-  LoadSettings(settingsPath, engine.Channels, engine.Settings);
+// What the window does as it opens, once the settings are read: the device
+// list, the chosen device's capabilities and the channels it offers.
+void OpenAsTheWindowDoes(RecordingEngine& engine) {
   engine.EnumerateDevices();
   engine.QueryDeviceCapabilities();
   engine.FitChannelsToDevice();
@@ -59,8 +58,8 @@ void OpenAsTheWindowDoes(RecordingEngine& engine, const std::string& settingsPat
 // the device this run was told to use.
 void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device, const std::string& settingsPath,
                           ui::UiServices& ui) {
-  device.Restore();
   engine.StopRecording();
+  device.Restore();
   SaveSettingsAtClose(settingsPath, engine.Channels, engine.Settings, nullptr, ui);
 }
 
@@ -73,9 +72,17 @@ int Record(const record::Options& options) {
   record::RecorderLoop loop;
   RecordingEngine engine(EngineServicesOf(program, ui, loop));
   loop.SetHandler(&engine);
-  OpenAsTheWindowDoes(engine, settingsPath);
-  record::DeviceChoice device(engine, options.device);
-  if (!device.Valid()) return kExitUsage;
+  LoadSettings(settingsPath, engine.Channels, engine.Settings);
+  record::DeviceChoice device(engine);
+  OpenAsTheWindowDoes(engine);
+  if (options.device >= engine.Device.GetBoardCount()) {
+    std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", options.device);
+    return kExitUsage;
+  }
+  if (!device.Choose(options.device)) {
+    CloseAsTheWindowDoes(engine, device, settingsPath, ui);
+    return kExitNotStarted;
+  }
   record::PrintRecoveryNotice(std::string(FieldText(engine.Settings.szWavePath)));
 
   StatusPrinter printer;
@@ -113,8 +120,7 @@ int main(int argc, char** argv) {
   std::string error;
   auto options = record::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!options) {
-    std::fprintf(error.empty() ? stdout : stderr, "%s%s%s", error.c_str(), error.empty() ? "" : "\n",
-                 record::kUsage);
+    std::fprintf(error.empty() ? stdout : stderr, "%s%s%s", error.c_str(), error.empty() ? "" : "\n", record::kUsage);
     return error.empty() ? kExitRecorded : kExitUsage;
   }
   if (options->listDevices) {
@@ -124,8 +130,8 @@ int main(int argc, char** argv) {
   if (options->recover) {
     RecorderApp app;
     app.InitPathsFromExecutable();
-    const std::string settings = options->settingsFile.empty() ? std::string(FieldText(app.SettingsFilePath))
-                                                               : options->settingsFile;
+    const std::string settings =
+        options->settingsFile.empty() ? std::string(FieldText(app.SettingsFilePath)) : options->settingsFile;
     return record::Recover(options->recoverFolder.empty() ? record::WaveFolderOf(settings) : options->recoverFolder);
   }
   record::InstallStopRequests();
