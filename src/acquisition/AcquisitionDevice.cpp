@@ -206,7 +206,7 @@ int AcquisitionDevice::Start() {
   problem_ = {};
   ClearChannelBlocks();
   ClearMonitorStore();
-  RunTime = 0.0f;
+  runFrames_ = 0;
   board_.SetNotificationWindow(hSubsystem, hWndNotify, 0);
   board_.ApplySettings(hSubsystem);
   if (board_.StartAcquisition(hSubsystem) != kBoardSuccess) {
@@ -232,7 +232,9 @@ void AcquisitionDevice::Stop() {
   if (bIsOpen != 1 || bIsAcquiring != 1) return;
   if (bTriggered == 1) board_.StopAcquisition(hSubsystem);
   board_.EndAcquisitionAndFlush(hSubsystem);
-  if (bTriggered == 1) DrainCompletedBuffers();
+  // A trigger that came after the last buffer was taken left samples in the
+  // part-filled one; before any trigger every buffer is empty.
+  DrainCompletedBuffers();
   ReleaseBoardBuffers(kQueuedBuffers);
   board_.ReleaseSubsystem(hSubsystem);
   hSubsystem = 0;
@@ -250,7 +252,7 @@ void AcquisitionDevice::DrainCompletedBuffers() {
     if (board_.GetValidSamples(buffer, &valid) != kBoardSuccess) valid = 0;
     const int32_t frames = ListSize > 0 ? std::min(valid / ListSize, SamplesPerChannel) : 0;
     if (frames > 0 && ConvertTaken(buffer, frames)) {
-      if (ChannelRate > 0) RunTime = static_cast<float>(RunTime + static_cast<double>(frames) / ChannelRate);
+      runFrames_ += frames;
       platform::Trace("Final buffer: %d frames\n", frames);
       if (onFinalBuffer) onFinalBuffer();
     }

@@ -53,7 +53,8 @@ intptr_t RecordingEngine::OnBufferOverrun() {
 void RecordingEngine::OnRefreshTimer() {
   if (bIsRunning != 1) return;
   Link.DDEPokeTimeSeriesData();
-  if (Settings.TriggerEnable == 1 && Device.GetRunTime() >= Settings.PostTriggerRunTime) StopRecording();
+  if (Settings.TriggerEnable == 1 && Device.GetRunTime() >= static_cast<double>(Settings.PostTriggerRunTime))
+    StopRecording();
 }
 
 }  // namespace varnel

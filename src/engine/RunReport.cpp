@@ -12,6 +12,7 @@ void RunReport::Begin(int32_t rate) {
   open_ = OpenNone();
   gaps_.clear();
   overruns_.clear();
+  noTrigger_ = false;
 }
 
 void RunReport::Notify(int32_t channel, bool written, const std::string& text) {

@@ -19,6 +19,10 @@
 
 namespace varnel {
 
+// What a triggered run stopped before its trigger says, in the status line
+// and the closing list.
+inline constexpr const char* kNoTriggerCame = "no trigger came; nothing was recorded";
+
 struct RecordingGap {
   int32_t channel = 0;
   std::string label;
@@ -39,12 +43,15 @@ class RunReport {
   // A channel's block reached `file`; ends its gap when it had one.
   void Written(int32_t channel, std::string_view file);
   void Overrun(double atSeconds);
+  // A triggered run stopped before its trigger came.
+  void NoTrigger() { noTrigger_ = true; }
   // The run ended: gaps still open stay open.
   void End() {}
 
   // Frames of the run's timeline so far: every frame the board delivered.
   uint64_t Frames() const { return timeline_; }
   bool DataLost() const { return !gaps_.empty() || !overruns_.empty(); }
+  bool TriggerMissed() const { return noTrigger_; }
   bool IsLosing(int32_t channel) const { return open_[channel] >= 0; }
   // " Running..." and the like with what is being lost, when anything is.
   std::string Decorate(std::string_view status) const;
@@ -64,6 +71,7 @@ class RunReport {
   std::array<int32_t, kChannelCount> open_ = OpenNone();  // index into gaps_, -1: none
   std::vector<RecordingGap> gaps_;
   std::vector<double> overruns_;
+  bool noTrigger_ = false;
 
   static std::array<int32_t, kChannelCount> OpenNone() {
     std::array<int32_t, kChannelCount> a{};

@@ -183,6 +183,7 @@ void RecordingEngine::StopRecording() {
   Device.Stop();
   Sleep(500);
   bIsRunning = 0;
+  if (Settings.TriggerEnable == 1 && Device.GetRunFrames() == 0) Files.Report.NoTrigger();
   if (observer_) observer_->AcquisitionStopped();
   SetStatus(" Saving Wave Files....");
   SaveWaveFiles();
@@ -192,7 +193,7 @@ void RecordingEngine::StopRecording() {
   Device.Close();
   Sleep(200);
   if (observer_) observer_->RunEnded();
-  SetStatus(" Stopped");
+  SetStatus(Files.Report.TriggerMissed() ? std::string(" Stopped: ") + kNoTriggerCame : std::string(" Stopped"));
   Link.ReleaseTimeSeriesBuffer();
   ui_.SetWaitCursor(false);
   ShowRunNotices();

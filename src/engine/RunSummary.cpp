@@ -12,6 +12,7 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
     out += line;
   }
   const RunReport& report = files.Report;
+  if (report.TriggerMissed()) out += std::string(kNoTriggerCame) + "\n";
   for (const RecordingGap& g : report.Gaps()) {
     std::snprintf(line, sizeof line, "lost channel %d (%s) from %.3f s: %.3f s (%llu frames), %s%s\n", g.channel,
                   g.label.c_str(), report.Seconds(g.startFrame), report.Seconds(g.frames),

@@ -107,6 +107,21 @@ TEST(HeadlessFaults, OutputThatCannotBeWrittenNeverEndsTheRecording) {
   }
 }
 
+// The board beside the program never sees its trigger.
+TEST(HeadlessFaults, ATriggerThatNeverCameIsSaidAndEndsWithStatusOne) {
+  test::RecorderRig rig;
+  rig.settings.TriggerEnable = 1;
+  const std::string ini = Settings(rig, {0}, 20000);
+  int status = 0;
+  const std::string out = test::RunCommand(
+      Tool() + " --quiet --seconds 0.5 --continue-without-analyser --settings '" + ini + "' 2>&1", &status);
+  EXPECT_EQ(1, status) << out;
+  EXPECT_NE(std::string::npos, out.find("status: Waiting for Trigger...\n")) << out;
+  EXPECT_NE(std::string::npos, out.find("status: Stopped: no trigger came; nothing was recorded\n")) << out;
+  EXPECT_EQ(out.size() - 38, out.rfind("no trigger came; nothing was recorded\n")) << out;
+  EXPECT_TRUE(rig.WaveFiles().empty());
+}
+
 TEST(HeadlessFaults, AFullDiskGivesItsReasonAtOnceTheWholeListAndExitStatusThree) {
   test::RecorderRig rig;
   const std::string small = rig.dir.File("small");

@@ -111,6 +111,7 @@ int Record(const record::Options& options) {
   loop.DispatchPending();
   engine.SetObserver(nullptr);
   std::fputs(FormatRunSummary(engine.Files).c_str(), stdout);
+  if (engine.Files.Report.TriggerMissed()) return kExitNotStarted;
   return engine.Files.Report.DataLost() ? kExitDataLost : kExitRecorded;
 }
 
