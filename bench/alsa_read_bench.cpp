@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "boards/alsa/AlsaBoard.h"
-#include "platform/Messages.h"
 #include "platform/Trace.h"
 
 namespace varnel {
@@ -38,11 +37,10 @@ class NullTraces : public platform::TraceSink {
   void Write(std::string_view) override {}
 };
 
-// Wakes the benchmark at every buffer-done message.
-class DoneLoop : public platform::MessageLoop {
+// Wakes the benchmark at every buffer the board tells of.
+class DoneLoop : public BoardEvents {
  public:
-  void Post(const platform::Message& message) override {
-    if (message.id != platform::kBufferDoneMessage) return;
+  void BufferDone() override {
     std::lock_guard lock(mutex_);
     ++done_;
     posted_.notify_one();
@@ -52,9 +50,7 @@ class DoneLoop : public platform::MessageLoop {
     posted_.wait(lock, [this] { return done_ > 0; });
     --done_;
   }
-  void SetTimer(uint32_t, uint32_t) override {}
-  void KillTimer(uint32_t) override {}
-  void SetHandler(platform::MessageHandler*) override {}
+  void Overrun() override {}
 
  private:
   std::mutex mutex_;
@@ -79,26 +75,24 @@ void ReadPath(benchmark::State& state, bool reversed) {
   NullTraces traces;
   platform::SetTraceSink(&traces);
   const std::string config = WriteConfig();
+  DoneLoop loop;  // outlives the board's thread
   alsa::AlsaBoard board;
-  DoneLoop loop;
   board.EnumerateBoards([](std::string_view) { return 1; });
   BoardHandle handle = 0, sub = 0;
   if (board.InitializeBoard("Varnel bench (varnel_bench)", &handle) != kBoardSuccess ||
-      board.GetSubsystem(handle, kSubsystemAnalogInput, 0, &sub) != kBoardSuccess) {
+      board.GetSubsystem(handle, &sub) != kBoardSuccess) {
     state.SkipWithError("the bench device cannot be opened");
     return;
   }
-  board.SetClockFrequency(sub, kRate);
-  board.SetChannelListSize(sub, kChannels);
-  for (int32_t e = 0; e < kChannels; ++e) board.SetChannelListEntry(sub, e, reversed ? kChannels - 1 - e : e);
-  board.ApplySettings(sub);
+  RunSettings run{kRate, std::vector<int32_t>(kChannels), std::vector<double>(kChannels, 1.0), kTriggerImmediate};
+  for (int32_t e = 0; e < kChannels; ++e) run.channels[e] = reversed ? kChannels - 1 - e : e;
+  board.Configure(sub, run);
   for (int i = 0; i < 60; ++i) {
     BoardHandle buffer = 0;
-    board.AllocateBuffer(0, 0, kChannels * kFrames, 2, &buffer);
+    board.AllocateBuffer(kChannels * kFrames, &buffer);
     board.QueueReadyBuffer(sub, buffer);
   }
-  board.SetNotificationWindow(sub, &loop, 0);
-  board.StartAcquisition(sub);
+  board.StartAcquisition(sub, &loop);
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     loop.WaitForOne();

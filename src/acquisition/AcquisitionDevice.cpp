@@ -70,7 +70,7 @@ int AcquisitionDevice::Open(platform::MessageLoop* window, int32_t index) {
   }
   platform::Trace("%s\n", BoardTable[index].szName);
   bIsOpen = 1;
-  if (board_.GetSubsystem(hBoard, kSubsystemAnalogInput, 0, &hSubsystem) != kBoardSuccess) {
+  if (board_.GetSubsystem(hBoard, &hSubsystem) != kBoardSuccess) {
     hSubsystem = 0;
     return 0;
   }
@@ -96,36 +96,35 @@ void AcquisitionDevice::Close() {
   boardBuffers_ = 0;
 }
 
-bool AcquisitionDevice::QueryInt(int32_t code, int32_t* value) {
-  return hSubsystem != 0 && board_.GetSubsystemCapability(hSubsystem, code, value) == kBoardSuccess;
+bool AcquisitionDevice::QueryCapability(BoardCapability which, double* value) {
+  // A value no int32 holds is no usable answer.
+  return hSubsystem != 0 && board_.GetSubsystemCapability(hSubsystem, which, value) == kBoardSuccess &&
+         *value > -2147483648.0 && *value < 2147483648.0;
 }
 
 int32_t AcquisitionDevice::GetChannelCount() {
-  int32_t value = 0;
-  if (!QueryInt(kCapChannelCount, &value) || value <= 0 || value > kChannelCount) return kChannelCount;
-  return value;
+  double value = 0;
+  if (!QueryCapability(BoardCapability::ChannelCount, &value) || value <= 0 || value > kChannelCount) {
+    return kChannelCount;
+  }
+  return static_cast<int32_t>(value);
 }
 
 int32_t AcquisitionDevice::GetGainCount() {
-  int32_t value = 0;
-  if (!QueryInt(kCapGainCount, &value)) return 4;
+  double value = 0;
+  if (!QueryCapability(BoardCapability::GainCount, &value)) return 4;
   if (value <= 0) return 1;
-  return value > 4 ? 4 : value;
+  return value > 4 ? 4 : static_cast<int32_t>(value);
 }
 
 int32_t AcquisitionDevice::GetMaxThroughput() {
   double value = 0.0;
-  if (hSubsystem == 0 || board_.GetSubsystemCapabilityValue(hSubsystem, kCapMaxThroughput, &value) != kBoardSuccess) {
-    return 0;
-  }
-  // A value no int32 holds is no usable rate.
-  if (!(value > -2147483648.0 && value < 2147483648.0)) return 0;
-  return static_cast<int32_t>(value);
+  return QueryCapability(BoardCapability::MaxThroughput, &value) ? static_cast<int32_t>(value) : 0;
 }
 
 int32_t AcquisitionDevice::SupportsSimultaneous() {
-  int32_t value = 0;
-  return (QueryInt(kCapSimultaneous, &value) && value == 1) ? 1 : 0;
+  double value = 0;
+  return (QueryCapability(BoardCapability::Simultaneous, &value) && value == 1) ? 1 : 0;
 }
 
 void AcquisitionDevice::SetChannelSettings(ChannelSettings* table) { ChannelSettingsTable = table; }
@@ -151,29 +150,17 @@ int AcquisitionDevice::Configure(int32_t rate, int32_t triggerMode) {
   SizeBuffers();
 
   const BoardHandle sub = hSubsystem;
-  if (board_.SetDataFlow(sub, kDataFlowContinuous) != kBoardSuccess) return 0;
-  if (board_.SetWrapMode(sub, kWrapModeMultiple) != kBoardSuccess) return 0;
-  if (board_.SetClockFrequency(sub, static_cast<double>(ClockFrequency)) != kBoardSuccess) return 0;
-  if (board_.SetClockSource(sub, kClockSourceInternal) != kBoardSuccess) return 0;
-  if (board_.SetChannelListSize(sub, ListSize) != kBoardSuccess) return 0;
-  for (int32_t k = 0; k < ListSize; ++k) {
-    if (board_.SetChannelListEntry(sub, k, ChannelList[k]) != kBoardSuccess) return 0;
-    if (board_.SetGainListEntry(sub, k, static_cast<double>(GainList[k])) != kBoardSuccess) return 0;
-  }
-  BoardStatus status;
-  if (triggerMode == 1) {
-    bTriggered = 0;
-    status = board_.SetTrigger(sub, kTriggerExternalTtl);
-  } else {
-    bTriggered = 1;
-    status = board_.SetTrigger(sub, kTriggerImmediate);
-  }
-  if (status != kBoardSuccess) return 0;
-  if (board_.ApplySettings(sub) != kBoardSuccess) return 0;
+  RunSettings run;
+  run.clockHz = static_cast<double>(ClockFrequency);
+  run.channels.assign(ChannelList.begin(), ChannelList.begin() + ListSize);
+  run.gains.assign(GainList.begin(), GainList.begin() + ListSize);
+  bTriggered = triggerMode == 1 ? 0 : 1;
+  run.trigger = triggerMode == 1 ? kTriggerExternalTtl : kTriggerImmediate;
+  if (board_.Configure(sub, run) != kBoardSuccess) return 0;
 
   for (int32_t i = 0; i < kQueuedBuffers; ++i) {
     BoardHandle buffer = 0;
-    if (board_.AllocateBuffer(0, 0, static_cast<uint32_t>(BufferSamples), 2, &buffer) != kBoardSuccess) return 0;
+    if (board_.AllocateBuffer(static_cast<uint32_t>(BufferSamples), &buffer) != kBoardSuccess) return 0;
     ++boardBuffers_;
     if (board_.QueueReadyBuffer(sub, buffer) != kBoardSuccess) {
       board_.FreeBuffer(buffer);
@@ -187,14 +174,16 @@ int AcquisitionDevice::Configure(int32_t rate, int32_t triggerMode) {
 bool AcquisitionDevice::CheckRun(const ChannelSettings* table, int32_t rate, int32_t triggerMode,
                                  std::string* refusal) {
   if (hSubsystem == 0 || table == nullptr) return true;
-  std::vector<int32_t> list;
+  RunSettings run;
   for (int32_t row = 0; row < kChannelCount; ++row) {
-    if (IsSet(table[row].bIsEnabled)) list.push_back(table[row].ChannelIndex);
+    if (!IsSet(table[row].bIsEnabled)) continue;
+    run.channels.push_back(table[row].ChannelIndex);
+    run.gains.push_back(table[row].Gain);
   }
-  const double clock = SupportsSimultaneous() == 1 ? double{1.0} * rate : double{1.0} * rate * list.size();
+  run.clockHz = SupportsSimultaneous() == 1 ? double{1.0} * rate : double{1.0} * rate * run.channels.size();
+  run.trigger = triggerMode == 1 ? kTriggerExternalTtl : kTriggerImmediate;
   std::string text;
-  const BoardStatus status =
-      board_.CheckRun(hSubsystem, clock, triggerMode == 1 ? kTriggerExternalTtl : kTriggerImmediate, list, &text);
+  const BoardStatus status = board_.CheckRun(hSubsystem, run, &text);
   if (status == kBoardSuccess || text.empty()) return true;
   if (refusal) *refusal = std::move(text);
   return false;
@@ -207,9 +196,8 @@ int AcquisitionDevice::Start() {
   ClearChannelBlocks();
   ClearMonitorStore();
   runFrames_ = 0;
-  board_.SetNotificationWindow(hSubsystem, hWndNotify, 0);
-  board_.ApplySettings(hSubsystem);
-  if (board_.StartAcquisition(hSubsystem) != kBoardSuccess) {
+  events_.Aim(hWndNotify, hSubsystem);
+  if (board_.StartAcquisition(hSubsystem, &events_) != kBoardSuccess) {
     problem_.error = DeviceError::kStartFailed;
     return 0;
   }
@@ -248,8 +236,8 @@ void AcquisitionDevice::DrainCompletedBuffers() {
   for (int32_t i = 0; i < queued; ++i) {
     BoardHandle buffer = 0;
     if (board_.TakeDoneBuffer(hSubsystem, &buffer) != kBoardSuccess || buffer == 0) break;
-    int32_t valid = 0;
-    if (board_.GetValidSamples(buffer, &valid) != kBoardSuccess) valid = 0;
+    BufferData data;
+    const int32_t valid = board_.GetBufferData(buffer, &data) == kBoardSuccess ? data.valid : 0;
     const int32_t frames = ListSize > 0 ? std::min(valid / ListSize, SamplesPerChannel) : 0;
     if (frames > 0 && ConvertTaken(buffer, frames)) {
       runFrames_ += frames;

@@ -2,7 +2,8 @@
 // The recorder's board wrapper: the board table, opening and closing a board,
 // its capabilities, configuring and running a recording, and the processing of
 // every filled buffer into per-channel blocks, the monitor store and the
-// channel levels. It talks to the board only through BoardApi.
+// channel levels. It talks to the board only through BoardApi, and turns the
+// board's events into messages of the window given to Open.
 //
 // Called on the main thread only. It owns its blocks, stores and board
 // buffers; pointers handed out by GetChannelBlock stay valid until the next
@@ -14,10 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/BoardApi.h"
+#include "acquisition/BoardMessages.h"
 #include "acquisition/DeviceError.h"
 #include "acquisition/MonitorSource.h"
 #include "acquisition/SampleConversion.h"
+#include "boards/BoardApi.h"
 #include "platform/MessageLoop.h"
 #include "records/ChannelSettings.h"
 
@@ -124,7 +126,7 @@ class AcquisitionDevice : public MonitorSource {
   bool UsedOffsetPath() const { return offsetOnly_; }
 
  private:
-  bool QueryInt(int32_t code, int32_t* value);
+  bool QueryCapability(BoardCapability which, double* value);
   // Converts a buffer taken from the done queue; frames: whole scans to convert.
   bool ConvertTaken(BoardHandle buffer, int32_t frames);
   void DrainCompletedBuffers();
@@ -139,6 +141,7 @@ class AcquisitionDevice : public MonitorSource {
   DeviceProblem problem_;
 
   platform::MessageLoop* hWndNotify = nullptr;
+  BoardMessages events_;
   int32_t bIsOpen = 0;
   int32_t bIsAcquiring = 0;
   int32_t bTriggered = 0;

@@ -136,13 +136,10 @@ int AcquisitionDevice::ProcessBuffer() {
 
 bool AcquisitionDevice::ConvertTaken(BoardHandle buffer, int32_t frames) {
   CodeFormat format = tableFormat_;
-  board_.GetRange(hSubsystem, &format.upper, &format.lower);
-  board_.GetEncoding(hSubsystem, &format.encoding);
-  board_.GetResolution(hSubsystem, &format.resolution);
-  int32_t validSamples = 0;
-  board_.GetValidSamples(buffer, &validSamples);
-  uint16_t* data = nullptr;
-  if (board_.GetBufferData(buffer, &data) != kBoardSuccess || data == nullptr) return false;
+  board_.GetCodeFormat(hSubsystem, &format);
+  BufferData buffered;
+  if (board_.GetBufferData(buffer, &buffered) != kBoardSuccess || buffered.samples == nullptr) return false;
+  const uint16_t* data = buffered.samples;
   if (!tablesValid_ || !(format == tableFormat_)) PrepareConversion(format);
   if (offsetOnly_) {
     DemultiplexOffset(data, ListSize, frames, entryDest_.data(), entryPeaks_.data());

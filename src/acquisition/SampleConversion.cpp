@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "acquisition/BoardApi.h"
-
 #if defined(__SSE2__) || defined(_M_X64)
 #include <immintrin.h>
 #define VARNEL_HAVE_SSE2 1

@@ -9,16 +9,9 @@
 #include <cstdint>
 #include <span>
 
-namespace varnel {
+#include "boards/CodeFormat.h"
 
-// What the board reports about its codes.
-struct CodeFormat {
-  double upper = 10.0;
-  double lower = -10.0;
-  int32_t encoding = 200;
-  int32_t resolution = 16;
-  bool operator==(const CodeFormat&) const = default;
-};
+namespace varnel {
 
 // A resolution outside 1..16 cannot describe a 16-bit code; such a report is
 // read as 16 bits so that the shifts stay defined.

@@ -11,7 +11,7 @@ namespace varnel {
 ProgramServices ComposeProgramServices() {
   ProgramServices program;
   program.app.InitPathsFromExecutable();
-  program.board = boards::MakePlatformBoards(std::string(FieldText(program.app.ProgramFolder)));
+  program.board = boards::MakePlatformBoards(std::string(FieldText(program.app.SettingsFolder)));
   program.transport = MakePlatformTransport();
   return program;
 }

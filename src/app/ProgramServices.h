@@ -8,10 +8,10 @@
 
 #include <memory>
 
-#include "acquisition/BoardApi.h"
 #include "analyzer/AnalyzerTransport.h"
 #include "app/RecorderApp.h"
 #include "app/RecorderDialog.h"
+#include "boards/BoardApi.h"
 #include "engine/RecordingEngine.h"
 #include "platform/MessageLoop.h"
 #include "ui/UiServices.h"
@@ -24,8 +24,8 @@ struct ProgramServices {
   std::unique_ptr<AnalyzerTransport> transport;
 };
 
-// The running program's: its folder from the executable, and the board set
-// and the analyser transport of this platform.
+// The running program's: its folder and its settings folder from the
+// executable, and the board set and the analyser transport of this platform.
 ProgramServices ComposeProgramServices();
 
 // The window's services: the program's parts with the view's ui and loop.

@@ -12,11 +12,11 @@
 #include <memory>
 #include <string>
 
-#include "acquisition/BoardApi.h"
 #include "analyzer/AnalyzerTransport.h"
 #include "app/MainWindowLayout.h"
 #include "app/RecorderApp.h"
 #include "app/WindowPosition.h"
+#include "boards/BoardApi.h"
 #include "engine/RecordingEngine.h"
 #include "platform/MessageLoop.h"
 #include "records/ChannelSettings.h"

@@ -88,68 +88,49 @@ BoardStatus BoardSet::TerminateBoard(BoardHandle board) {
   return status;
 }
 
-BoardStatus BoardSet::GetSubsystem(BoardHandle board, int32_t type, int32_t element, BoardHandle* subsystem) {
+BoardStatus BoardSet::GetSubsystem(BoardHandle board, BoardHandle* subsystem) {
   return Route(board, [&](BoardApi& k, size_t kind, BoardHandle h) {
     BoardHandle inner = 0;
-    const BoardStatus status = k.GetSubsystem(h, type, element, &inner);
+    const BoardStatus status = k.GetSubsystem(h, &inner);
     if (status == kBoardSuccess && subsystem) *subsystem = Wrap(kind, inner);
     return status;
   });
 }
 
 BoardStatus BoardSet::ReleaseSubsystem(BoardHandle subsystem) {
-  const BoardStatus status =
-      Route(subsystem, [](BoardApi& k, size_t, BoardHandle h) { return k.ReleaseSubsystem(h); });
+  const BoardStatus status = Route(subsystem, [](BoardApi& k, size_t, BoardHandle h) { return k.ReleaseSubsystem(h); });
   if (status == kBoardSuccess) Forget(subsystem);
   return status;
 }
 
 #define VARNEL_ROUTE(handle, expr) Route(handle, [&](BoardApi& k, size_t, BoardHandle h) { return k.expr; })
 
-BoardStatus BoardSet::GetSubsystemCapability(BoardHandle s, int32_t code, int32_t* value) {
-  return VARNEL_ROUTE(s, GetSubsystemCapability(h, code, value));
-}
-BoardStatus BoardSet::GetSubsystemCapabilityValue(BoardHandle s, int32_t code, double* value) {
-  return VARNEL_ROUTE(s, GetSubsystemCapabilityValue(h, code, value));
-}
-BoardStatus BoardSet::SetDataFlow(BoardHandle s, int32_t flow) { return VARNEL_ROUTE(s, SetDataFlow(h, flow)); }
-BoardStatus BoardSet::SetWrapMode(BoardHandle s, int32_t mode) { return VARNEL_ROUTE(s, SetWrapMode(h, mode)); }
-BoardStatus BoardSet::SetClockFrequency(BoardHandle s, double hz) { return VARNEL_ROUTE(s, SetClockFrequency(h, hz)); }
-BoardStatus BoardSet::SetClockSource(BoardHandle s, int32_t source) {
-  return VARNEL_ROUTE(s, SetClockSource(h, source));
-}
-BoardStatus BoardSet::SetChannelListSize(BoardHandle s, int32_t size) {
-  return VARNEL_ROUTE(s, SetChannelListSize(h, size));
-}
-BoardStatus BoardSet::SetChannelListEntry(BoardHandle s, int32_t index, int32_t channel) {
-  return VARNEL_ROUTE(s, SetChannelListEntry(h, index, channel));
-}
-BoardStatus BoardSet::SetGainListEntry(BoardHandle s, int32_t index, double gain) {
-  return VARNEL_ROUTE(s, SetGainListEntry(h, index, gain));
-}
-BoardStatus BoardSet::SetTrigger(BoardHandle s, int32_t trigger) { return VARNEL_ROUTE(s, SetTrigger(h, trigger)); }
-BoardStatus BoardSet::ApplySettings(BoardHandle s) { return VARNEL_ROUTE(s, ApplySettings(h)); }
-BoardStatus BoardSet::CheckRun(BoardHandle s, double clockHz, int32_t trigger, std::span<const int32_t> channels,
-                               std::string* refusal) {
-  return VARNEL_ROUTE(s, CheckRun(h, clockHz, trigger, channels, refusal));
+BoardStatus BoardSet::GetSubsystemCapability(BoardHandle s, BoardCapability which, double* value) {
+  return VARNEL_ROUTE(s, GetSubsystemCapability(h, which, value));
 }
 BoardStatus BoardSet::GetNativeRates(BoardHandle s, std::vector<int32_t>* rates) {
   return VARNEL_ROUTE(s, GetNativeRates(h, rates));
 }
-BoardStatus BoardSet::SetNotificationWindow(BoardHandle s, platform::MessageLoop* window, intptr_t lParam) {
-  return VARNEL_ROUTE(s, SetNotificationWindow(h, window, lParam));
+BoardStatus BoardSet::GetCodeFormat(BoardHandle s, CodeFormat* format) {
+  return VARNEL_ROUTE(s, GetCodeFormat(h, format));
 }
-BoardStatus BoardSet::StartAcquisition(BoardHandle s) { return VARNEL_ROUTE(s, StartAcquisition(h)); }
-BoardStatus BoardSet::StopAcquisition(BoardHandle s) { return VARNEL_ROUTE(s, StopAcquisition(h)); }
-BoardStatus BoardSet::EndAcquisitionAndFlush(BoardHandle s) { return VARNEL_ROUTE(s, EndAcquisitionAndFlush(h)); }
-BoardStatus BoardSet::GetRange(BoardHandle s, double* upper, double* lower) {
-  return VARNEL_ROUTE(s, GetRange(h, upper, lower));
+BoardStatus BoardSet::CheckRun(BoardHandle s, const RunSettings& run, std::string* refusal) {
+  return VARNEL_ROUTE(s, CheckRun(h, run, refusal));
 }
-BoardStatus BoardSet::GetEncoding(BoardHandle s, int32_t* encoding) { return VARNEL_ROUTE(s, GetEncoding(h, encoding)); }
-BoardStatus BoardSet::GetResolution(BoardHandle s, int32_t* bits) { return VARNEL_ROUTE(s, GetResolution(h, bits)); }
-BoardStatus BoardSet::GetBufferData(BoardHandle b, uint16_t** data) { return VARNEL_ROUTE(b, GetBufferData(h, data)); }
-BoardStatus BoardSet::GetValidSamples(BoardHandle b, int32_t* samples) {
-  return VARNEL_ROUTE(b, GetValidSamples(h, samples));
+BoardStatus BoardSet::Configure(BoardHandle s, const RunSettings& run) {
+  return VARNEL_ROUTE(s, Configure(h, run));
+}
+BoardStatus BoardSet::StartAcquisition(BoardHandle s, BoardEvents* events) {
+  return VARNEL_ROUTE(s, StartAcquisition(h, events));
+}
+BoardStatus BoardSet::StopAcquisition(BoardHandle s) {
+  return VARNEL_ROUTE(s, StopAcquisition(h));
+}
+BoardStatus BoardSet::EndAcquisitionAndFlush(BoardHandle s) {
+  return VARNEL_ROUTE(s, EndAcquisitionAndFlush(h));
+}
+BoardStatus BoardSet::GetBufferData(BoardHandle b, BufferData* data) {
+  return VARNEL_ROUTE(b, GetBufferData(h, data));
 }
 
 #undef VARNEL_ROUTE
@@ -170,11 +151,10 @@ BoardStatus BoardSet::QueueReadyBuffer(BoardHandle subsystem, BoardHandle buffer
   return Route(subsystem, [&](BoardApi& k, size_t, BoardHandle h) { return k.QueueReadyBuffer(h, innerBuffer); });
 }
 
-BoardStatus BoardSet::AllocateBuffer(uint32_t flags, uint32_t reserved, uint32_t samples, uint32_t sampleBytes,
-                                     BoardHandle* buffer) {
+BoardStatus BoardSet::AllocateBuffer(uint32_t samples, BoardHandle* buffer) {
   if (kinds_.empty()) return kBadHandleStatus;
   BoardHandle inner = 0;
-  const BoardStatus status = kinds_[currentKind_].api->AllocateBuffer(flags, reserved, samples, sampleBytes, &inner);
+  const BoardStatus status = kinds_[currentKind_].api->AllocateBuffer(samples, &inner);
   if (buffer) *buffer = status == kBoardSuccess ? Wrap(currentKind_, inner) : 0;
   return status;
 }

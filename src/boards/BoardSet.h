@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "acquisition/BoardApi.h"
+#include "boards/BoardApi.h"
 
 namespace varnel::boards {
 
@@ -48,36 +48,21 @@ class BoardSet final : public BoardApi {
   BoardStatus EnumerateBoards(const BoardEnumCallback& callback) override;
   BoardStatus InitializeBoard(std::string_view name, BoardHandle* board) override;
   BoardStatus TerminateBoard(BoardHandle board) override;
-  BoardStatus GetSubsystem(BoardHandle board, int32_t type, int32_t element, BoardHandle* subsystem) override;
+  BoardStatus GetSubsystem(BoardHandle board, BoardHandle* subsystem) override;
   BoardStatus ReleaseSubsystem(BoardHandle subsystem) override;
-  BoardStatus GetSubsystemCapability(BoardHandle subsystem, int32_t code, int32_t* value) override;
-  BoardStatus GetSubsystemCapabilityValue(BoardHandle subsystem, int32_t code, double* value) override;
-  BoardStatus SetDataFlow(BoardHandle subsystem, int32_t flow) override;
-  BoardStatus SetWrapMode(BoardHandle subsystem, int32_t mode) override;
-  BoardStatus SetClockFrequency(BoardHandle subsystem, double hz) override;
-  BoardStatus SetClockSource(BoardHandle subsystem, int32_t source) override;
-  BoardStatus SetChannelListSize(BoardHandle subsystem, int32_t size) override;
-  BoardStatus SetChannelListEntry(BoardHandle subsystem, int32_t index, int32_t channel) override;
-  BoardStatus SetGainListEntry(BoardHandle subsystem, int32_t index, double gain) override;
-  BoardStatus SetTrigger(BoardHandle subsystem, int32_t trigger) override;
-  BoardStatus ApplySettings(BoardHandle subsystem) override;
-  BoardStatus CheckRun(BoardHandle subsystem, double clockHz, int32_t trigger, std::span<const int32_t> channels,
-                       std::string* refusal) override;
+  BoardStatus GetSubsystemCapability(BoardHandle subsystem, BoardCapability which, double* value) override;
   BoardStatus GetNativeRates(BoardHandle subsystem, std::vector<int32_t>* rates) override;
-  BoardStatus SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window, intptr_t lParam) override;
-  BoardStatus StartAcquisition(BoardHandle subsystem) override;
+  BoardStatus GetCodeFormat(BoardHandle subsystem, CodeFormat* format) override;
+  BoardStatus CheckRun(BoardHandle subsystem, const RunSettings& run, std::string* refusal) override;
+  BoardStatus Configure(BoardHandle subsystem, const RunSettings& run) override;
+  BoardStatus AllocateBuffer(uint32_t samples, BoardHandle* buffer) override;
+  BoardStatus FreeBuffer(BoardHandle buffer) override;
+  BoardStatus QueueReadyBuffer(BoardHandle subsystem, BoardHandle buffer) override;
+  BoardStatus TakeDoneBuffer(BoardHandle subsystem, BoardHandle* buffer) override;
+  BoardStatus GetBufferData(BoardHandle buffer, BufferData* data) override;
+  BoardStatus StartAcquisition(BoardHandle subsystem, BoardEvents* events) override;
   BoardStatus StopAcquisition(BoardHandle subsystem) override;
   BoardStatus EndAcquisitionAndFlush(BoardHandle subsystem) override;
-  BoardStatus TakeDoneBuffer(BoardHandle subsystem, BoardHandle* buffer) override;
-  BoardStatus QueueReadyBuffer(BoardHandle subsystem, BoardHandle buffer) override;
-  BoardStatus GetRange(BoardHandle subsystem, double* upper, double* lower) override;
-  BoardStatus GetEncoding(BoardHandle subsystem, int32_t* encoding) override;
-  BoardStatus GetResolution(BoardHandle subsystem, int32_t* bits) override;
-  BoardStatus AllocateBuffer(uint32_t flags, uint32_t reserved, uint32_t samples, uint32_t sampleBytes,
-                             BoardHandle* buffer) override;
-  BoardStatus FreeBuffer(BoardHandle buffer) override;
-  BoardStatus GetBufferData(BoardHandle buffer, uint16_t** data) override;
-  BoardStatus GetValidSamples(BoardHandle buffer, int32_t* samples) override;
 
  private:
   struct Inner {
@@ -92,7 +77,7 @@ class BoardSet final : public BoardApi {
   BoardStatus Route(BoardHandle outer, Call&& call);
 
   struct Listed {
-    std::string name;   // as the list shows it
+    std::string name;  // as the list shows it
     size_t kind = 0;
     std::string inner;  // as the kind named it
   };

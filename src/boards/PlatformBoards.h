@@ -6,11 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "acquisition/BoardApi.h"
+#include "boards/BoardApi.h"
 
 namespace varnel::boards {
 
-// `programFolder` is where the boards' own settings files sit (olsim.ini).
-std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& programFolder);
+// `settingsFolder` is where the boards' own settings files sit (olsim.ini):
+// the program's settings folder (platform/SettingsFolder.h).
+std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& settingsFolder);
 
 }  // namespace varnel::boards

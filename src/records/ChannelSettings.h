@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "records/LabelRules.h"
+
 namespace varnel {
 
 inline constexpr int32_t kChannelCount = 16;
@@ -58,25 +60,20 @@ int32_t NextGain(int32_t gain);
 // Flags count only when they hold exactly 1.
 inline bool IsSet(int32_t flag) { return flag == 1; }
 
-// What is wrong with the labels of the enabled channels, each with its text.
-enum class LabelError { kNone, kNotUnique, kNotFileName };
-// The text shown for `error` about `label`; empty for kNone.
-std::string LabelErrorText(LabelError error, std::string_view label);
-
 // The first enabled channel whose label is wrong, and why.
 struct LabelProblem {
-  LabelError error = LabelError::kNone;
+  LabelFault fault = LabelFault::kNone;
   int32_t channel = -1;
   std::string label;
-  std::string Text() const { return LabelErrorText(error, label); }
-  explicit operator bool() const { return error != LabelError::kNone; }
+  std::string Text() const { return LabelFaultText(fault, label); }
+  explicit operator bool() const { return fault != LabelFault::kNone; }
 };
 
 // kNotUnique for the first enabled channel whose label another enabled channel
-// shares (ASCII case ignored).
+// shares (LabelsCollide).
 LabelProblem CheckUniqueLabels(const ChannelSettingsArray& channels);
-// kNotFileName for the first enabled channel whose label would not make a
-// single wave file name of a path that fits in `waveFolder`.
+// The first enabled channel whose label cannot name its wave file in
+// `waveFolder` (CheckLabelFileName).
 LabelProblem CheckLabelsAreFileNames(const ChannelSettingsArray& channels, std::string_view waveFolder);
 
 }  // namespace varnel

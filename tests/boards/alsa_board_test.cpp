@@ -11,8 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Messages.h"
-#include "platform/QueueMessageLoop.h"
 #include "platform/Trace.h"
 #include "support/AlsaTestConfig.h"
 #include "support/PcmFaults.h"
@@ -23,16 +21,11 @@ namespace {
 using test::AlsaTestConfig;
 using test::OverrunOnce;
 
-// Counts what the board posts.
-class CountingLoop : public platform::MessageLoop {
+// Counts what the board tells.
+class CountingLoop : public BoardEvents {
  public:
-  void Post(const platform::Message& message) override {
-    if (message.id == platform::kBufferDoneMessage) ++done;
-    if (message.id == platform::kBufferOverrunMessage) ++overruns;
-  }
-  void SetTimer(uint32_t, uint32_t) override {}
-  void KillTimer(uint32_t) override {}
-  void SetHandler(platform::MessageHandler*) override {}
+  void BufferDone() override { ++done; }
+  void Overrun() override { ++overruns; }
   std::atomic<int> done{0};
   std::atomic<int> overruns{0};
 };
@@ -48,24 +41,22 @@ class AlsaBoardTest : public ::testing::Test {
   BoardHandle Open(const std::string& name) {
     Names();
     EXPECT_EQ(kBoardSuccess, board_.InitializeBoard(name, &board));
-    EXPECT_EQ(kBoardSuccess, board_.GetSubsystem(board, kSubsystemAnalogInput, 0, &sub));
+    EXPECT_EQ(kBoardSuccess, board_.GetSubsystem(board, &sub));
     return sub;
+  }
+  static RunSettings Run(double rate, const std::vector<int32_t>& list, int32_t trigger = kTriggerImmediate) {
+    return {rate, list, std::vector<double>(list.size(), 1.0), trigger};
   }
   // Programs a run at `rate` on the list, with `buffers` buffers of `frames` frames queued.
   void Program(unsigned rate, const std::vector<int32_t>& list, int buffers, int frames) {
-    ASSERT_EQ(kBoardSuccess, board_.SetClockFrequency(sub, rate));
-    ASSERT_EQ(kBoardSuccess, board_.SetChannelListSize(sub, static_cast<int32_t>(list.size())));
-    for (std::size_t e = 0; e < list.size(); ++e)
-      ASSERT_EQ(kBoardSuccess, board_.SetChannelListEntry(sub, static_cast<int32_t>(e), list[e]));
-    ASSERT_EQ(kBoardSuccess, board_.SetTrigger(sub, kTriggerImmediate));
-    ASSERT_EQ(kBoardSuccess, board_.ApplySettings(sub));
+    ASSERT_EQ(kBoardSuccess, board_.Configure(sub, Run(rate, list)));
     for (int i = 0; i < buffers; ++i) {
       BoardHandle buffer = 0;
-      ASSERT_EQ(kBoardSuccess, board_.AllocateBuffer(0, 0, static_cast<uint32_t>(frames * list.size()), 2, &buffer));
+      ASSERT_EQ(kBoardSuccess, board_.AllocateBuffer(static_cast<uint32_t>(frames * list.size()), &buffer));
       ASSERT_EQ(kBoardSuccess, board_.QueueReadyBuffer(sub, buffer));
     }
-    ASSERT_EQ(kBoardSuccess, board_.SetNotificationWindow(sub, &loop_, 0));
   }
+  BoardStatus Start() { return board_.StartAcquisition(sub, &loop_); }
   void WaitForBuffers(int count) {
     while (loop_.done < count) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -73,16 +64,14 @@ class AlsaBoardTest : public ::testing::Test {
   std::vector<uint16_t> TakeDone() {
     BoardHandle buffer = 0;
     EXPECT_EQ(kBoardSuccess, board_.TakeDoneBuffer(sub, &buffer));
-    uint16_t* data = nullptr;
-    int32_t valid = 0;
+    BufferData data;
     EXPECT_EQ(kBoardSuccess, board_.GetBufferData(buffer, &data));
-    EXPECT_EQ(kBoardSuccess, board_.GetValidSamples(buffer, &valid));
-    return {data, data + valid};
+    return {data.samples, data.samples + data.valid};
   }
 
   AlsaTestConfig config_{1 << 16};
+  CountingLoop loop_;  // outlives the board's threads
   AlsaBoard board_;
-  CountingLoop loop_;
   BoardHandle board = 0;
   BoardHandle sub = 0;
 };
@@ -99,25 +88,25 @@ TEST_F(AlsaBoardTest, ListsHintedDevicesByTheirDescriptionButNeverTheNullDevice)
 TEST_F(AlsaBoardTest, ACardShowsTheCapabilitiesItReallyHas) {
   Open(AlsaTestConfig::CardName());
   struct Case {
-    int32_t code;
+    BoardCapability code;
     int32_t value;
   };
-  for (const Case c : {Case{kCapChannelCount, 2}, Case{kCapGainCount, 1}, Case{kCapSimultaneous, 1}}) {
-    int32_t value = -1;
+  for (const Case c : {Case{BoardCapability::ChannelCount, 2}, Case{BoardCapability::GainCount, 1},
+                       Case{BoardCapability::Simultaneous, 1}}) {
+    double value = -1;
     EXPECT_EQ(kBoardSuccess, board_.GetSubsystemCapability(sub, c.code, &value));
-    EXPECT_EQ(c.value, value) << c.code;
+    EXPECT_EQ(c.value, value) << static_cast<int>(c.code);
   }
-  double max = 0, upper = 0, lower = 0;
-  int32_t encoding = 0, bits = 0;
-  EXPECT_EQ(kBoardSuccess, board_.GetSubsystemCapabilityValue(sub, kCapMaxThroughput, &max));
-  EXPECT_EQ(kBoardSuccess, board_.GetRange(sub, &upper, &lower));
-  EXPECT_EQ(kBoardSuccess, board_.GetEncoding(sub, &encoding));
-  EXPECT_EQ(kBoardSuccess, board_.GetResolution(sub, &bits));
+  double max = 0;
+  CodeFormat codes;
+  codes.encoding = kEncodingUnsigned;
+  EXPECT_EQ(kBoardSuccess, board_.GetSubsystemCapability(sub, BoardCapability::MaxThroughput, &max));
+  EXPECT_EQ(kBoardSuccess, board_.GetCodeFormat(sub, &codes));
   EXPECT_EQ(48000.0, max);
-  EXPECT_EQ(10.0, upper);
-  EXPECT_EQ(-10.0, lower);
-  EXPECT_NE(kEncodingUnsigned, encoding);
-  EXPECT_EQ(16, bits);
+  EXPECT_EQ(10.0, codes.upper);
+  EXPECT_EQ(-10.0, codes.lower);
+  EXPECT_NE(kEncodingUnsigned, codes.encoding);
+  EXPECT_EQ(16, codes.resolution);
 }
 
 TEST_F(AlsaBoardTest, RefusesWhatTheCardCannotRunAndSaysWhy) {
@@ -138,14 +127,13 @@ TEST_F(AlsaBoardTest, RefusesWhatTheCardCannotRunAndSaysWhy) {
   };
   for (const Case& c : cases) {
     std::string text;
-    EXPECT_EQ(c.status, board_.CheckRun(sub, c.clock, c.trigger, c.channels, &text)) << c.says;
+    EXPECT_EQ(c.status, board_.CheckRun(sub, Run(c.clock, c.channels, c.trigger), &text)) << c.says;
     EXPECT_NE(std::string::npos, text.find(c.says)) << text;
   }
-  EXPECT_EQ(kAlsaRateNotNative, board_.SetClockFrequency(sub, 44100));
-  EXPECT_EQ(kBoardSuccess, board_.SetChannelListSize(sub, 1));
-  EXPECT_EQ(kAlsaNoSuchChannel, board_.SetChannelListEntry(sub, 0, 2));
-  EXPECT_EQ(kAlsaBadValue, board_.SetGainListEntry(sub, 0, 2.0));
-  EXPECT_EQ(kAlsaNoTrigger, board_.SetTrigger(sub, kTriggerExternalTtl));
+  EXPECT_EQ(kAlsaRateNotNative, board_.Configure(sub, Run(44100, {0})));
+  EXPECT_EQ(kAlsaNoSuchChannel, board_.Configure(sub, Run(48000, {2})));
+  EXPECT_EQ(kAlsaBadValue, board_.Configure(sub, {48000, {0}, {2.0}, kTriggerImmediate}));
+  EXPECT_EQ(kAlsaNoTrigger, board_.Configure(sub, Run(48000, {0}, kTriggerExternalTtl)));
 }
 
 TEST_F(AlsaBoardTest, FillsBuffersInTheChannelListsOrderAcrossBuffers) {
@@ -153,7 +141,7 @@ TEST_F(AlsaBoardTest, FillsBuffersInTheChannelListsOrderAcrossBuffers) {
   const std::vector<int32_t> list = {5, 2, 7};
   const int frames = 1000;  // not a whole number of periods
   Program(48000, list, 3, frames);
-  ASSERT_EQ(kBoardSuccess, board_.StartAcquisition(sub));
+  ASSERT_EQ(kBoardSuccess, Start());
   WaitForBuffers(3);
   ASSERT_EQ(kBoardSuccess, board_.StopAcquisition(sub));
   for (int b = 0; b < 3; ++b) {
@@ -170,7 +158,7 @@ TEST_F(AlsaBoardTest, ACardWithout16BitSamplesGivesTheUpperHalfOfItsOwn) {
   Open(AlsaTestConfig::Input32Name());
   const std::vector<int32_t> list = {1, 0};
   Program(48000, list, 2, 3000);
-  ASSERT_EQ(kBoardSuccess, board_.StartAcquisition(sub));
+  ASSERT_EQ(kBoardSuccess, Start());
   WaitForBuffers(2);
   ASSERT_EQ(kBoardSuccess, board_.StopAcquisition(sub));
   for (int b = 0; b < 2; ++b) {
@@ -185,7 +173,7 @@ TEST_F(AlsaBoardTest, ACardWithout16BitSamplesGivesTheUpperHalfOfItsOwn) {
 TEST_F(AlsaBoardTest, WithoutAReadyBufferItWaitsAndStopsPromptly) {
   Open(AlsaTestConfig::InputName(2));
   Program(48000, {0, 1}, 1, 4800);
-  ASSERT_EQ(kBoardSuccess, board_.StartAcquisition(sub));
+  ASSERT_EQ(kBoardSuccess, Start());
   WaitForBuffers(1);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   // The ring holds the signal meanwhile: no loss, so no overrun.
@@ -197,7 +185,7 @@ TEST_F(AlsaBoardTest, WithoutAReadyBufferItWaitsAndStopsPromptly) {
 TEST_F(AlsaBoardTest, ABufferHandedBackHoldsNothingValidUntilFilledAgain) {
   Open(AlsaTestConfig::InputName(2));
   Program(48000, {0, 1}, 1, 4800);
-  ASSERT_EQ(kBoardSuccess, board_.StartAcquisition(sub));
+  ASSERT_EQ(kBoardSuccess, Start());
   WaitForBuffers(1);
   ASSERT_EQ(kBoardSuccess, board_.StopAcquisition(sub));
   BoardHandle buffer = 0;
@@ -205,6 +193,54 @@ TEST_F(AlsaBoardTest, ABufferHandedBackHoldsNothingValidUntilFilledAgain) {
   ASSERT_EQ(kBoardSuccess, board_.QueueReadyBuffer(sub, buffer));
   ASSERT_EQ(kBoardSuccess, board_.EndAcquisitionAndFlush(sub));
   EXPECT_EQ(0u, TakeDone().size());
+}
+
+// A sound server's device that offers float samples only records: they read
+// as 32-bit samples do, and what lies beyond full scale is clipped and counted.
+TEST(AlsaFloat, FloatSamplesReadAsThirtyTwoBitOnesAndWhatIsBeyondFullScaleIsClippedAndCounted) {
+  AlsaTestConfig config{1 << 16, true};
+  platform::ScopedTraceCapture traces;
+  CountingLoop events;
+  AlsaBoard board;
+  board.EnumerateBoards([](std::string_view) { return 1; });
+  BoardHandle handle = 0, sub = 0;
+  ASSERT_EQ(kBoardSuccess, board.InitializeBoard(AlsaTestConfig::FloatName(), &handle));
+  ASSERT_EQ(kBoardSuccess, board.GetSubsystem(handle, &sub));
+  const std::vector<int32_t> list = {3, 2, 1, 0};
+  constexpr int kFrames = 3000;
+  ASSERT_EQ(kBoardSuccess, board.Configure(sub, {48000, list, {1, 1, 1, 1}, kTriggerImmediate}));
+  for (int i = 0; i < 2; ++i) {
+    BoardHandle buffer = 0;
+    ASSERT_EQ(kBoardSuccess, board.AllocateBuffer(kFrames * 4, &buffer));
+    ASSERT_EQ(kBoardSuccess, board.QueueReadyBuffer(sub, buffer));
+  }
+  ASSERT_EQ(kBoardSuccess, board.StartAcquisition(sub, &events));
+  while (events.done < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(kBoardSuccess, board.StopAcquisition(sub));
+  // Full scale both ways, beyond it, and not a number.
+  auto expected = [](int channel, int64_t frame) -> int16_t {
+    const int64_t at = frame % 1000;
+    if (channel == 2 && at == 999) return 32767;
+    if (channel == 2 && at == 500) return -32768;
+    if (channel == 3 && at == 750) return -32768;
+    if (channel == 3 && at == 250) return 0;
+    return AlsaTestConfig::Signal(channel, frame);
+  };
+  for (int b = 0; b < 2; ++b) {
+    BoardHandle buffer = 0;
+    BufferData data;
+    ASSERT_EQ(kBoardSuccess, board.TakeDoneBuffer(sub, &buffer));
+    ASSERT_EQ(kBoardSuccess, board.GetBufferData(buffer, &data));
+    ASSERT_EQ(kFrames * 4, data.valid);
+    for (int f = 0; f < kFrames; ++f)
+      for (std::size_t e = 0; e < list.size(); ++e)
+        ASSERT_EQ(expected(list[e], b * kFrames + f), static_cast<int16_t>(data.samples[f * list.size() + e]))
+            << "frame " << b * kFrames + f << " channel " << list[e];
+  }
+  // Per thousand frames: one at +1 and one at -1.5 clipped, one not a number; -1 is full scale.
+  EXPECT_EQ(18u, board.ClippedSamples());
+  EXPECT_TRUE(traces.Sink().Contains("ALSA " + AlsaTestConfig::FloatName() + ": 18 samples beyond full scale clipped"));
+  EXPECT_EQ(0, events.overruns);
 }
 
 struct WithOverrunSeam {
@@ -219,7 +255,7 @@ class AlsaOverrunTest : public WithOverrunSeam, public AlsaBoardTest {
 TEST_F(AlsaOverrunTest, AnOverrunIsReportedAndCaptureGoesOn) {
   Open(AlsaTestConfig::InputName(2));
   Program(48000, {0, 1}, 8, 4800);
-  ASSERT_EQ(kBoardSuccess, board_.StartAcquisition(sub));
+  ASSERT_EQ(kBoardSuccess, Start());
   WaitForBuffers(8);
   ASSERT_EQ(kBoardSuccess, board_.StopAcquisition(sub));
   EXPECT_EQ(1, loop_.overruns);

@@ -33,12 +33,12 @@ class BoardSetTest : public ::testing::Test {
   int32_t Channels(std::string_view name) {
     BoardHandle board = 0, sub = 0;
     EXPECT_EQ(kBoardSuccess, set_->InitializeBoard(name, &board));
-    EXPECT_EQ(kBoardSuccess, set_->GetSubsystem(board, kSubsystemAnalogInput, 0, &sub));
-    int32_t channels = 0;
-    EXPECT_EQ(kBoardSuccess, set_->GetSubsystemCapability(sub, kCapChannelCount, &channels));
+    EXPECT_EQ(kBoardSuccess, set_->GetSubsystem(board, &sub));
+    double channels = 0;
+    EXPECT_EQ(kBoardSuccess, set_->GetSubsystemCapability(sub, BoardCapability::ChannelCount, &channels));
     EXPECT_EQ(kBoardSuccess, set_->ReleaseSubsystem(sub));
     EXPECT_EQ(kBoardSuccess, set_->TerminateBoard(board));
-    return channels;
+    return static_cast<int32_t>(channels);
   }
   TempDir dir_;
   std::unique_ptr<BoardSet> set_;
@@ -54,8 +54,8 @@ TEST_F(BoardSetTest, RefusesNamesAndHandlesItNeverListed) {
   Names();
   BoardHandle board = 0;
   EXPECT_EQ(kUnknownBoardStatus, set_->InitializeBoard("Nobody", &board));
-  int32_t value = 0;
-  EXPECT_EQ(kBadHandleStatus, set_->GetSubsystemCapability(12345, kCapChannelCount, &value));
+  double value = 0;
+  EXPECT_EQ(kBadHandleStatus, set_->GetSubsystemCapability(12345, BoardCapability::ChannelCount, &value));
   EXPECT_EQ(kBadHandleStatus, set_->FreeBuffer(777));
 }
 
@@ -63,8 +63,8 @@ TEST_F(BoardSetTest, BuffersBelongToTheOpenBoardsKindAndComeBackWithTheirHandles
   Names();
   BoardHandle board = 0, sub = 0, buffer = 0, done = 0;
   ASSERT_EQ(kBoardSuccess, set_->InitializeBoard("Third", &board));
-  ASSERT_EQ(kBoardSuccess, set_->GetSubsystem(board, kSubsystemAnalogInput, 0, &sub));
-  ASSERT_EQ(kBoardSuccess, set_->AllocateBuffer(0, 0, 64, 2, &buffer));
+  ASSERT_EQ(kBoardSuccess, set_->GetSubsystem(board, &sub));
+  ASSERT_EQ(kBoardSuccess, set_->AllocateBuffer(64, &buffer));
   ASSERT_EQ(kBoardSuccess, set_->QueueReadyBuffer(sub, buffer));
   ASSERT_EQ(kBoardSuccess, set_->EndAcquisitionAndFlush(sub));
   ASSERT_EQ(kBoardSuccess, set_->TakeDoneBuffer(sub, &done));

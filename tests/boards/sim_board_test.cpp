@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "acquisition/BoardMessages.h"
 #include "platform/Messages.h"
 #include "platform/QueueMessageLoop.h"
 #include "support/TempDir.h"
@@ -77,41 +78,33 @@ class SimBoardTest : public ::testing::Test {
     }));
     ASSERT_FALSE(names.empty());
     ASSERT_EQ(0, board_->InitializeBoard(names[0], &hBoard_));
-    ASSERT_EQ(0, board_->GetSubsystem(hBoard_, kSubsystemAnalogInput, 0, &hSub_));
+    ASSERT_EQ(0, board_->GetSubsystem(hBoard_, &hSub_));
+    events_.Aim(&loop_, hSub_);
   }
-  void Configure(double clock, const std::vector<int32_t>& channels, const std::vector<double>& gains,
-                 int32_t trigger, uint32_t bufferSamples, int buffers) {
-    ASSERT_EQ(0, board_->SetDataFlow(hSub_, kDataFlowContinuous));
-    ASSERT_EQ(0, board_->SetClockFrequency(hSub_, clock));
-    ASSERT_EQ(0, board_->SetChannelListSize(hSub_, static_cast<int32_t>(channels.size())));
-    for (std::size_t k = 0; k < channels.size(); ++k) {
-      ASSERT_EQ(0, board_->SetChannelListEntry(hSub_, static_cast<int32_t>(k), channels[k]));
-      ASSERT_EQ(0, board_->SetGainListEntry(hSub_, static_cast<int32_t>(k), gains[k]));
-    }
-    ASSERT_EQ(0, board_->SetTrigger(hSub_, trigger));
-    ASSERT_EQ(0, board_->ApplySettings(hSub_));
+  void Configure(double clock, const std::vector<int32_t>& channels, const std::vector<double>& gains, int32_t trigger,
+                 uint32_t bufferSamples, int buffers) {
+    ASSERT_EQ(0, board_->Configure(hSub_, {clock, channels, gains, trigger}));
     for (int i = 0; i < buffers; ++i) {
       BoardHandle b = 0;
-      ASSERT_EQ(0, board_->AllocateBuffer(0, 0, bufferSamples, 2, &b));
+      ASSERT_EQ(0, board_->AllocateBuffer(bufferSamples, &b));
       ASSERT_EQ(0, board_->QueueReadyBuffer(hSub_, b));
     }
-    ASSERT_EQ(0, board_->SetNotificationWindow(hSub_, &loop_, 0));
   }
+  BoardStatus Start() { return board_->StartAcquisition(hSub_, &events_); }
   std::vector<uint16_t> TakeDone() {
     BoardHandle b = 0;
     EXPECT_EQ(0, board_->TakeDoneBuffer(hSub_, &b));
     if (b == 0) return {};
-    uint16_t* data = nullptr;
+    BufferData data;
     EXPECT_EQ(0, board_->GetBufferData(b, &data));
-    int32_t valid = 0;
-    board_->GetValidSamples(b, &valid);
-    std::vector<uint16_t> codes(data, data + valid);
+    std::vector<uint16_t> codes(data.samples, data.samples + data.valid);
     board_->QueueReadyBuffer(hSub_, b);
     return codes;
   }
 
   TempDir dir_;
   platform::QueueMessageLoop loop_;
+  BoardMessages events_;
   std::unique_ptr<SimulatedBoard> board_;
   BoardHandle hBoard_ = 0;
   BoardHandle hSub_ = 0;
@@ -131,7 +124,7 @@ TEST_F(SimBoardTest, InputStageAppliesGainClipsAndEncodes) {
   Open("[Board0]\nChannels=2\n[Board0_Channel0]\nSignal=dc\nAmplitude=2.5\n[Board0_Channel1]\nSignal=silence\n");
   board_->SetStepMode(true);
   Configure(1000, {0, 0, 0, 1}, {1, 2, 8, 1}, kTriggerImmediate, 8, 1);
-  ASSERT_EQ(0, board_->StartAcquisition(hSub_));
+  ASSERT_EQ(0, Start());
   ASSERT_TRUE(board_->StepBuffer());
   const auto codes = TakeDone();
   ASSERT_EQ(8u, codes.size());
@@ -145,27 +138,26 @@ TEST_F(SimBoardTest, TwosComplementCodesAndSineAtTheProgrammedClock) {
   Open("[Board0]\nEncoding=0\n[Board0_Channel0]\nSignal=sine\nFrequency=1000\nAmplitude=10\n");
   board_->SetStepMode(true);
   Configure(8000, {0}, {1}, kTriggerImmediate, 8, 2);
-  ASSERT_EQ(0, board_->StartAcquisition(hSub_));
+  ASSERT_EQ(0, Start());
   ASSERT_TRUE(board_->StepBuffer());
   const auto codes = TakeDone();
   ASSERT_EQ(8u, codes.size());
-  EXPECT_EQ(0, static_cast<int16_t>(codes[0]));        // sin 0
-  EXPECT_EQ(32767, static_cast<int16_t>(codes[2]));    // quarter period: top, clipped
+  EXPECT_EQ(0, static_cast<int16_t>(codes[0]));      // sin 0
+  EXPECT_EQ(32767, static_cast<int16_t>(codes[2]));  // quarter period: top, clipped
   EXPECT_EQ(0, static_cast<int16_t>(codes[4]));
   EXPECT_EQ(-32768, static_cast<int16_t>(codes[6]));
 }
 
 TEST_F(SimBoardTest, RefusesWhatTheBoardCannotDo) {
   Open("[Board0]\nChannels=4\nGains=2\n");
-  EXPECT_NE(0, board_->SetClockFrequency(hSub_, 600000));
-  EXPECT_NE(0, board_->SetClockFrequency(hSub_, 0));
-  ASSERT_EQ(0, board_->SetChannelListSize(hSub_, 1));
-  EXPECT_NE(0, board_->SetChannelListEntry(hSub_, 0, 4));
-  EXPECT_NE(0, board_->SetGainListEntry(hSub_, 0, 4));
-  EXPECT_NE(0, board_->ApplySettings(hSub_));  // no clock, entry unset
-  EXPECT_NE(0, board_->StartAcquisition(hSub_));
+  EXPECT_NE(0, board_->Configure(hSub_, {600000, {0}, {1}, kTriggerImmediate}));
+  EXPECT_NE(0, board_->Configure(hSub_, {0, {0}, {1}, kTriggerImmediate}));
+  EXPECT_NE(0, board_->Configure(hSub_, {1000, {4}, {1}, kTriggerImmediate}));
+  EXPECT_NE(0, board_->Configure(hSub_, {1000, {0}, {4}, kTriggerImmediate}));
+  EXPECT_NE(0, board_->Configure(hSub_, {1000, {}, {}, kTriggerImmediate}));  // no entry
+  EXPECT_NE(0, Start());
   BoardHandle other = 0;
-  EXPECT_NE(0, board_->GetSubsystem(hBoard_, kSubsystemAnalogInput, 0, &other));
+  EXPECT_NE(0, board_->GetSubsystem(hBoard_, &other));
   EXPECT_NE(0, board_->InitializeBoard("no such board", &other));
 }
 
@@ -176,7 +168,7 @@ TEST_F(SimBoardTest, ProducerPostsOneMessagePerBufferThenOverrun) {
   // 10 ms buffers, three of them, nobody hands them back.
   Configure(100000, {0}, {1}, kTriggerImmediate, 1000, 3);
   const auto started = std::chrono::steady_clock::now();
-  ASSERT_EQ(0, board_->StartAcquisition(hSub_));
+  ASSERT_EQ(0, Start());
   for (int i = 0; i < 200 && counter.overruns == 0; ++i) loop_.WaitAndDispatch(20);
   EXPECT_EQ(3, counter.done);
   EXPECT_EQ(1, counter.overruns);
@@ -194,7 +186,7 @@ TEST_F(SimBoardTest, ReturnedBuffersKeepTheFlowGoingUntilStop) {
   loop_.SetHandler(&counter);
   // 20 ms buffers with 320 ms of slack, so that a busy machine does not overrun.
   Configure(100000, {0, 1}, {1, 1}, kTriggerImmediate, 2000, 16);
-  ASSERT_EQ(0, board_->StartAcquisition(hSub_));
+  ASSERT_EQ(0, Start());
   while (counter.done < 12 && counter.overruns == 0) {
     loop_.WaitAndDispatch(50);
     while (!TakeDone().empty()) {
@@ -214,7 +206,7 @@ TEST_F(SimBoardTest, ExternalTriggerFiresAfterItsDelay) {
   loop_.SetHandler(&counter);
   Configure(100000, {0}, {1}, kTriggerExternalTtl, 1000, 2);
   const auto started = std::chrono::steady_clock::now();
-  ASSERT_EQ(0, board_->StartAcquisition(hSub_));
+  ASSERT_EQ(0, Start());
   while (counter.done == 0) loop_.WaitAndDispatch(50);
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150));
   EXPECT_EQ(0, board_->EndAcquisitionAndFlush(hSub_));
@@ -227,7 +219,7 @@ TEST_F(SimBoardTest, StepModeOverrunsWhenNoBufferIsReady) {
   loop_.SetHandler(&counter);
   Configure(1000, {0}, {1}, kTriggerImmediate, 10, 1);
   EXPECT_FALSE(board_->StepBuffer());  // not started
-  ASSERT_EQ(0, board_->StartAcquisition(hSub_));
+  ASSERT_EQ(0, Start());
   EXPECT_TRUE(board_->StepBuffer());
   EXPECT_FALSE(board_->StepBuffer());
   loop_.DispatchPending();

@@ -114,6 +114,17 @@ TEST(AlsaRecording, AnOverrunIsReportedAndTheRecordingGoesOnWithNothingLost) {
   ExpectInputInFiles(rig, 2, 4);
 }
 
+// A sound server's device (float samples only) records as a card does.
+TEST(AlsaRecording, AFloatOnlyDeviceRecordsItsSamplesAtFullScale) {
+  AlsaTestConfig config{1 << 18, true};
+  test::RecorderRig rig;
+  Prepare(rig, AlsaTestConfig::FloatName(), {0, 1});
+  rig.Open(std::make_unique<alsa::AlsaBoard>(std::make_shared<test::PacedPcm>(48000, kSpeed)));
+  EXPECT_EQ(4, rig.dialog->Settings.MaxChannels);
+  Record(rig, 2);
+  ExpectInputInFiles(rig, 2, 2);
+}
+
 // A card that runs 48000 Hz on two channels and has no trigger input.
 TEST(AlsaRecording, WhatTheCardCannotDoIsRefusedBeforeAnyFileIsMade) {
   AlsaTestConfig config{1 << 12};

@@ -34,6 +34,15 @@ TEST(HeadlessDevices, ListsEveryDeviceWithItsChannelsAndRates) {
   }
 }
 
+// A sound server's device offers float samples only: it is listed as one that records.
+TEST(HeadlessDevices, AFloatOnlyDeviceIsListedWithItsChannelsAndRates) {
+  AlsaTestConfig config{1 << 12, true};
+  int status = -1;
+  const std::string out = test::RunCommand(Tool() + " --list-devices 2>&1", &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_NE(std::string::npos, out.find("  " + AlsaTestConfig::FloatName() + "\n   4 channels, rates 8000,")) << out;
+}
+
 // A device named for one run, refused or not, changes nothing that is saved:
 // a 2-channel card used to clear Enable and Rec of channels 2-15 for good.
 TEST(HeadlessDevices, TheDeviceChosenForARunIsUsedAndChangesNothingSaved) {

@@ -73,17 +73,17 @@ TEST(RunMessages, DeviceProblemsNameTheChosenBoard) {
 
 TEST(RunMessages, LabelAndCalibrationProblemsSayWhichChannel) {
   ExpectOneBox(BoxesOf([](auto& ui) {
-                 ShowLabelProblem(ui, {LabelError::kNotUnique, 2, "Mic"});
+                 ShowLabelProblem(ui, {LabelFault::kNotUnique, 2, "Mic"});
                }),
                {"The channel label \"Mic\" is used by more than one channel.  Each label must be unique.", "Tessaline",
                 kOk | kIconError});
   ExpectOneBox(BoxesOf([](auto& ui) {
-                 ShowLabelProblem(ui, {LabelError::kNotFileName, 0, "a/b"});
+                 ShowLabelProblem(ui, {LabelFault::kNotAFileName, 0, "a/b"});
                }),
                {"The channel label \"a/b\" cannot be used as a wave file name.  Labels must not contain \"/\", must "
                 "not be \".\" or \"..\", and the wave file path with the label must stay within 255 characters.",
                 "Tessaline", kOk | kIconError});
-  EXPECT_EQ("", LabelErrorText(LabelError::kNone, "x"));
+  EXPECT_EQ("", LabelFaultText(LabelFault::kNone, "x"));
   ExpectOneBox(BoxesOf([](auto& ui) {
                  ShowCalibrationProblem(ui, {CalibrationError::kNotSpecified, 3, ""});
                }),

@@ -15,8 +15,9 @@ namespace varnel::test {
 
 class AlsaTestConfig {
  public:
-  // `frames`: length of every infile, longer than any capture of the tests.
-  explicit AlsaTestConfig(int64_t frames = 1 << 20);
+  // `frames`: length of every infile, longer than any capture of the tests;
+  // `withFloat`: one more input, last in the list, of float samples only.
+  explicit AlsaTestConfig(int64_t frames = 1 << 20, bool withFloat = false);
 
   // The sample of channel c at frame f of every input: a counter with the
   // channel in its top four bits.
@@ -27,6 +28,10 @@ class AlsaTestConfig {
   static std::string InputName(int channels);  // any usual rate
   static std::string CardName();               // 2 channels, 48000 Hz only
   static std::string Input32Name();            // 2 channels of S32_LE only
+  static std::string FloatName();              // 4 channels of FLOAT_LE only
+  // The float input's sample: Signal / 32768, but for a few per thousand
+  // frames on channels 2 and 3 at and beyond full scale, and not a number.
+  static float FloatSignal(int channel, int64_t frame);
   const std::string& Path() const { return path_; }
 
  private:

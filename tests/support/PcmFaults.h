@@ -72,3 +72,51 @@ class PacedWithOverrun : public PacedPcm {
 };
 
 }  // namespace varnel::test
+
+namespace varnel::test {
+
+// A device whose delivery the test holds in its hand: the board may take
+// only the frames allowed so far; and once told to starve, the ring reports
+// an overrun after the board has looked at it three times without reading
+// (as a card's ring fills while the program has no buffer for it).
+class ScriptedRing : public alsa::PcmCalls {
+ public:
+  void Allow(int64_t frames) { allowed_ += frames; }
+  void Starve() { starving_ = true; }
+  int64_t Allowed() const { return allowed_; }
+  int64_t Taken() const { return taken_; }
+
+  snd_pcm_sframes_t AvailUpdate(snd_pcm_t* pcm) override {
+    const snd_pcm_sframes_t avail = alsa::PcmCalls::AvailUpdate(pcm);
+    if (avail < 0) return avail;
+    if (starving_) {
+      if (avail > 0 && ++unread_ > 3) {
+        starving_ = false;
+        unread_ = 0;
+        return -EPIPE;
+      }
+      return avail;
+    }
+    const int64_t left = allowed_ - taken_;
+    if (left <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return static_cast<snd_pcm_sframes_t>(std::clamp<int64_t>(left, 0, avail));
+  }
+  int MmapBegin(snd_pcm_t* pcm, const snd_pcm_channel_area_t** areas, snd_pcm_uframes_t* offset,
+                snd_pcm_uframes_t* frames) override {
+    unread_ = 0;
+    return alsa::PcmCalls::MmapBegin(pcm, areas, offset, frames);
+  }
+  snd_pcm_sframes_t MmapCommit(snd_pcm_t* pcm, snd_pcm_uframes_t offset, snd_pcm_uframes_t frames) override {
+    const snd_pcm_sframes_t done = alsa::PcmCalls::MmapCommit(pcm, offset, frames);
+    if (done > 0) taken_ += done;
+    return done;
+  }
+
+ private:
+  std::atomic<int64_t> allowed_{0};
+  std::atomic<int64_t> taken_{0};
+  std::atomic<bool> starving_{false};
+  std::atomic<int> unread_{0};
+};
+
+}  // namespace varnel::test

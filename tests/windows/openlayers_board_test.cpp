@@ -61,24 +61,24 @@ TEST(OpenLayersBoard, CapabilitiesAndStatusesPassThrough) {
   Names(board);
   BoardHandle b = 0, sub = 0;
   ASSERT_EQ(kBoardSuccess, board.InitializeBoard("B", &b));
-  ASSERT_EQ(kBoardSuccess, board.GetSubsystem(b, kSubsystemAnalogInput, 0, &sub));
-  int32_t value = 0;
+  ASSERT_EQ(kBoardSuccess, board.GetSubsystem(b, &sub));
+  double value = 0;
   double hz = 0;
-  EXPECT_EQ(kBoardSuccess, board.GetSubsystemCapability(sub, kCapChannelCount, &value));
+  EXPECT_EQ(kBoardSuccess, board.GetSubsystemCapability(sub, BoardCapability::ChannelCount, &value));
   EXPECT_EQ(8, value);
-  EXPECT_EQ(kBoardSuccess, board.GetSubsystemCapability(sub, kCapSimultaneous, &value));
+  EXPECT_EQ(kBoardSuccess, board.GetSubsystemCapability(sub, BoardCapability::Simultaneous, &value));
   EXPECT_EQ(1, value);
-  EXPECT_EQ(kBoardSuccess, board.GetSubsystemCapabilityValue(sub, kCapMaxThroughput, &hz));
+  EXPECT_EQ(kBoardSuccess, board.GetSubsystemCapability(sub, BoardCapability::MaxThroughput, &hz));
   EXPECT_DOUBLE_EQ(200000.0, hz);
-  double upper = 0, lower = 0;
-  EXPECT_EQ(kBoardSuccess, board.GetRange(sub, &upper, &lower));
-  EXPECT_DOUBLE_EQ(10.0, upper);
-  EXPECT_DOUBLE_EQ(-10.0, lower);
+  CodeFormat codes{0, 0, 0, 0};
+  EXPECT_EQ(kBoardSuccess, board.GetCodeFormat(sub, &codes));
+  EXPECT_DOUBLE_EQ(10.0, codes.upper);
+  EXPECT_DOUBLE_EQ(-10.0, codes.lower);
   // The driver's own refusals come back unchanged.
   BoardHandle other = 0;
   EXPECT_EQ(sim::kSimNoSuchBoard, board.InitializeBoard("Nope", &other));
-  EXPECT_EQ(sim::kSimBadValue, board.SetGainListEntry(sub, 99, 3.0));
-  EXPECT_EQ(kUnknownHandle, board.ApplySettings(sub + 1000));
+  EXPECT_EQ(sim::kSimBadValue, board.Configure(sub, {1000, {0}, {3.0}, kTriggerImmediate}));
+  EXPECT_EQ(kUnknownHandle, board.Configure(sub + 1000, {1000, {0}, {1.0}, kTriggerImmediate}));
   EXPECT_EQ(kBoardSuccess, board.ReleaseSubsystem(sub));
   EXPECT_EQ(kBoardSuccess, board.TerminateBoard(b));
 }
@@ -109,7 +109,7 @@ TEST_P(BrokenDriver, OpenFailsSilentlyAndNothingIsCalled) {
   EXPECT_FALSE(device.LastProblem());
   BoardHandle h = 7;
   EXPECT_EQ(kDriverNotLoaded, board.InitializeBoard("DT9834(00)", &h));
-  EXPECT_EQ(kDriverNotLoaded, board.AllocateBuffer(0, 0, 16, 2, &h));
+  EXPECT_EQ(kDriverNotLoaded, board.AllocateBuffer(16, &h));
   EXPECT_TRUE(traces.Sink().Contains(c.trace)) << traces.Sink().Lines().front();
   EXPECT_EQ(1u, traces.Sink().Count(traces.Sink().Lines().front()));  // traced once, not at every call
 }

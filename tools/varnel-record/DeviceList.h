@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "acquisition/BoardApi.h"
+#include "boards/BoardApi.h"
 #include "engine/RecordingEngine.h"
 
 namespace varnel::record {

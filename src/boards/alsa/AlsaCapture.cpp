@@ -9,17 +9,10 @@
 #include <cstring>
 
 #include "boards/alsa/AlsaBoard.h"
-#include "platform/Messages.h"
+#include "boards/alsa/AlsaInput.h"
 #include "platform/Trace.h"
 
 namespace varnel::alsa {
-namespace {
-
-void PostTo(platform::MessageLoop* window, uint32_t message, BoardHandle subsystem) {
-  if (window != nullptr) window->Post({message, subsystem, 0});
-}
-
-}  // namespace
 
 void CopyInListOrder(const int16_t* in, unsigned deviceChannels, std::span<const int32_t> list, std::size_t frames,
                      uint16_t* out) {
@@ -43,13 +36,36 @@ void CopyInListOrder(const int32_t* in, unsigned deviceChannels, std::span<const
   }
 }
 
-void AlsaBoard::WaitForWork(Device& device, bool haveBuffer) {
+std::size_t CopyFloatsInListOrder(const float* in, unsigned deviceChannels, std::span<const int32_t> list,
+                                  std::size_t frames, uint16_t* out) {
+  const std::size_t n = list.size();
+  std::size_t clipped = 0;
+  for (std::size_t f = 0; f < frames; ++f, in += deviceChannels, out += n) {
+    for (std::size_t e = 0; e < n; ++e) {
+      const float scaled = in[list[e]] * 32768.0f;
+      int32_t code = 0;  // not a number
+      if (scaled >= 32768.0f) {
+        code = 32767;
+      } else if (scaled < -32768.0f) {
+        code = -32768;
+      } else if (scaled == scaled) {
+        code = static_cast<int32_t>(scaled);
+        code -= static_cast<float>(code) > scaled ? 1 : 0;  // toward minus infinity, as a shift does
+      }
+      clipped += scaled >= -32768.0f && scaled < 32768.0f ? 0 : 1;
+      out[e] = static_cast<uint16_t>(code);
+    }
+  }
+  return clipped;
+}
+
+void AlsaInput::WaitForWork(bool haveBuffer) {
   // Without a ready buffer only the wake-up counts; the timeout is there to
   // notice an overrun of the device's ring in the meantime.
-  const int count = haveBuffer ? snd_pcm_poll_descriptors_count(device.pcm) : 0;
+  const int count = haveBuffer ? snd_pcm_poll_descriptors_count(pcm_) : 0;
   std::vector<pollfd> fds(static_cast<std::size_t>(std::max(count, 0)) + 1);
-  if (count > 0) snd_pcm_poll_descriptors(device.pcm, fds.data(), static_cast<unsigned>(count));
-  fds.back() = {device.wakeFd, POLLIN, 0};
+  if (count > 0) snd_pcm_poll_descriptors(pcm_, fds.data(), static_cast<unsigned>(count));
+  fds.back() = {wakeFd_, POLLIN, 0};
   const int timeoutMs = haveBuffer ? 1000 : 20;
   int ready;
   do {
@@ -58,123 +74,92 @@ void AlsaBoard::WaitForWork(Device& device, bool haveBuffer) {
   // Some plugins (a sound server's) must see their events decoded to clear them.
   if (ready > 0 && count > 0) {
     unsigned short events = 0;
-    snd_pcm_poll_descriptors_revents(device.pcm, fds.data(), static_cast<unsigned>(count), &events);
+    snd_pcm_poll_descriptors_revents(pcm_, fds.data(), static_cast<unsigned>(count), &events);
   }
   if (fds.back().revents & POLLIN) {
     uint64_t count64 = 0;
-    [[maybe_unused]] const ssize_t got = ::read(device.wakeFd, &count64, sizeof count64);
+    [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count64, sizeof count64);
   }
 }
 
-bool AlsaBoard::Recover(Device& device, snd_pcm_sframes_t error) {
-  platform::MessageLoop* window;
-  {
-    std::lock_guard lock(mutex_);
-    window = device.window;
-    ++overruns_;
-  }
-  const int code = static_cast<int>(error);
-  if (code != -EPIPE && code != -ESTRPIPE) {
-    // Unplugged or broken: the run cannot go on, and the program must hear of it.
-    platform::Trace("ALSA capture of %s ended: %s\n", device.label.c_str(), snd_strerror(code));
-    PostTo(window, platform::kBufferOverrunMessage, device.subsystem);
+bool AlsaInput::Recover(boards::BufferFiller& filler, int error) {
+  filler.Overrun();
+  if (error != -EPIPE && error != -ESTRPIPE) {
+    // Unplugged or broken: the run cannot go on, and the program has heard of it.
+    platform::Trace("ALSA capture of %s ended: %s\n", label_.c_str(), snd_strerror(error));
     return false;
   }
-  platform::Trace("ALSA overrun on %s: samples lost\n", device.label.c_str());
-  PostTo(window, platform::kBufferOverrunMessage, device.subsystem);
-  if (code == -ESTRPIPE) {
-    while (calls_->Resume(device.pcm) == -EAGAIN) ::usleep(10000);
+  platform::Trace("ALSA overrun on %s: samples lost\n", label_.c_str());
+  if (error == -ESTRPIPE) {
+    while (calls_->Resume(pcm_) == -EAGAIN) ::usleep(10000);
   }
   // A capture left prepared delivers nothing and reports nothing: start it again.
-  int result = calls_->Prepare(device.pcm);
-  if (result >= 0) result = calls_->Start(device.pcm);
-  if (result < 0) platform::Trace("ALSA restart of %s failed: %s\n", device.label.c_str(), snd_strerror(result));
+  int result = calls_->Prepare(pcm_);
+  if (result >= 0) result = calls_->Start(pcm_);
+  if (result < 0) platform::Trace("ALSA restart of %s failed: %s\n", label_.c_str(), snd_strerror(result));
   return result >= 0;
 }
 
-bool AlsaBoard::CopyFrames(std::unique_lock<std::mutex>& lock, Device& device, snd_pcm_uframes_t frames,
-                           snd_pcm_uframes_t* copied, int* error) {
-  if (device.filling == 0) {
-    if (device.ready.empty()) return false;
-    device.filling = device.ready.front();
-    device.ready.pop_front();
-    FindBuffer(device.filling)->valid = 0;
-  }
-  Buffer* buffer = FindBuffer(device.filling);
-  const std::vector<int32_t>& list = device.applied.channels;
-  const std::size_t listSize = list.size();
-  const std::size_t capacity = buffer->samples.size() / listSize;
-  const std::size_t at = static_cast<std::size_t>(buffer->valid) / listSize;
-  snd_pcm_uframes_t n = std::min<snd_pcm_uframes_t>(frames, capacity - at);
-  lock.unlock();
+bool AlsaInput::CopyFrames(boards::BufferFiller& filler, snd_pcm_uframes_t frames, snd_pcm_uframes_t* copied,
+                           int* error) {
+  const boards::BufferFiller::Target target = filler.Current();
+  if (!target) return false;
+  const std::vector<int32_t>& list = applied_.channels;
+  snd_pcm_uframes_t n = std::min<snd_pcm_uframes_t>(frames, target.capacity - target.filled);
   const snd_pcm_channel_area_t* areas = nullptr;
   snd_pcm_uframes_t offset = 0;
-  int result = calls_->MmapBegin(device.pcm, &areas, &offset, &n);
+  int result = calls_->MmapBegin(pcm_, &areas, &offset, &n);
   // Interleaved frames of the channels opened, or nothing is read as
   // something it is not.
-  const unsigned bits = 8 * device.caps.sampleBytes;
-  if (result >= 0 && (areas[0].step != bits * device.caps.openChannels || areas[0].first % 8 != 0)) {
-    platform::Trace("ALSA %s gives no interleaved frames\n", device.label.c_str());
-    calls_->MmapCommit(device.pcm, offset, 0);
+  const unsigned bits = 8 * device_.sampleBytes;
+  if (result >= 0 && (areas[0].step != bits * device_.openChannels || areas[0].first % 8 != 0)) {
+    platform::Trace("ALSA %s gives no interleaved frames\n", label_.c_str());
+    calls_->MmapCommit(pcm_, offset, 0);
     result = -EINVAL;
   }
   if (result >= 0) {
     const auto* base = static_cast<const char*>(areas[0].addr) + (areas[0].first + offset * areas[0].step) / 8;
-    uint16_t* out = buffer->samples.data() + at * listSize;
-    if (bits == 32) {
-      CopyInListOrder(reinterpret_cast<const int32_t*>(base), device.caps.openChannels, list, n, out);
+    uint16_t* out = target.samples + std::size_t{target.filled} * list.size();
+    if (device_.floatSamples) {
+      const std::size_t clipped =
+          CopyFloatsInListOrder(reinterpret_cast<const float*>(base), device_.openChannels, list, n, out);
+      runClipped_ += clipped;
+      *clippedTotal_ += clipped;
+    } else if (bits == 32) {
+      CopyInListOrder(reinterpret_cast<const int32_t*>(base), device_.openChannels, list, n, out);
     } else {
-      CopyInListOrder(reinterpret_cast<const int16_t*>(base), device.caps.openChannels, list, n, out);
+      CopyInListOrder(reinterpret_cast<const int16_t*>(base), device_.openChannels, list, n, out);
     }
-    const snd_pcm_sframes_t committed = calls_->MmapCommit(device.pcm, offset, n);
+    const snd_pcm_sframes_t committed = calls_->MmapCommit(pcm_, offset, n);
     if (committed < 0 || static_cast<snd_pcm_uframes_t>(committed) != n) {
       result = committed < 0 ? static_cast<int>(committed) : -EPIPE;
     }
   }
-  lock.lock();
   if (result < 0) {
     *error = result;
     return false;
   }
   *copied = n;
-  buffer->valid += static_cast<int32_t>(n * listSize);
-  if (at + n == capacity) {
-    device.done.push_back(device.filling);
-    device.filling = 0;
-    PostTo(device.window, platform::kBufferDoneMessage, device.subsystem);
-  }
+  filler.Filled(static_cast<uint32_t>(n));
   return n > 0;
 }
 
-void AlsaBoard::Read(BoardHandle subsystem) {
-  std::unique_lock lock(mutex_);
-  Device* device = FindSubsystem(subsystem);
-  if (device == nullptr) return;
-  lock.unlock();
-  int started = calls_->Prepare(device->pcm);
-  if (started >= 0) started = calls_->Start(device->pcm);
-  if (started < 0 && !Recover(*device, started)) return;
-  lock.lock();
-  while (!device->stopRequested) {
-    const bool haveBuffer = device->filling != 0 || !device->ready.empty();
-    lock.unlock();
-    WaitForWork(*device, haveBuffer);
-    snd_pcm_sframes_t avail = calls_->AvailUpdate(device->pcm);
-    lock.lock();
-    if (device->stopRequested) break;
+void AlsaInput::Read(boards::BufferFiller filler) {
+  int started = calls_->Prepare(pcm_);
+  if (started >= 0) started = calls_->Start(pcm_);
+  if (started < 0 && !Recover(filler, started)) return;
+  while (!stopRequested_) {
+    WaitForWork(static_cast<bool>(filler.Current()));
+    snd_pcm_sframes_t avail = calls_->AvailUpdate(pcm_);
+    if (stopRequested_) break;
     int error = 0;
-    while (avail > 0 && !device->stopRequested) {
+    while (avail > 0 && !stopRequested_) {
       snd_pcm_uframes_t copied = 0;
-      if (!CopyFrames(lock, *device, static_cast<snd_pcm_uframes_t>(avail), &copied, &error)) break;
+      if (!CopyFrames(filler, static_cast<snd_pcm_uframes_t>(avail), &copied, &error)) break;
       avail -= static_cast<snd_pcm_sframes_t>(copied);
     }
     if (avail < 0) error = static_cast<int>(avail);
-    if (error < 0) {
-      lock.unlock();
-      const bool goOn = Recover(*device, error);
-      lock.lock();
-      if (!goOn) break;
-    }
+    if (error < 0 && !Recover(filler, error)) break;
   }
 }
 

@@ -111,8 +111,9 @@ void RouteAlsaErrorsToTraces() {
   std::call_once(once, [] { snd_lib_error_set_handler(&ErrorToTrace); });
 }
 
-int SampleFormat(unsigned sampleBytes) {
-  return sampleBytes == 4 ? SND_PCM_FORMAT_S32_LE : SND_PCM_FORMAT_S16_LE;
+int SampleFormat(const DeviceCaps& caps) {
+  if (caps.floatSamples) return SND_PCM_FORMAT_FLOAT_LE;
+  return caps.sampleBytes == 4 ? SND_PCM_FORMAT_S32_LE : SND_PCM_FORMAT_S16_LE;
 }
 
 int CaptureOpenFlags() {
@@ -138,12 +139,13 @@ DeviceCaps ProbeOpenPcm(snd_pcm_t* pcm) {
   snd_pcm_hw_params_malloc(&hw);
   caps.error = snd_pcm_hw_params_any(pcm, hw);
   if (caps.error >= 0) caps.error = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_MMAP_INTERLEAVED);
-  if (caps.error >= 0 && snd_pcm_hw_params_test_format(pcm, hw, SND_PCM_FORMAT_S16_LE) < 0 &&
-      snd_pcm_hw_params_test_format(pcm, hw, SND_PCM_FORMAT_S32_LE) == 0) {
+  if (caps.error >= 0 && snd_pcm_hw_params_test_format(pcm, hw, SND_PCM_FORMAT_S16_LE) < 0) {
     caps.sampleBytes = 4;
+    caps.floatSamples = snd_pcm_hw_params_test_format(pcm, hw, SND_PCM_FORMAT_S32_LE) < 0 &&
+                        snd_pcm_hw_params_test_format(pcm, hw, SND_PCM_FORMAT_FLOAT_LE) == 0;
   }
   if (caps.error >= 0) {
-    caps.error = snd_pcm_hw_params_set_format(pcm, hw, static_cast<snd_pcm_format_t>(SampleFormat(caps.sampleBytes)));
+    caps.error = snd_pcm_hw_params_set_format(pcm, hw, static_cast<snd_pcm_format_t>(SampleFormat(caps)));
   }
   unsigned low = 0, high = 0;
   if (caps.error >= 0) caps.error = snd_pcm_hw_params_get_channels_min(hw, &low);

@@ -34,18 +34,21 @@ struct DeviceCaps {
   unsigned openChannels = 0;  // channels the device is opened with (>= channels)
   // Bytes of one sample: 2 for S16_LE; 4 for S32_LE, of which the upper 16
   // bits are kept (a card that offers no 16-bit format, as many 24-bit
-  // interfaces do).
+  // interfaces do), or for FLOAT_LE, read as 32-bit samples are (a sound
+  // server's device that offers nothing else).
   unsigned sampleBytes = 2;
+  bool floatSamples = false;
   std::vector<unsigned> rates;  // native rates among the usual ones, ascending
 };
 
-// Probes an open capture PCM (S16_LE, else S32_LE; interleaved memory-mapped access).
+// Probes an open capture PCM (S16_LE, else S32_LE, else FLOAT_LE;
+// interleaved memory-mapped access).
 DeviceCaps ProbeOpenPcm(snd_pcm_t* pcm);
 // Opens, probes and closes the device.
 DeviceCaps ProbeDevice(const std::string& pcm);
 
-// The ALSA format of `sampleBytes`.
-int SampleFormat(unsigned sampleBytes);
+// The ALSA format of the samples the device was probed with.
+int SampleFormat(const DeviceCaps& caps);
 
 // The flags every capture is opened with: no resampling, no channel or format
 // conversion by ALSA, and no blocking.

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <map>
 
-#include "acquisition/BoardApi.h"
+#include "boards/BoardApi.h"
 
 namespace varnel::openlayers {
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "boards/openlayers/OpenLayersApi.h"
+#include "boards/openlayers/OpenLayersCodes.h"
 #include "platform/Trace.h"
 
 namespace varnel::openlayers {
@@ -140,7 +141,8 @@ bool OpenLayersBoard::LoadDriver() {
 BoardStatus OpenLayersBoard::OnSubsystem(BoardHandle subsystem, void** handle) const {
   if (!driver_) return kDriverNotLoaded;
   *handle = subsystems_.Find(subsystem);
-  return *handle ? kBoardSuccess : kUnknownHandle;
+  if (*handle == nullptr) return kUnknownHandle;
+  return kBoardSuccess;
 }
 
 BoardStatus OpenLayersBoard::EnumerateBoards(const BoardEnumCallback& callback) {
@@ -171,12 +173,12 @@ BoardStatus OpenLayersBoard::TerminateBoard(BoardHandle board) {
   return status;
 }
 
-BoardStatus OpenLayersBoard::GetSubsystem(BoardHandle board, int32_t type, int32_t element, BoardHandle* subsystem) {
+BoardStatus OpenLayersBoard::GetSubsystem(BoardHandle board, BoardHandle* subsystem) {
   if (!driver_) return kDriverNotLoaded;
   Handle b = boards_.Find(board);
   if (!b) return kUnknownHandle;
   Handle h = nullptr;
-  const auto status = static_cast<BoardStatus>(driver_->getSubsystem(b, type, static_cast<uint32_t>(element), &h));
+  const auto status = static_cast<BoardStatus>(driver_->getSubsystem(b, kSubsystemAnalogInput, 0, &h));
   if (subsystem) *subsystem = status == kBoardSuccess ? subsystems_.Map(h) : 0;
   return status;
 }
@@ -189,69 +191,96 @@ BoardStatus OpenLayersBoard::ReleaseSubsystem(BoardHandle subsystem) {
   return status;
 }
 
-BoardStatus OpenLayersBoard::GetSubsystemCapability(BoardHandle subsystem, int32_t code, int32_t* value) {
+BoardStatus OpenLayersBoard::GetSubsystemCapability(BoardHandle subsystem, BoardCapability which, double* value) {
   Handle h = nullptr;
   if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
+  if (!value) return kBadArgument;
+  if (which == BoardCapability::MaxThroughput) {
+    return static_cast<BoardStatus>(driver_->getCapabilityValue(h, kCapMaxThroughput, value));
+  }
+  const int32_t code = which == BoardCapability::ChannelCount ? kCapChannelCount
+                       : which == BoardCapability::GainCount  ? kCapGainCount
+                                                              : kCapSimultaneous;
   int32_t v = 0;
   const auto status = static_cast<BoardStatus>(driver_->getCapability(h, code, &v));
-  if (value) *value = v;
+  if (status == kBoardSuccess) *value = v;
   return status;
 }
 
-BoardStatus OpenLayersBoard::GetSubsystemCapabilityValue(BoardHandle subsystem, int32_t code, double* value) {
+BoardStatus OpenLayersBoard::GetNativeRates(BoardHandle subsystem, std::vector<int32_t>*) {
   Handle h = nullptr;
   if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
-  double v = 0.0;
-  const auto status = static_cast<BoardStatus>(driver_->getCapabilityValue(h, code, &v));
-  if (value) *value = v;
+  return kNoRateList;  // any rate up to the maximum
+}
+
+BoardStatus OpenLayersBoard::GetCodeFormat(BoardHandle subsystem, CodeFormat* format) {
+  Handle h = nullptr;
+  if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
+  if (!format) return kBadArgument;
+  double upper = 0.0, lower = 0.0;
+  int32_t encoding = 0, resolution = 0;
+  // What the driver does not report stays as it was.
+  auto status = static_cast<BoardStatus>(driver_->getRange(h, &upper, &lower));
+  if (status == kBoardSuccess) format->upper = upper, format->lower = lower;
+  if (const auto s = static_cast<BoardStatus>(driver_->getEncoding(h, &encoding)); s == kBoardSuccess) {
+    format->encoding = encoding;
+  } else {
+    status = s;
+  }
+  if (const auto s = static_cast<BoardStatus>(driver_->getResolution(h, &resolution)); s == kBoardSuccess) {
+    format->resolution = resolution;
+  } else {
+    status = s;
+  }
   return status;
 }
 
-#define VARNEL_FORWARD(Method, entry, Type)                                \
-  BoardStatus OpenLayersBoard::Method(BoardHandle subsystem, Type value) { \
-    Handle h = nullptr;                                                    \
-    if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;              \
-    return static_cast<BoardStatus>(driver_->entry(h, value));             \
-  }
-VARNEL_FORWARD(SetDataFlow, setDataFlow, int32_t)
-VARNEL_FORWARD(SetWrapMode, setWrapMode, int32_t)
-VARNEL_FORWARD(SetClockFrequency, setClockFrequency, double)
-VARNEL_FORWARD(SetClockSource, setClockSource, int32_t)
-VARNEL_FORWARD(SetChannelListSize, setChannelListSize, int32_t)
-VARNEL_FORWARD(SetTrigger, setTrigger, int32_t)
-#undef VARNEL_FORWARD
-
-#define VARNEL_FORWARD(Method, entry)                          \
-  BoardStatus OpenLayersBoard::Method(BoardHandle subsystem) { \
-    Handle h = nullptr;                                        \
-    if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;  \
-    return static_cast<BoardStatus>(driver_->entry(h));        \
-  }
-VARNEL_FORWARD(ApplySettings, applySettings)
-VARNEL_FORWARD(StartAcquisition, start)
-VARNEL_FORWARD(StopAcquisition, stop)
-VARNEL_FORWARD(EndAcquisitionAndFlush, flush)
-#undef VARNEL_FORWARD
-
-BoardStatus OpenLayersBoard::SetChannelListEntry(BoardHandle subsystem, int32_t index, int32_t channel) {
+BoardStatus OpenLayersBoard::CheckRun(BoardHandle subsystem, const RunSettings&, std::string*) {
+  // The driver cannot be asked in advance: Configure judges.
   Handle h = nullptr;
-  if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
-  return static_cast<BoardStatus>(driver_->setChannelListEntry(h, static_cast<uint32_t>(index), channel));
+  return OnSubsystem(subsystem, &h);
 }
 
-BoardStatus OpenLayersBoard::SetGainListEntry(BoardHandle subsystem, int32_t index, double gain) {
+BoardStatus OpenLayersBoard::Configure(BoardHandle subsystem, const RunSettings& run) {
   Handle h = nullptr;
   if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
-  return static_cast<BoardStatus>(driver_->setGainListEntry(h, static_cast<uint32_t>(index), gain));
+  auto call = [](Status status) { return static_cast<BoardStatus>(status); };
+  if (BoardStatus s = call(driver_->setDataFlow(h, kDataFlowContinuous))) return s;
+  if (BoardStatus s = call(driver_->setWrapMode(h, kWrapModeMultiple))) return s;
+  if (BoardStatus s = call(driver_->setClockFrequency(h, run.clockHz))) return s;
+  if (BoardStatus s = call(driver_->setClockSource(h, kClockSourceInternal))) return s;
+  if (BoardStatus s = call(driver_->setChannelListSize(h, static_cast<int32_t>(run.channels.size())))) return s;
+  for (std::size_t k = 0; k < run.channels.size(); ++k) {
+    const auto index = static_cast<uint32_t>(k);
+    if (BoardStatus s = call(driver_->setChannelListEntry(h, index, run.channels[k]))) return s;
+    const double gain = k < run.gains.size() ? run.gains[k] : 1.0;
+    if (BoardStatus s = call(driver_->setGainListEntry(h, index, gain))) return s;
+  }
+  if (BoardStatus s = call(driver_->setTrigger(h, run.trigger))) return s;
+  return call(driver_->applySettings(h));
 }
 
-BoardStatus OpenLayersBoard::SetNotificationWindow(BoardHandle subsystem, platform::MessageLoop* window,
-                                                   intptr_t lParam) {
+BoardStatus OpenLayersBoard::StartAcquisition(BoardHandle subsystem, BoardEvents* events) {
   Handle h = nullptr;
   if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
-  // A loop without a window of the platform gets no messages from the driver.
-  HWND hwnd = window ? reinterpret_cast<HWND>(window->NativeWindow()) : nullptr;
-  return static_cast<BoardStatus>(driver_->setWindow(h, hwnd, static_cast<LPARAM>(lParam)));
+  // The driver posts to a window of the platform; without one it tells nobody.
+  HWND hwnd = events ? reinterpret_cast<HWND>(events->NativeWindow()) : nullptr;
+  // The start's status is the one that counts.
+  driver_->setWindow(h, hwnd, 0);
+  driver_->applySettings(h);
+  return static_cast<BoardStatus>(driver_->start(h));
+}
+
+BoardStatus OpenLayersBoard::StopAcquisition(BoardHandle subsystem) {
+  Handle h = nullptr;
+  if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
+  return static_cast<BoardStatus>(driver_->stop(h));
+}
+
+BoardStatus OpenLayersBoard::EndAcquisitionAndFlush(BoardHandle subsystem) {
+  Handle h = nullptr;
+  if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
+  return static_cast<BoardStatus>(driver_->flush(h));
 }
 
 BoardStatus OpenLayersBoard::TakeDoneBuffer(BoardHandle subsystem, BoardHandle* buffer) {
@@ -271,41 +300,13 @@ BoardStatus OpenLayersBoard::QueueReadyBuffer(BoardHandle subsystem, BoardHandle
   return static_cast<BoardStatus>(driver_->queueReadyBuffer(h, b));
 }
 
-BoardStatus OpenLayersBoard::GetRange(BoardHandle subsystem, double* upper, double* lower) {
-  Handle h = nullptr;
-  if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
-  double hi = 0.0;
-  double lo = 0.0;
-  const auto status = static_cast<BoardStatus>(driver_->getRange(h, &hi, &lo));
-  if (upper) *upper = hi;
-  if (lower) *lower = lo;
-  return status;
-}
-
-BoardStatus OpenLayersBoard::GetEncoding(BoardHandle subsystem, int32_t* encoding) {
-  Handle h = nullptr;
-  if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
-  int32_t v = 0;
-  const auto status = static_cast<BoardStatus>(driver_->getEncoding(h, &v));
-  if (encoding) *encoding = v;
-  return status;
-}
-
-BoardStatus OpenLayersBoard::GetResolution(BoardHandle subsystem, int32_t* bits) {
-  Handle h = nullptr;
-  if (BoardStatus s = OnSubsystem(subsystem, &h)) return s;
-  int32_t v = 0;
-  const auto status = static_cast<BoardStatus>(driver_->getResolution(h, &v));
-  if (bits) *bits = v;
-  return status;
-}
-
-BoardStatus OpenLayersBoard::AllocateBuffer(uint32_t flags, uint32_t reserved, uint32_t samples, uint32_t sampleBytes,
-                                            BoardHandle* buffer) {
+BoardStatus OpenLayersBoard::AllocateBuffer(uint32_t samples, BoardHandle* buffer) {
   if (!driver_) return kDriverNotLoaded;
   Handle b = nullptr;
-  const auto status = static_cast<BoardStatus>(driver_->allocateBuffer(flags, reserved, samples, sampleBytes, &b));
-  if (buffer) *buffer = status == kBoardSuccess ? buffers_.Map(b) : 0;
+  const auto status = static_cast<BoardStatus>(driver_->allocateBuffer(0, 0, samples, sizeof(uint16_t), &b));
+  const BoardHandle number = status == kBoardSuccess ? buffers_.Map(b) : 0;
+  if (number != 0) bufferSizes_[number] = samples;
+  if (buffer) *buffer = number;
   return status;
 }
 
@@ -315,26 +316,23 @@ BoardStatus OpenLayersBoard::FreeBuffer(BoardHandle buffer) {
   if (!b) return kUnknownHandle;
   const auto status = static_cast<BoardStatus>(driver_->freeBuffer(b));
   buffers_.Forget(buffer);
+  bufferSizes_.erase(buffer);
   return status;
 }
 
-BoardStatus OpenLayersBoard::GetBufferData(BoardHandle buffer, uint16_t** data) {
+BoardStatus OpenLayersBoard::GetBufferData(BoardHandle buffer, BufferData* data) {
   if (!driver_) return kDriverNotLoaded;
   Handle b = buffers_.Find(buffer);
   if (!b) return kUnknownHandle;
+  if (!data) return kBadArgument;
+  // The valid count first, then the address, as the driver wants them.
+  int32_t valid = 0;
+  if (driver_->getValidSamples(b, &valid) != 0) valid = 0;
   void* p = nullptr;
   const auto status = static_cast<BoardStatus>(driver_->getBufferData(b, &p));
-  if (data) *data = static_cast<uint16_t*>(p);
-  return status;
-}
-
-BoardStatus OpenLayersBoard::GetValidSamples(BoardHandle buffer, int32_t* samples) {
-  if (!driver_) return kDriverNotLoaded;
-  Handle b = buffers_.Find(buffer);
-  if (!b) return kUnknownHandle;
-  int32_t v = 0;
-  const auto status = static_cast<BoardStatus>(driver_->getValidSamples(b, &v));
-  if (samples) *samples = v;
+  data->samples = static_cast<uint16_t*>(p);
+  data->valid = valid;
+  data->size = bufferSizes_[buffer];
   return status;
 }
 

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   });
   qt::DeviceChangeMonitor devices;
   devices.StartUsbMonitor();
-  devices.WatchFile(QString::fromStdString(std::string(FieldText(app.ProgramFolder)) + "/olsim.ini"));
+  devices.WatchFile(QString::fromStdString(std::string(FieldText(app.SettingsFolder)) + "/olsim.ini"));
   devices.PostTo(loop);
   // Logging out or Ctrl-C in a terminal closes the window as its close button does.
   qt::TerminationSignals termination([&](int) { loop.Post({platform::WM_CLOSE, 0, 0}); });
