@@ -158,6 +158,12 @@ void RecordingFileSet::RollOver(int32_t slot) {
   setStatus_(" Running...");
 }
 
+void RecordingFileSet::SplitAfterLoss() {
+  for (int32_t slot = 0; slot < kChannelCount; ++slot) {
+    if (WaveFiles[slot] && WaveFiles[slot]->GetLength() > 0) RollOver(slot);
+  }
+}
+
 void RecordingFileSet::SaveWaveFiles() {
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (WaveFiles[slot]) Finalise(slot, true);

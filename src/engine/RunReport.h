@@ -42,7 +42,8 @@ class RunReport {
   void Lost(int32_t channel, std::string_view label, uint32_t frames, WaveError reason);
   // A channel's block reached `file`; ends its gap when it had one.
   void Written(int32_t channel, std::string_view file);
-  void Overrun(double atSeconds);
+  // The board overran `atSeconds` into the run and lost about `lostFrames`.
+  void Overrun(double atSeconds, uint64_t lostFrames = 0);
   // A triggered run stopped before its trigger came.
   void NoTrigger() { noTrigger_ = true; }
   // The run ended: gaps still open stay open.
@@ -57,6 +58,8 @@ class RunReport {
   std::string Decorate(std::string_view status) const;
   const std::vector<RecordingGap>& Gaps() const { return gaps_; }
   const std::vector<double>& Overruns() const { return overruns_; }
+  // Per overrun, the frames lost (0: no more than a buffer).
+  const std::vector<uint64_t>& OverrunLosses() const { return overrunLosses_; }
   double Seconds(uint64_t frames) const { return rate_ > 0 ? static_cast<double>(frames) / rate_ : 0.0; }
 
   // A channel stopped being written (written false) or is written again, with
@@ -71,6 +74,7 @@ class RunReport {
   std::array<int32_t, kChannelCount> open_ = OpenNone();  // index into gaps_, -1: none
   std::vector<RecordingGap> gaps_;
   std::vector<double> overruns_;
+  std::vector<uint64_t> overrunLosses_;
   bool noTrigger_ = false;
 
   static std::array<int32_t, kChannelCount> OpenNone() {

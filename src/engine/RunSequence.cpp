@@ -169,6 +169,9 @@ void RecordingEngine::OnRun() {
   Link.DDEPokeCalibrationData();
   if (!ConfigureAndStart()) return AbandonRun(true, true);
   bIsRunning = 1;
+  runTick_ = platform::GetClock().TickCount();
+  startBound_ = false;
+  lostFrames_ = 0;
   loop_.SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(Settings.FftSize));
   if (observer_) observer_->RunStarted();
   SetStatus(Settings.TriggerEnable == 1 ? " Waiting for Trigger..." : " Running...");

@@ -21,7 +21,9 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
     out += line;
   }
   for (std::size_t i = 0; i < report.Overruns().size(); ++i) {
-    std::snprintf(line, sizeof line, "overrun %zu after %.3f s of recording\n", i + 1, report.Overruns()[i]);
+    const uint64_t lost = report.OverrunLosses()[i];
+    std::snprintf(line, sizeof line, "overrun %zu after %.3f s of recording: %.3f s (%llu frames) lost\n", i + 1,
+                  report.Overruns()[i], report.Seconds(lost), static_cast<unsigned long long>(lost));
     out += line;
   }
   return out;
