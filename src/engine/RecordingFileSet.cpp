@@ -131,7 +131,12 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
     const uint32_t frames = wave.GetLength();
     // Close empties the object, name and all.
     std::string name(FieldText(wave.FinalFileName));
-    if ((save ? wave.Save() : wave.Close()) == 1) finished_.push_back({std::move(name), frames});
+    std::string working(FieldText(wave.WorkingFileName));
+    if ((save ? wave.Save() : wave.Close()) == 1) {
+      finished_.push_back({std::move(name), frames});
+    } else {
+      Report.NotSaved(std::move(name), std::move(working));
+    }
   } else {
     wave.DeleteWorkingFile = 1;
   }

@@ -14,6 +14,7 @@ void RunReport::Begin(int32_t rate) {
   overruns_.clear();
   overrunLosses_.clear();
   noTrigger_ = false;
+  unsaved_.clear();
 }
 
 void RunReport::Notify(int32_t channel, bool written, const std::string& text) {

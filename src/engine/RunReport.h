@@ -32,6 +32,13 @@ struct RecordingGap {
   bool resumed = false;                       // false: the channel was not recorded again before the end
 };
 
+// A file that could not be saved under its final name: its samples stay in
+// its working file, and the journal keeps it for recovery.
+struct UnsavedFile {
+  std::string file;
+  std::string workingFile;
+};
+
 class RunReport {
  public:
   // A new run at `rate` frames per second.
@@ -44,6 +51,10 @@ class RunReport {
   void Written(int32_t channel, std::string_view file);
   // The board overran `atSeconds` into the run and lost about `lostFrames`.
   void Overrun(double atSeconds, uint64_t lostFrames = 0);
+  // A file could not be saved.
+  void NotSaved(std::string file, std::string workingFile) {
+    unsaved_.push_back({std::move(file), std::move(workingFile)});
+  }
   // A triggered run stopped before its trigger came.
   void NoTrigger() { noTrigger_ = true; }
   // The run ended: gaps still open stay open.
@@ -51,7 +62,8 @@ class RunReport {
 
   // Frames of the run's timeline so far: every frame the board delivered.
   uint64_t Frames() const { return timeline_; }
-  bool DataLost() const { return !gaps_.empty() || !overruns_.empty(); }
+  bool DataLost() const { return !gaps_.empty() || !overruns_.empty() || !unsaved_.empty(); }
+  const std::vector<UnsavedFile>& Unsaved() const { return unsaved_; }
   bool TriggerMissed() const { return noTrigger_; }
   bool IsLosing(int32_t channel) const { return open_[channel] >= 0; }
   // " Running..." and the like with what is being lost, when anything is.
@@ -76,6 +88,7 @@ class RunReport {
   std::vector<double> overruns_;
   std::vector<uint64_t> overrunLosses_;
   bool noTrigger_ = false;
+  std::vector<UnsavedFile> unsaved_;
 
   static std::array<int32_t, kChannelCount> OpenNone() {
     std::array<int32_t, kChannelCount> a{};

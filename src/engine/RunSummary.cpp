@@ -20,6 +20,10 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
                   g.resumed ? "" : ", not recorded again");
     out += line;
   }
+  for (const UnsavedFile& u : report.Unsaved()) {
+    out += "not saved: " + u.file + " (its samples are in " + u.workingFile +
+           "; varnel-record --recover repairs it once its folder can be written)\n";
+  }
   for (std::size_t i = 0; i < report.Overruns().size(); ++i) {
     const uint64_t lost = report.OverrunLosses()[i];
     std::snprintf(line, sizeof line, "overrun %zu after %.3f s of recording: %.3f s (%llu frames) lost\n", i + 1,

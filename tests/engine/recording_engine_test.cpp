@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/RunSummary.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "platform/Messages.h"
 #include "support/LinkRig.h"
@@ -143,6 +145,27 @@ TEST_F(Engine, ATriggeredRunOfAnyLengthStopsAtItsPostTriggerTimeToTheBuffer) {
   rig.engine->OnRefreshTimer();
   EXPECT_EQ(0, rig.engine->bIsRunning);
   EXPECT_FALSE(rig.engine->Files.Report.TriggerMissed());
+}
+
+// A file that cannot be saved is never success: the closing list names it
+// and where its samples are, and the run counts as one that lost data.
+TEST_F(Engine, AFileThatCannotBeSavedIsListedAndCountsAsLost) {
+  Open({0}, {0});
+  rig.ui.AnswerUnscriptedBoxes(ui::DialogResult::OK);
+  rig.Run();
+  rig.StepBuffers(2);
+  const std::string moved = rig.wavePath + "-moved";
+  ASSERT_EQ(0, std::rename(rig.wavePath.c_str(), moved.c_str()));
+  rig.engine->StopRecording();
+  ASSERT_EQ(1u, rig.engine->Files.Report.Unsaved().size());
+  const UnsavedFile& unsaved = rig.engine->Files.Report.Unsaved()[0];
+  EXPECT_EQ(rig.wavePath + "/Channel_0.wav", unsaved.file);
+  EXPECT_TRUE(rig.engine->Files.Report.DataLost());
+  EXPECT_EQ("not saved: " + unsaved.file + " (its samples are in " + unsaved.workingFile +
+                "; varnel-record --recover repairs it once its folder can be written)\n",
+            FormatRunSummary(rig.engine->Files));
+  // The working file and the journal stay, in the folder as it is now.
+  EXPECT_TRUE(platform::FileExists(moved + "/" + std::string(platform::FileNameOf(unsaved.workingFile))));
 }
 
 TEST_F(Engine, TheOfferedRateIsToldWhenTaken) {
