@@ -150,6 +150,9 @@ TEST_F(Engine, ATriggeredRunOfAnyLengthStopsAtItsPostTriggerTimeToTheBuffer) {
 // A file that cannot be saved is never success: the closing list names it
 // and where its samples are, and the run counts as one that lost data.
 TEST_F(Engine, AFileThatCannotBeSavedIsListedAndCountsAsLost) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows does not move a folder whose files are open";
+#endif
   Open({0}, {0});
   rig.ui.AnswerUnscriptedBoxes(ui::DialogResult::OK);
   rig.Run();
