@@ -93,7 +93,8 @@ TEST(StopBoundary, AStopAfterTheTriggerKeepsWhatTheBoardFilledSinceIt) {
   rig.dialog->Click(kIdRun);
   rig.loop.DispatchPending();
   EXPECT_EQ(" Stopped", rig.dialog->GetText(kIdStatus));
-  EXPECT_EQ("wrote " + rig.wavePath + "/Channel_0.wav (4000 frames)\n", FormatRunSummary(rig.dialog->Engine.Files));
+  EXPECT_EQ("wrote " + platform::JoinPath(rig.wavePath, "Channel_0.wav") + " (4000 frames)\n",
+            FormatRunSummary(rig.dialog->Engine.Files));
 }
 
 }  // namespace
