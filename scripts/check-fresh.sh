@@ -102,8 +102,12 @@ bootstrap() {  # into $root
     return
   fi
   local tarball="$base/bookworm-minbase-git.tar"
+  # A folder of that name (left by a run that made no tarball) is no cache.
+  [ -f "$tarball" ] || rm -rf "$tarball"
   if [ ! -s "$tarball" ]; then
-    mmdebstrap --quiet "${recipe[@]}" "$tarball.part"
+    # The format is named: mmdebstrap guesses it from the extension, and
+    # ".part" would make a folder.
+    mmdebstrap --quiet --format=tar "${recipe[@]}" "$tarball.part"
     mv "$tarball.part" "$tarball"
   fi
   mkdir -p "$root"

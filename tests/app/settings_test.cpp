@@ -280,7 +280,7 @@ TEST(RecorderApp, SettingsFilesLieBesideTheProgram) {
 // An installed program keeps its settings in the user's folder instead.
 TEST(RecorderApp, TheSettingsFolderTakesAllThreeFiles) {
   RecorderApp app;
-  const std::string program = platform::kPathSeparator == '/' ? "/usr/bin" : "c:\varnel\bin";
+  const std::string program = platform::kPathSeparator == '/' ? "/usr/bin" : "c:\\varnel\\bin";
   app.SetProgramFile(platform::JoinPath(program, "varnel"));
   const std::string user = platform::kPathSeparator == '/' ? "/home/someone/.config/varnel" : "c:\\users\\a\\Varnel";
   app.SetSettingsFolder(user);
