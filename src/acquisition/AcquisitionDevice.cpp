@@ -195,7 +195,7 @@ int AcquisitionDevice::Start() {
   problem_ = {};
   ClearChannelBlocks();
   ClearMonitorStore();
-  RunTime = 0.0f;
+  runFrames_ = 0;
   events_.Aim(hWndNotify, hSubsystem);
   if (board_.StartAcquisition(hSubsystem, &events_) != kBoardSuccess) {
     problem_.error = DeviceError::kStartFailed;
@@ -220,7 +220,9 @@ void AcquisitionDevice::Stop() {
   if (bIsOpen != 1 || bIsAcquiring != 1) return;
   if (bTriggered == 1) board_.StopAcquisition(hSubsystem);
   board_.EndAcquisitionAndFlush(hSubsystem);
-  if (bTriggered == 1) DrainCompletedBuffers();
+  // A trigger that came after the last buffer was taken left samples in the
+  // part-filled one; before any trigger every buffer is empty.
+  DrainCompletedBuffers();
   ReleaseBoardBuffers(kQueuedBuffers);
   board_.ReleaseSubsystem(hSubsystem);
   hSubsystem = 0;
@@ -238,7 +240,7 @@ void AcquisitionDevice::DrainCompletedBuffers() {
     const int32_t valid = board_.GetBufferData(buffer, &data) == kBoardSuccess ? data.valid : 0;
     const int32_t frames = ListSize > 0 ? std::min(valid / ListSize, SamplesPerChannel) : 0;
     if (frames > 0 && ConvertTaken(buffer, frames)) {
-      if (ChannelRate > 0) RunTime = static_cast<float>(RunTime + static_cast<double>(frames) / ChannelRate);
+      runFrames_ += frames;
       platform::Trace("Final buffer: %d frames\n", frames);
       if (onFinalBuffer) onFinalBuffer();
     }

@@ -97,7 +97,10 @@ class AcquisitionDevice : public MonitorSource {
   // Bytes of the latest buffer in each block: SamplesPerChannel * 2, less for
   // the partly filled last buffer of a run.
   int32_t GetChannelBlockBytes() const { return blockFrames_ * 2; }
-  float GetRunTime() const { return RunTime; }
+  // Frames acquired in this run (counted, so that a run of any length ends at
+  // its post-trigger time to the frame), and the same in seconds.
+  int64_t GetRunFrames() const { return runFrames_; }
+  double GetRunTime() const { return ChannelRate > 0 ? static_cast<double>(runFrames_) / ChannelRate : 0.0; }
   int ReadMonitorFrames(int32_t count, int32_t wantLeft, int32_t wantRight, int16_t* out, int32_t noOffset) override;
   void ComputeLevels();
 
@@ -159,7 +162,7 @@ class AcquisitionDevice : public MonitorSource {
   int32_t MonitorSize = 0;
   int32_t MonitorFill = 0;
   int32_t MonitorWritePos = 0;
-  float RunTime = 0.0f;
+  int64_t runFrames_ = 0;
   int32_t blockFrames_ = 25000;
 
   // Storage of the channel blocks, each a cache line apart from the next so that

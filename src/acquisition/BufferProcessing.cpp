@@ -122,8 +122,8 @@ int AcquisitionDevice::ProcessBuffer() {
   if (!converted) return 0;
   const bool peaksFound = offsetOnly_;
 
-  if (ChannelRate > 0) RunTime = static_cast<float>(RunTime + static_cast<double>(SamplesPerChannel) / ChannelRate);
-  platform::Trace("RunTime = %f\n", static_cast<double>(RunTime));
+  runFrames_ += SamplesPerChannel;
+  platform::Trace("RunTime = %f\n", GetRunTime());
   AppendMonitorFrames();
   if (peaksFound) {
     ComputeLevelsFromPeaks();

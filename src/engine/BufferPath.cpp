@@ -4,9 +4,11 @@
 // written (a trigger with its history, a split of the files on the clock) go
 // between the two.
 
+#include <cstdio>
 #include <string>
 
 #include "engine/RecordingEngine.h"
+#include "platform/Clock.h"
 #include "platform/Trace.h"
 
 namespace varnel {
@@ -29,7 +31,10 @@ intptr_t RecordingEngine::OnBufferDone() {
   if (bIsRunning == 1) SetStatus(Files.Report.Decorate(" Running..."));
   // Blocks that were not refreshed hold the previous buffer: writing them
   // again would put the same samples into the files twice.
-  if (processed == 1) WriteChannelData();
+  if (processed == 1) {
+    NoteBufferTime();
+    WriteChannelData();
+  }
   // A rollover or a loss changed it; it keeps naming what is not recorded.
   if (bIsRunning == 1) SetStatus(Files.Report.Decorate(" Running..."));
   if (observer_) observer_->LevelsChanged();
@@ -41,8 +46,22 @@ intptr_t RecordingEngine::OnBufferOverrun() {
   // Counted only while recording: a late message after Stop lost nothing of this run.
   if (bIsRunning == 1) {
     const double at = Device.GetRunTime();
-    Files.Report.Overrun(at);
+    const uint64_t lost = MeasureLoss();
+    Files.Report.Overrun(at, lost);
     if (observer_) observer_->OverrunCounted(Files.Report.Overruns().size(), at);
+    // The board has its buffers back with every one taken, and goes on; the
+    // files do not run across a gap, which is told at once, as a channel that
+    // cannot be written is. An overrun of no more than a buffer shows in the
+    // status line and the closing list only.
+    if (lost > 0) {
+      Files.SplitAfterLoss();
+      char text[256];
+      std::snprintf(text, sizeof text,
+                    "The board overran after %.3f s of recording: about %.3f s of every channel was lost.  Each "
+                    "channel goes on in a new file.",
+                    at, Files.Report.Seconds(lost));
+      QueueRunNotice(text);
+    }
   }
   const std::size_t count = Files.Report.Overruns().size();
   SetStatus(count == 0 ? std::string(" ERROR - Buffer Overrun...")
@@ -50,10 +69,33 @@ intptr_t RecordingEngine::OnBufferOverrun() {
   return 1;
 }
 
+void RecordingEngine::NoteBufferTime() {
+  if (Settings.SamplingRate <= 0) return;
+  const double now = static_cast<double>(platform::GetClock().TickCount() - runTick_);
+  const double sampled = static_cast<double>(static_cast<uint64_t>(Device.GetRunFrames()) + lostFrames_);
+  const double bound = now - sampled * 1000.0 / Settings.SamplingRate;
+  if (!startBound_ || bound < startBoundMs_) startBoundMs_ = bound;
+  startBound_ = true;
+}
+
+// Every frame delivered, the buffers still with the board (one filling since
+// it went on) aside, against the time since the run's first frame.
+uint64_t RecordingEngine::MeasureLoss() {
+  if (!startBound_ || Settings.SamplingRate <= 0) return 0;
+  const double now = static_cast<double>(platform::GetClock().TickCount() - runTick_);
+  const double due = (now - startBoundMs_) * Settings.SamplingRate / 1000.0;
+  const double had =
+      static_cast<double>(static_cast<uint64_t>(Device.GetRunFrames()) + lostFrames_) + Device.GetSamplesPerChannel();
+  const uint64_t lost = due > had ? static_cast<uint64_t>(due - had) : 0;
+  lostFrames_ += lost;
+  return lost;
+}
+
 void RecordingEngine::OnRefreshTimer() {
   if (bIsRunning != 1) return;
   Link.DDEPokeTimeSeriesData();
-  if (Settings.TriggerEnable == 1 && Device.GetRunTime() >= Settings.PostTriggerRunTime) StopRecording();
+  if (Settings.TriggerEnable == 1 && Device.GetRunTime() >= static_cast<double>(Settings.PostTriggerRunTime))
+    StopRecording();
 }
 
 }  // namespace varnel

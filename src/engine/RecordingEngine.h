@@ -126,12 +126,18 @@ class RecordingEngine : public platform::MessageHandler {
 
  private:
   void SetStatus(const std::string& text);
+  bool CheckFolders();
   bool CheckLabels();
   bool CheckGainsOffered();
   bool CheckRunOnDevice();
   bool ConfigureAndStart();
   void AbandonRun(bool saveFiles, bool disconnect);
   void QueueRunNotice(const std::string& text);
+  // The run's time line, from the clock: where it began at the latest (each
+  // buffer bounds it, as no frame arrives before it was sampled), and the
+  // frames lost beyond what was delivered.
+  void NoteBufferTime();
+  uint64_t MeasureLoss();
   // The latest converted buffer, channel by channel.
   ChannelBlocks ConvertedBuffer();
 
@@ -140,6 +146,10 @@ class RecordingEngine : public platform::MessageHandler {
   RecordingObserver* observer_ = nullptr;
   std::string status_ = " Stopped";
   std::vector<std::string> runNotices_;
+  uint32_t runTick_ = 0;       // the clock at the Start of the run
+  double startBoundMs_ = 0.0;  // the run's first frame, at the latest, in ms after runTick_
+  bool startBound_ = false;    // a buffer has set startBoundMs_
+  uint64_t lostFrames_ = 0;    // frames of the run lost to overruns
 };
 
 }  // namespace varnel

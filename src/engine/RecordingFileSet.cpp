@@ -163,7 +163,12 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
     const uint32_t frames = wave.GetLength();
     // Close empties the object, name and all.
     std::string name(FieldText(wave.FinalFileName));
-    if ((save ? wave.Save() : wave.Close()) == 1) finished_.push_back({std::move(name), frames});
+    std::string working(FieldText(wave.WorkingFileName));
+    if ((save ? wave.Save() : wave.Close()) == 1) {
+      finished_.push_back({std::move(name), frames});
+    } else {
+      Report.NotSaved(std::move(name), std::move(working));
+    }
   } else {
     wave.DeleteWorkingFile = 1;
   }
@@ -189,6 +194,12 @@ void RecordingFileSet::RollOver(int32_t slot) {
   }
   UpdateJournal();
   setStatus_(" Running...");
+}
+
+void RecordingFileSet::SplitAfterLoss() {
+  for (int32_t slot = 0; slot < kChannelCount; ++slot) {
+    if (WaveFiles[slot] && WaveFiles[slot]->GetLength() > 0) RollOver(slot);
+  }
 }
 
 void RecordingFileSet::SaveWaveFiles() {

@@ -50,6 +50,10 @@ class RecordingFileSet {
   // Appends every recorded channel's block to its file.
   void WriteChannelData(const ChannelBlocks& buffer);
   void SaveWaveFiles();
+  // Samples of every channel were lost: each file with samples is finished and
+  // its channel goes on in a new time-stamped one, so that every file is
+  // continuous in time.
+  void SplitAfterLoss();
   // The calibration records are filled: the journal gets them.
   void CalibrationsLoaded();
 

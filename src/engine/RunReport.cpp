@@ -12,6 +12,9 @@ void RunReport::Begin(int32_t rate) {
   open_ = OpenNone();
   gaps_.clear();
   overruns_.clear();
+  overrunLosses_.clear();
+  noTrigger_ = false;
+  unsaved_.clear();
 }
 
 void RunReport::Notify(int32_t channel, bool written, const std::string& text) {
@@ -49,9 +52,11 @@ void RunReport::Written(int32_t channel, std::string_view file) {
   Notify(channel, true, text);
 }
 
-void RunReport::Overrun(double atSeconds) {
+void RunReport::Overrun(double atSeconds, uint64_t lostFrames) {
   overruns_.push_back(atSeconds);
-  platform::Trace("Buffer overrun %d after %.3f s\n", static_cast<int>(overruns_.size()), atSeconds);
+  overrunLosses_.push_back(lostFrames);
+  platform::Trace("Buffer overrun %d after %.3f s, %llu frames lost\n", static_cast<int>(overruns_.size()), atSeconds,
+                  static_cast<unsigned long long>(lostFrames));
 }
 
 std::string RunReport::Decorate(std::string_view status) const {

@@ -19,6 +19,10 @@
 
 namespace varnel {
 
+// What a triggered run stopped before its trigger says, in the status line
+// and the closing list.
+inline constexpr const char* kNoTriggerCame = "no trigger came; nothing was recorded";
+
 struct RecordingGap {
   int32_t channel = 0;
   std::string label;
@@ -26,6 +30,13 @@ struct RecordingGap {
   uint64_t frames = 0;
   WaveError reason = WaveError::kWriteError;  // kDiskFull, kSizeLimit or kWriteError: its text says why
   bool resumed = false;                       // false: the channel was not recorded again before the end
+};
+
+// A file that could not be saved under its final name: its samples stay in
+// its working file, and the journal keeps it for recovery.
+struct UnsavedFile {
+  std::string file;
+  std::string workingFile;
 };
 
 class RunReport {
@@ -38,18 +49,29 @@ class RunReport {
   void Lost(int32_t channel, std::string_view label, uint32_t frames, WaveError reason);
   // A channel's block reached `file`; ends its gap when it had one.
   void Written(int32_t channel, std::string_view file);
-  void Overrun(double atSeconds);
+  // The board overran `atSeconds` into the run and lost about `lostFrames`.
+  void Overrun(double atSeconds, uint64_t lostFrames = 0);
+  // A file could not be saved.
+  void NotSaved(std::string file, std::string workingFile) {
+    unsaved_.push_back({std::move(file), std::move(workingFile)});
+  }
+  // A triggered run stopped before its trigger came.
+  void NoTrigger() { noTrigger_ = true; }
   // The run ended: gaps still open stay open.
   void End() {}
 
   // Frames of the run's timeline so far: every frame the board delivered.
   uint64_t Frames() const { return timeline_; }
-  bool DataLost() const { return !gaps_.empty() || !overruns_.empty(); }
+  bool DataLost() const { return !gaps_.empty() || !overruns_.empty() || !unsaved_.empty(); }
+  const std::vector<UnsavedFile>& Unsaved() const { return unsaved_; }
+  bool TriggerMissed() const { return noTrigger_; }
   bool IsLosing(int32_t channel) const { return open_[channel] >= 0; }
   // " Running..." and the like with what is being lost, when anything is.
   std::string Decorate(std::string_view status) const;
   const std::vector<RecordingGap>& Gaps() const { return gaps_; }
   const std::vector<double>& Overruns() const { return overruns_; }
+  // Per overrun, the frames lost (0: no more than a buffer).
+  const std::vector<uint64_t>& OverrunLosses() const { return overrunLosses_; }
   double Seconds(uint64_t frames) const { return rate_ > 0 ? static_cast<double>(frames) / rate_ : 0.0; }
 
   // A channel stopped being written (written false) or is written again, with
@@ -64,6 +86,9 @@ class RunReport {
   std::array<int32_t, kChannelCount> open_ = OpenNone();  // index into gaps_, -1: none
   std::vector<RecordingGap> gaps_;
   std::vector<double> overruns_;
+  std::vector<uint64_t> overrunLosses_;
+  bool noTrigger_ = false;
+  std::vector<UnsavedFile> unsaved_;
 
   static std::array<int32_t, kChannelCount> OpenNone() {
     std::array<int32_t, kChannelCount> a{};

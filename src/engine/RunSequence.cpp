@@ -8,6 +8,7 @@
 #include "engine/RecordingEngine.h"
 #include "engine/RunMessages.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "platform/Messages.h"
 #include "platform/Trace.h"
@@ -24,6 +25,29 @@ DeviceProblem Problem(DeviceError error) {
 }
 
 }  // namespace
+
+// A folder that is empty or relative means wherever the program was started
+// from: files in "/" or an orphaned temporary folder, without a journal.
+bool RecordingEngine::CheckFolders() {
+  const struct {
+    const char* caption;
+    const char* key;
+    std::string folder;
+  } folders[] = {
+      {"Wave File Path", "szWavePath", std::string(FieldText(Settings.szWavePath))},
+      {"Cal File Path", "szCalPath", std::string(FieldText(Settings.szCalPath))},
+  };
+  for (const auto& f : folders) {
+    if (platform::IsAbsolutePath(f.folder)) continue;
+    const std::string setting = std::string("The ") + f.caption + " (" + f.key + ")";
+    const std::string what =
+        f.folder.empty() ? setting + " is empty." : setting + " \"" + f.folder + "\" is not a full path.";
+    ui_.MessageBox(what + "  Set a full folder path in Recording Options.", kRecorderCaption,
+                   ui::mb::kOk | ui::mb::kIconError);
+    return false;
+  }
+  return true;
+}
 
 bool RecordingEngine::CheckLabels() {
   LabelProblem problem = CheckUniqueLabels(Channels);
@@ -131,6 +155,7 @@ void RecordingEngine::OnRun() {
     StopRecording();
     return;
   }
+  if (!CheckFolders()) return;
   if (Settings.DeviceIndex < 0) return ShowDeviceProblem(ui_, Problem(DeviceError::kNoDevice));
   if (!CheckChosenDevice()) return;
   if (!Device.Open(nullptr, Settings.DeviceIndex)) return ShowDeviceProblem(ui_, Device.LastProblem());
@@ -144,6 +169,9 @@ void RecordingEngine::OnRun() {
   Link.DDEPokeCalibrationData();
   if (!ConfigureAndStart()) return AbandonRun(true, true);
   bIsRunning = 1;
+  runTick_ = platform::GetClock().TickCount();
+  startBound_ = false;
+  lostFrames_ = 0;
   loop_.SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(Settings.FftSize));
   if (observer_) observer_->RunStarted();
   SetStatus(Settings.TriggerEnable == 1 ? " Waiting for Trigger..." : " Running...");
@@ -158,6 +186,7 @@ void RecordingEngine::StopRecording() {
   Device.Stop();
   Sleep(500);
   bIsRunning = 0;
+  if (Settings.TriggerEnable == 1 && Device.GetRunFrames() == 0) Files.Report.NoTrigger();
   if (observer_) observer_->AcquisitionStopped();
   SetStatus(" Saving Wave Files....");
   SaveWaveFiles();
@@ -167,7 +196,7 @@ void RecordingEngine::StopRecording() {
   Device.Close();
   Sleep(200);
   if (observer_) observer_->RunEnded();
-  SetStatus(" Stopped");
+  SetStatus(Files.Report.TriggerMissed() ? std::string(" Stopped: ") + kNoTriggerCame : std::string(" Stopped"));
   Link.ReleaseTimeSeriesBuffer();
   ui_.SetWaitCursor(false);
   ShowRunNotices();

@@ -12,6 +12,7 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
     out += line;
   }
   const RunReport& report = files.Report;
+  if (report.TriggerMissed()) out += std::string(kNoTriggerCame) + "\n";
   for (const RecordingGap& g : report.Gaps()) {
     std::snprintf(line, sizeof line, "lost channel %d (%s) from %.3f s: %.3f s (%llu frames), %s%s\n", g.channel,
                   g.label.c_str(), report.Seconds(g.startFrame), report.Seconds(g.frames),
@@ -19,8 +20,14 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
                   g.resumed ? "" : ", not recorded again");
     out += line;
   }
+  for (const UnsavedFile& u : report.Unsaved()) {
+    out += "not saved: " + u.file + " (its samples are in " + u.workingFile +
+           "; varnel-record --recover repairs it once its folder can be written)\n";
+  }
   for (std::size_t i = 0; i < report.Overruns().size(); ++i) {
-    std::snprintf(line, sizeof line, "overrun %zu after %.3f s of recording\n", i + 1, report.Overruns()[i]);
+    const uint64_t lost = report.OverrunLosses()[i];
+    std::snprintf(line, sizeof line, "overrun %zu after %.3f s of recording: %.3f s (%llu frames) lost\n", i + 1,
+                  report.Overruns()[i], report.Seconds(lost), static_cast<unsigned long long>(lost));
     out += line;
   }
   return out;

@@ -72,4 +72,8 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 std::string_view FolderOf(std::string_view path);
 std::string_view FileNameOf(std::string_view path);
 
+// A path that names the same place whatever the current folder: from the
+// root on POSIX; a drive's root or a share on Windows.
+bool IsAbsolutePath(std::string_view path);
+
 }  // namespace varnel::platform

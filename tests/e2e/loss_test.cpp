@@ -43,9 +43,10 @@ TEST(Losses, AChannelThatCannotBeWrittenIsToldOnceNamedInTheStatusAndItsGapRepor
     // No file can take even one block: channels 0 and 1 lose two buffers.
     ScopedWaveRiffSizeLimit limit(36 + 100);
     rig.Run();
-    rig.ui.ExpectMessageBox("Channel 0 (Channel_0) is not being recorded: the wave file reached the 4 GiB size "
-                            "limit.  Its samples from 0.000 s on are lost until it can be written again.",
-                            DialogResult::OK);
+    rig.ui.ExpectMessageBox(
+        "Channel 0 (Channel_0) is not being recorded: the wave file reached the 4 GiB size "
+        "limit.  Its samples from 0.000 s on are lost until it can be written again.",
+        DialogResult::OK);
     rig.ui.ExpectMessageBox(DialogResult::OK);
     rig.StepBuffers(1);
     EXPECT_EQ(" Running... - channels 0, 1 not recorded", rig.dialog->GetText(kIdStatus));
@@ -62,8 +63,7 @@ TEST(Losses, AChannelThatCannotBeWrittenIsToldOnceNamedInTheStatusAndItsGapRepor
   EXPECT_EQ(" Running...", rig.dialog->GetText(kIdStatus));
   rig.StepBuffers(1);
   const std::string resumed = rig.ui.Messages().back().text;
-  EXPECT_NE(std::string::npos, resumed.find("Channel 1 (Channel_1) is recorded again in " + rig.wavePath))
-      << resumed;
+  EXPECT_NE(std::string::npos, resumed.find("Channel 1 (Channel_1) is recorded again in " + rig.wavePath)) << resumed;
   EXPECT_NE(std::string::npos, resumed.find("after a gap of 0.819 s (16384 frames).")) << resumed;
   rig.dialog->Click(kIdRun);
 
@@ -81,26 +81,43 @@ TEST(Losses, AChannelThatCannotBeWrittenIsToldOnceNamedInTheStatusAndItsGapRepor
   EXPECT_EQ(2u, rig.WaveFiles().size());
 }
 
-TEST(Losses, OverrunsAreCountedInTheStatusLineAndListedWithTheirTimes) {
+// An overrun never ends a recording: the board has its buffers back and goes
+// on, the stretch lost is measured from the clock and listed with its length,
+// and every channel goes on in a new file, so that each file is continuous.
+TEST(Losses, AnOverrunIsMeasuredListedAndRecordedAcross) {
   RecorderRig rig;
-  rig.UseChannels({0}, {0});
+  rig.UseChannels({0, 1}, {0, 1});
   rig.settings.SamplingRate = 50000;
   rig.Open();
+  rig.ui.AnswerUnscriptedBoxes(DialogResult::OK);
   rig.Run();
   rig.StepBuffers(2);
-  // The main thread held up: every queued buffer fills, then the board runs dry.
+  // The main thread held up: every queued buffer fills, the board runs dry,
+  // 9.83 s after the first two, and the main thread comes back 5 s later.
   for (int i = 0; i < 60; ++i) ASSERT_TRUE(rig.board->StepBuffer());
   EXPECT_FALSE(rig.board->StepBuffer());
+  rig.Clock().Advance(9830 + 5000);
   rig.loop.DispatchPending();
   EXPECT_EQ(" ERROR - Buffer Overrun... (1)", rig.dialog->GetText(kIdStatus));
+  rig.StepBuffers(3);
+  EXPECT_EQ(1, rig.dialog->bIsRunning);
   rig.dialog->Click(kIdRun);
   const RunReport& report = rig.dialog->Engine.Files.Report;
   ASSERT_EQ(1u, report.Overruns().size());
   EXPECT_TRUE(report.DataLost());
-  // The overrun message came after the 62 buffers: 62 x 8192 / 50000 s.
-  EXPECT_NE(std::string::npos, FormatRunSummary(rig.dialog->Engine.Files).find("overrun 1 after 10.158 s of recording"))
-      << FormatRunSummary(rig.dialog->Engine.Files);
-  EXPECT_EQ(62u * 8192, FramesOf(rig.wavePath + "/Channel_0.wav"));
+  // The overrun message came after the 62 buffers: 62 x 8192 / 50000 s; the
+  // 5 s after it are lost, less the buffer the board may have begun since.
+  const std::string summary = FormatRunSummary(rig.dialog->Engine.Files);
+  EXPECT_NE(std::string::npos, summary.find("overrun 1 after 10.158 s of recording: ")) << summary;
+  EXPECT_GE(report.OverrunLosses()[0], 5u * 50000 - 8192 - 100) << summary;
+  EXPECT_LE(report.OverrunLosses()[0], 5u * 50000) << summary;
+  const std::vector<std::string> files = rig.WaveFiles();
+  ASSERT_EQ(4u, files.size()) << summary;
+  for (int32_t channel : {0, 1}) {
+    EXPECT_EQ(62u * 8192, FramesOf(rig.wavePath + "/Channel_" + std::to_string(channel) + ".wav"));
+    EXPECT_EQ(65u * 8192, Accounted(rig, channel)) << summary;
+  }
+  EXPECT_NE(std::string::npos, rig.ui.Messages().back().text.find("Each channel goes on in a new file."));
 }
 
 TEST(Losses, AnOverrunMessageAloneShowsTheCount) {

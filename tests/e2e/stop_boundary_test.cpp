@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/RunSummary.h"
 #include "support/RecorderRig.h"
 #include "support/ShownAsBoxes.h"
 
@@ -19,9 +20,9 @@ struct Boundary {
 };
 
 TEST(StopBoundary, FilesHoldEveryCompletedBufferAndThePartOneAtEveryRate) {
-  for (const Boundary b : {Boundary{1000, 1, 0, 500}, Boundary{10000, 2, 1, 4000}, Boundary{31250, 3, 2, 8191},
-                           Boundary{50000, 2, 0, 0}, Boundary{100000, 1, 1, 12499},
-                           Boundary{20000, 1, kQueuedBuffers, 0}}) {
+  for (const Boundary b :
+       {Boundary{1000, 1, 0, 500}, Boundary{10000, 2, 1, 4000}, Boundary{31250, 3, 2, 8191}, Boundary{50000, 2, 0, 0},
+        Boundary{100000, 1, 1, 12499}, Boundary{20000, 1, kQueuedBuffers, 0}}) {
     SCOPED_TRACE(b.rate);
     RecorderRig rig;
     rig.UseChannels({0, 2}, {0, 2});
@@ -63,7 +64,7 @@ TEST(StopBoundary, FilesHoldEveryCompletedBufferAndThePartOneAtEveryRate) {
   }
 }
 
-TEST(StopBoundary, AStopWhileWaitingForTheTriggerWritesNothingEvenWithBuffersFlushed) {
+TEST(StopBoundary, AStopWhileWaitingForTheTriggerWritesNothingAndSaysSo) {
   RecorderRig rig;
   rig.UseChannels({0}, {0});
   rig.settings.TriggerEnable = 1;
@@ -74,6 +75,26 @@ TEST(StopBoundary, AStopWhileWaitingForTheTriggerWritesNothingEvenWithBuffersFlu
   EXPECT_TRUE(rig.WaveFiles().empty());
   EXPECT_EQ(0u, rig.dialog->Engine.Files.Report.Frames());
   EXPECT_EQ(0u, rig.board->AllocatedBuffers());
+  EXPECT_EQ(" Stopped: no trigger came; nothing was recorded", rig.dialog->GetText(kIdStatus));
+  EXPECT_EQ("no trigger came; nothing was recorded\n", FormatRunSummary(rig.dialog->Engine.Files));
+}
+
+// At 1000 Hz a buffer lasts 8.2 s: a Stop 4 s after the trigger used to
+// discard the 4000 frames the board held, as no buffer had been completed.
+TEST(StopBoundary, AStopAfterTheTriggerKeepsWhatTheBoardFilledSinceIt) {
+  RecorderRig rig;
+  rig.UseChannels({0}, {0});
+  rig.settings.SamplingRate = 1000;
+  rig.settings.TriggerEnable = 1;
+  rig.settings.PostTriggerRunTime = 60.0f;
+  rig.Open();
+  rig.Run();
+  ASSERT_TRUE(rig.board->StepPartialBuffer(4000));
+  rig.dialog->Click(kIdRun);
+  rig.loop.DispatchPending();
+  EXPECT_EQ(" Stopped", rig.dialog->GetText(kIdStatus));
+  EXPECT_EQ("wrote " + platform::JoinPath(rig.wavePath, "Channel_0.wav") + " (4000 frames)\n",
+            FormatRunSummary(rig.dialog->Engine.Files));
 }
 
 }  // namespace

@@ -46,6 +46,9 @@ class RecorderRig : public RecorderFolder {
   // The sample the board produced for list entry e at frame f of the run.
   static int16_t Expected(int32_t entry, int64_t frame) { return static_cast<int16_t>(1000 * entry + frame % 700); }
 
+  // The fake clock the run's waits and times go through.
+  platform::FakeClock& Clock() { return clock_; }
+
   ScriptedUiServices ui;
   platform::QueueMessageLoop loop;
   sim::SimulatedBoard* board = nullptr;

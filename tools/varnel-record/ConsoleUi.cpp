@@ -35,8 +35,7 @@ ui::DialogResult ConsoleUi::MessageBox(std::string_view text, std::string_view c
   for (char& c : line) {
     if (c == '\n') c = ' ';
   }
-  std::fprintf(stderr, "[%.*s] %s -> %s\n", static_cast<int>(caption.size()), caption.data(), line.c_str(),
-               Name(answer));
+  console_.Line(stderr, "[" + std::string(caption) + "] " + line + " -> " + Name(answer) + "\n");
   return answer;
 }
 

@@ -44,29 +44,41 @@ void PrintDeviceList(BoardApi& board, std::FILE* out) {
   }
 }
 
-DeviceChoice::DeviceChoice(RecordingEngine& engine, int32_t index)
-    : engine_(engine), saved_(engine.Settings.DeviceIndex) {
-  CopyCut(savedName_, FieldText(engine.Settings.szDeviceName));
-  if (index >= engine.Device.GetBoardCount()) {
-    std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", index);
-    valid_ = false;
-    return;
-  }
+DeviceChoice::DeviceChoice(RecordingEngine& engine)
+    : engine_(engine), channels_(engine.Channels), settings_(engine.Settings) {}
+
+bool DeviceChoice::SavedDeviceIsThere() const {
+  const std::string saved(FieldText(settings_.szDeviceName));
+  char name[kBoardNameSize] = {};
+  engine_.Device.GetBoardName(settings_.DeviceIndex, name);
+  return settings_.DeviceIndex < engine_.Device.GetBoardCount() && (saved.empty() || saved == FieldText(name));
+}
+
+bool DeviceChoice::Choose(int32_t index) {
   chosen_ = index >= 0;
   if (chosen_) {
-    engine.ChooseDevice(index);
-    engine.FitChannelsToDevice();
+    engine_.ChooseDevice(index);
+    engine_.FitChannelsToDevice();
+  } else if (engine_.Device.GetBoardCount() > 0 && !SavedDeviceIsThere()) {
+    std::fprintf(stderr,
+                 "varnel-record: the device list has changed: device %d of the settings, \"%s\", is not there any "
+                 "more or has another place; name the device to use with --device N (see --list-devices)\n",
+                 settings_.DeviceIndex, std::string(FieldText(settings_.szDeviceName)).c_str());
+    return false;
   }
-  const int32_t used = engine.Settings.DeviceIndex;
+  const int32_t used = engine_.Settings.DeviceIndex;
   char name[kBoardNameSize] = {};
-  engine.Device.GetBoardName(used, name);
+  engine_.Device.GetBoardName(used, name);
   if (used >= 0) std::printf("device: %d %s\n", used, name);
+  return true;
 }
 
 void DeviceChoice::Restore() {
-  if (!chosen_) return;
-  engine_.Settings.DeviceIndex = saved_;
-  CopyCut(engine_.Settings.szDeviceName, FieldText(savedName_));
+  // Neither a device of the command line nor one that is not where the
+  // settings say (its channels fitted to whatever is there now) is saved.
+  if (!chosen_ && SavedDeviceIsThere()) return;
+  engine_.Channels = channels_;
+  engine_.Settings = settings_;
 }
 
 }  // namespace varnel::record

@@ -13,22 +13,27 @@ namespace varnel::record {
 // Index, name, channels and rates of every device, as the window lists them.
 void PrintDeviceList(BoardApi& board, std::FILE* out);
 
-// Selects the device for this run as the window's device list does, and says
-// which one is used. `index` < 0 keeps the one of the settings. False when
-// there is no such device.
+// The device of one run. A run changes nothing of the saved records through
+// its device: a device named on the command line is used for this run only
+// (the channels it cannot offer keep their saved set-up), and without one the
+// settings' own device is used only if it is still where it was: a list that
+// changed is refused at every run, never followed to whatever is now there.
 class DeviceChoice {
  public:
-  DeviceChoice(RecordingEngine& engine, int32_t index);
-  bool Valid() const { return valid_; }
-  // Before the settings are written: a device chosen on the command line is
-  // not saved.
+  // Before the device list is filled: the records as the settings hold them.
+  explicit DeviceChoice(RecordingEngine& engine);
+  // After: selects device `index` (< 0: the settings' own; it must be in the
+  // list) and says which one is used; false after saying why not.
+  bool Choose(int32_t index);
+  // Before the settings are written.
   void Restore();
 
  private:
+  bool SavedDeviceIsThere() const;
+
   RecordingEngine& engine_;
-  int32_t saved_;
-  char savedName_[80] = {};
-  bool valid_ = true;
+  const ChannelSettingsArray channels_;
+  const RecorderSettings settings_;
   bool chosen_ = false;  // by the command line
 };
 

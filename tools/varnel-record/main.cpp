@@ -31,25 +31,25 @@ using namespace varnel;
 // Every status text the recorder shows, as it shows it.
 class StatusPrinter : public RecordingObserver {
  public:
-  void StatusChanged(const std::string& text) override {
-    std::printf("status:%s\n", text.c_str());
-    std::fflush(stdout);
-  }
+  explicit StatusPrinter(record::ConsoleOutput& console) : console_(console) {}
+  void StatusChanged(const std::string& text) override { console_.Line(stdout, "status:" + text + "\n"); }
+
+ private:
+  record::ConsoleOutput& console_;
 };
 
-void PrintLevels(const RecordingEngine& e) {
+void PrintLevels(const RecordingEngine& e, record::ConsoleOutput& console) {
   std::string line = "levels:";
   for (int32_t i = 0; i < e.Settings.MaxChannels; ++i) {
     if (!IsSet(e.Channels[i].bIsEnabled)) continue;
     line += " " + std::to_string(i) + "=" + std::to_string(e.Channels[i].Level);
   }
-  std::printf("%s\n", line.c_str());
+  console.Level(line + "\n");
 }
 
-// What the window does as it opens: the settings, the device list, the
-// chosen device's capabilities and the channels it offers.
-void OpenAsTheWindowDoes(RecordingEngine& engine, const std::string& settingsPath) {
-  LoadSettings(settingsPath, engine.Channels, engine.Settings);
+// What the window does as it opens, once the settings are read: the device
+// list, the chosen device's capabilities and the channels it offers.
+void OpenAsTheWindowDoes(RecordingEngine& engine) {
   engine.EnumerateDevices();
   engine.QueryDeviceCapabilities();
   engine.FitChannelsToDevice();
@@ -59,9 +59,9 @@ void OpenAsTheWindowDoes(RecordingEngine& engine, const std::string& settingsPat
 // the device this run was told to use.
 void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device, int32_t savedFormat,
                           const std::string& settingsPath, ui::UiServices& ui) {
-  device.Restore();
   engine.Settings.FileFormat = savedFormat;
   engine.StopRecording();
+  device.Restore();
   SaveSettingsAtClose(settingsPath, engine.Channels, engine.Settings, nullptr, ui);
 }
 
@@ -70,23 +70,33 @@ int Record(const record::Options& options) {
   if (!options.settingsFile.empty()) CopyCut(program.app.SettingsFilePath, options.settingsFile);
   const std::string settingsPath(FieldText(program.app.SettingsFilePath));
 
-  record::ConsoleUi ui(options);
+  // Before the engine, so that it outlives every line the run gives it.
+  record::ConsoleOutput console;
+  record::ConsoleUi ui(options, console);
   record::RecorderLoop loop;
   RecordingEngine engine(EngineServicesOf(program, ui, loop));
   loop.SetHandler(&engine);
-  OpenAsTheWindowDoes(engine, settingsPath);
-  record::DeviceChoice device(engine, options.device);
-  if (!device.Valid()) return kExitUsage;
+  LoadSettings(settingsPath, engine.Channels, engine.Settings);
+  record::DeviceChoice device(engine);
+  OpenAsTheWindowDoes(engine);
   const int32_t savedFormat = engine.Settings.FileFormat;
   if (options.fileFormat) engine.Settings.FileFormat = *options.fileFormat;
+  if (options.device >= engine.Device.GetBoardCount()) {
+    std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", options.device);
+    return kExitUsage;
+  }
+  if (!device.Choose(options.device)) {
+    CloseAsTheWindowDoes(engine, device, savedFormat, settingsPath, ui);
+    return kExitNotStarted;
+  }
   record::PrintRecoveryNotice(std::string(FieldText(engine.Settings.szWavePath)));
 
-  StatusPrinter printer;
+  StatusPrinter printer(console);
   engine.SetObserver(&printer);
   engine.NormaliseChannelFlags();
   engine.OnRun();
   if (engine.bIsRunning != 1) {
-    std::fprintf(stderr, "varnel-record: the recording did not start\n");
+    console.Line(stderr, "varnel-record: the recording did not start\n");
     CloseAsTheWindowDoes(engine, device, savedFormat, settingsPath, ui);
     engine.SetObserver(nullptr);
     return kExitNotStarted;
@@ -98,7 +108,7 @@ int Record(const record::Options& options) {
     loop.WaitAndDispatch(50);
     const uint32_t now = clock.TickCount();
     if (!options.quiet && now - lastLevels >= 1000) {
-      PrintLevels(engine);
+      PrintLevels(engine, console);
       lastLevels = now;
     }
     if (options.seconds > 0 && (now - start) / 1000.0 >= options.seconds) break;
@@ -106,7 +116,8 @@ int Record(const record::Options& options) {
   CloseAsTheWindowDoes(engine, device, savedFormat, settingsPath, ui);
   loop.DispatchPending();
   engine.SetObserver(nullptr);
-  std::fputs(FormatRunSummary(engine.Files).c_str(), stdout);
+  console.Line(stdout, FormatRunSummary(engine.Files));
+  if (engine.Files.Report.TriggerMissed()) return kExitNotStarted;
   return engine.Files.Report.DataLost() ? kExitDataLost : kExitRecorded;
 }
 

@@ -214,4 +214,8 @@ std::optional<std::string> ReadRegularFile(const std::string& path) {
   return text;
 }
 
+bool IsAbsolutePath(std::string_view path) {
+  return !path.empty() && path.front() == '/';
+}
+
 }  // namespace varnel::platform

@@ -2,6 +2,7 @@
 #include "platform/win32/WindowsApi.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 
 namespace varnel::platform {
@@ -217,6 +218,13 @@ std::optional<std::string> ReadRegularFile(const std::string& path) {
   }
   ::CloseHandle(h);
   return text;
+}
+
+bool IsAbsolutePath(std::string_view path) {
+  // "C:\x" or "\\server\share"; "C:x" and "\x" depend on the current drive's folder or drive.
+  if (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && IsSeparator(path[2]))
+    return true;
+  return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
 }
 
 }  // namespace varnel::platform

@@ -16,6 +16,9 @@ void InstallStopRequests() {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGHUP, OnSignal);  // the terminal went away: stop and save as for SIGTERM
+  // A reader that went away (`| head`) must not end the recording: the
+  // write fails, and the recorder goes on.
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool StopRequested() {
