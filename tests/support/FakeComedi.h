@@ -179,8 +179,10 @@ class FakeComediState {
       return running_ ? -EAGAIN : 0;
     }
     const std::size_t list = chanlist_.size();
+    const int bits = Bits();
+    const uint64_t low = (uint64_t{1} << (bits - 4)) - 1;
     for (std::size_t i = 0; i < n; ++i) {
-      const lsampl_t code = Code(CR_CHAN(chanlist_[partial_]), scan_);
+      const auto code = static_cast<lsampl_t>((uint64_t{CR_CHAN(chanlist_[partial_])} << (bits - 4)) | (scan_ & low));
       if (size == sizeof(sampl_t)) {
         static_cast<sampl_t*>(to)[i] = static_cast<sampl_t>(code);
       } else {
