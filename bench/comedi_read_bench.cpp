@@ -12,13 +12,12 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "../tests/support/FakeComedi.h"
+#include "BoardBench.h"
 #include "boards/comedi/ComediBoard.h"
 #include "platform/Trace.h"
 
@@ -30,31 +29,8 @@ constexpr int32_t kScans = 8192;
 constexpr double kScanRate = 15625.0;
 constexpr double kBufferSeconds = kScans / kScanRate;
 
-class NullTraces : public platform::TraceSink {
- public:
-  void Write(std::string_view) override {}
-};
-
-// Wakes the benchmark at every buffer the board tells of.
-class DoneLoop : public BoardEvents {
- public:
-  void BufferDone() override {
-    std::lock_guard lock(mutex_);
-    ++done_;
-    posted_.notify_one();
-  }
-  void WaitForOne() {
-    std::unique_lock lock(mutex_);
-    posted_.wait(lock, [this] { return done_ > 0; });
-    --done_;
-  }
-  void Overrun() override {}
-
- private:
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  int done_ = 0;
-};
+using bench::DoneLoop;
+using bench::NullTraces;
 
 // A folder of the system's temporary one for the device file, gone at the end.
 class Folder {

@@ -48,6 +48,17 @@ class SimRig : public ContractRig {
 };
 
 #ifndef _WIN32
+// Lets `scans` more scans through `source` and waits until the board took them all.
+template <typename Source>
+bool FillExactly(Source& source, uint32_t scans) {
+  source.Allow(scans);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (source.Taken() < source.Allowed() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return source.Taken() == source.Allowed();
+}
+
 class AlsaRig : public ContractRig {
  public:
   BoardApi& Board() override { return board_; }
@@ -60,14 +71,7 @@ class AlsaRig : public ContractRig {
             {48000, {0}, {1}, kTriggerExternalTtl}};
   }
   void Fill(int count, uint32_t scans) override { ring_->Allow(int64_t{count} * scans); }
-  bool FillPart(uint32_t scans) override {
-    ring_->Allow(scans);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (ring_->Taken() < ring_->Allowed() && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return ring_->Taken() == ring_->Allowed();
-  }
+  bool FillPart(uint32_t scans) override { return FillExactly(*ring_, scans); }
   void Starve() override { ring_->Starve(); }
 
  private:
@@ -93,14 +97,7 @@ class ComediRig : public ContractRig {
             {10000, {0}, {1}, 999}};
   }
   void Fill(int count, uint32_t scans) override { device_->Allow(uint64_t(count) * scans); }
-  bool FillPart(uint32_t scans) override {
-    device_->Allow(scans);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (device_->Taken() < device_->Allowed() && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return device_->Taken() == device_->Allowed();
-  }
+  bool FillPart(uint32_t scans) override { return FillExactly(*device_, scans); }
   void Starve() override { device_->Overflow(); }
 
  private:
