@@ -11,8 +11,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <chrono>
+
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
