@@ -63,6 +63,9 @@ class ComediRecording : public ::testing::Test {
 
 TEST_F(ComediRecording, EveryChannelsFileHoldsTheBoardsCodesExactly) {
   Open({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
+  char name[kBoardNameSize] = {};
+  rig.dialog->Device.GetBoardName(0, name);
+  EXPECT_STREQ("comedi0: fake_daq fake-6016", name);
   EXPECT_EQ(16, rig.dialog->Settings.MaxChannels);
   EXPECT_EQ(4, rig.dialog->Settings.NumGains);
   Record(2.0f);
