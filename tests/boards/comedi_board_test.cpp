@@ -223,8 +223,31 @@ TEST_F(ComediBoardTest, RunsOneCommandWithTheListsRangesAtTheRateAsked) {
   }
 }
 
+TEST_F(ComediBoardTest, MeasuresAgainstGroundWhereTheBoardOffersIt) {
+  const std::pair<int, const char*> cases[] = {
+      {SDF_GROUND | SDF_DIFF, "ground"}, {SDF_COMMON | SDF_DIFF, "common"}, {SDF_DIFF, "differential"}};
+  int n = 0;
+  for (const auto& [reference, name] : cases) {
+    SCOPED_TRACE(name);
+    const std::string file = "comedi" + std::to_string(n++);
+    const auto device = Add(file, {.flags = SDF_READABLE | SDF_CMD_READ | reference});
+    Open(file);
+    platform::MemoryTraceSink traces;
+    platform::TraceSink* before = platform::SetTraceSink(&traces);
+    Start(Run(1000, {2}), 1, 10);
+    platform::SetTraceSink(before);
+    std::vector<unsigned> list;
+    device->LastCommand(&list);
+    const unsigned aref = reference & SDF_GROUND ? AREF_GROUND : reference & SDF_COMMON ? AREF_COMMON : AREF_DIFF;
+    EXPECT_EQ(std::vector<unsigned>{CR_PACK(2, 0, aref)}, list);
+    EXPECT_TRUE(traces.Contains(std::string(name) + " reference"));
+    EXPECT_EQ(kBoardSuccess, board_.TerminateBoard(handle_));
+  }
+}
+
 TEST_F(ComediBoardTest, RefusesWhatItCannotRunWithTheReasonAndStartsNothing) {
-  const auto device = Add("comedi0", {.ranges = {{-10, 10, UNIT_volt}, {-5, 5, UNIT_volt}}});
+  const auto device =
+      Add("comedi0", {.ranges = {{-10, 10, UNIT_volt}, {-5, 5, UNIT_volt}}, .shortFrom = 12, .shortTable = 1});
   Open("comedi0");
   struct Case {
     RunSettings run;
@@ -240,6 +263,7 @@ TEST_F(ComediBoardTest, RefusesWhatItCannotRunWithTheReasonAndStartsNothing) {
       {Run(1000, {16}), "Channel 16 is not an input of " + board + ": it has 16 input channels (0 to 15)."},
       {Run(1000, {-1}), "Channel -1 is not an input of " + board + ": it has 16 input channels (0 to 15)."},
       {Run(1000, {0}, {4}), ""},
+      {Run(1000, {0, 12}, {2, 2}), "Channel 12 of " + board + " has no range of -5 V to 5 V for its gain of 2."},
       {Run(1000, {0}, {3}), ""},
       {Run(1000, {0}, {1}, kTriggerExternalTtl),
        board + " cannot start on an external TTL trigger.  Switch off the trigger in the Recording Options to "

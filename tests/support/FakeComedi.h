@@ -36,6 +36,10 @@ struct FakeComediSpec {
   lsampl_t maxdata = 0xFFFF;
   std::vector<comedi_range> ranges = {{-10, 10, UNIT_volt},     {-5, 5, UNIT_volt}, {-2.5, 2.5, UNIT_volt},
                                       {-1.25, 1.25, UNIT_volt}, {0, 10, UNIT_volt}, {0, 5, UNIT_volt}};
+  // Channels from this one on have the first `shortTable` ranges only (a
+  // board whose channels have tables of their own).
+  unsigned shortFrom = UINT32_MAX;
+  std::size_t shortTable = 0;
   unsigned startSources = TRIG_NOW | TRIG_INT;
   unsigned convertSources = TRIG_TIMER;
   unsigned timerStepNs = 50;
@@ -272,9 +276,9 @@ class FakeComediDevice final : public comedi::ComediDevice {
   int SubdeviceFlags(unsigned sub) override { return sub == 0 ? state_->Flags() : -EINVAL; }
   int Channels(unsigned) override { return static_cast<int>(state_->spec.channels); }
   lsampl_t MaxData(unsigned, unsigned) override { return state_->spec.maxdata; }
-  int RangeCount(unsigned, unsigned) override { return static_cast<int>(state_->spec.ranges.size()); }
-  bool Range(unsigned, unsigned, unsigned range, comedi_range* out) override {
-    if (range >= state_->spec.ranges.size()) return false;
+  int RangeCount(unsigned, unsigned channel) override { return static_cast<int>(Ranges(channel)); }
+  bool Range(unsigned, unsigned channel, unsigned range, comedi_range* out) override {
+    if (range >= Ranges(channel)) return false;
     *out = state_->spec.ranges[range];
     return true;
   }
@@ -311,6 +315,10 @@ class FakeComediDevice final : public comedi::ComediDevice {
   ssize_t Read(void* to, std::size_t bytes) override { return state_->Read(to, bytes); }
 
  private:
+  std::size_t Ranges(unsigned channel) const {
+    const FakeComediSpec& spec = state_->spec;
+    return channel >= spec.shortFrom ? std::min(spec.shortTable, spec.ranges.size()) : spec.ranges.size();
+  }
   std::shared_ptr<FakeComediState> state_;
 };
 
