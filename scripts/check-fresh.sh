@@ -2,8 +2,12 @@
 # The README's promise, checked: a fresh Debian 12 root (minbase with git and
 # ca-certificates only), the committed tree (HEAD of the repository this script
 # is run from) cloned into it, then `./test.sh && ./run.sh` there without a
-# display. Prints how long each took and the last lines of a failure. Needs
-# root and mmdebstrap; takes about half an hour on a quiet machine.
+# display; then a second fresh root that gets nothing but the Debian package
+# made in the first (`apt install ./varnel_*.deb`, which brings what the
+# package depends on), where a new user starts the menu entry's command and
+# records with the settings in ~/.config/varnel. Prints how long each took and
+# the last lines of a failure. Needs root and mmdebstrap; takes about half an
+# hour on a quiet machine.
 #   scripts/check-fresh.sh [--cached] [--keep]
 #     --cached  start from a bootstrap tarball kept in the work folder (made
 #               on the first use) instead of a new bootstrap
@@ -91,15 +95,19 @@ step() {  # <name> <log> <command...>: runs, times and reports one step
   return "$rc"
 }
 
-bootstrap() {
+bootstrap() {  # into $root
   local recipe=(--variant=minbase --include=git,ca-certificates bookworm)
   if [ "$cached" -eq 0 ]; then
     mmdebstrap --quiet "${recipe[@]}" "$root"
     return
   fi
   local tarball="$base/bookworm-minbase-git.tar"
+  # A folder of that name (left by a run that made no tarball) is no cache.
+  [ -f "$tarball" ] || rm -rf "$tarball"
   if [ ! -s "$tarball" ]; then
-    mmdebstrap --quiet "${recipe[@]}" "$tarball.part"
+    # The format is named: mmdebstrap guesses it from the extension, and
+    # ".part" would make a folder.
+    mmdebstrap --quiet --format=tar "${recipe[@]}" "$tarball.part"
     mv "$tarball.part" "$tarball"
   fi
   mkdir -p "$root"
@@ -116,27 +124,63 @@ echo "check-fresh: $(git -C "$repo" log -1 --format='%h %s' HEAD) in $root"
 [ -z "$(git -C "$repo" status --porcelain --untracked-files=no)" ] ||
   echo "check-fresh: note: uncommitted changes in $repo are not part of the check"
 
+# The system's file systems, the host's resolver for apt, and no daemon that a
+# package installs may start inside the root: no init runs there.
+prepare_root() {
+  mount_in /proc -t proc proc
+  mount_in /sys -t sysfs sysfs
+  mount_in /dev --bind /dev
+  mount_in /dev/pts --bind /dev/pts
+  mount_in /dev/shm -t tmpfs -o mode=1777 tmpfs
+  mount_in /run -t tmpfs -o mode=755 tmpfs
+  rm -f "$root/etc/resolv.conf"
+  touch "$root/etc/resolv.conf"
+  mount --bind /etc/resolv.conf "$root/etc/resolv.conf"
+  mounted+=("$root/etc/resolv.conf")
+  printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+  chmod +x "$root/usr/sbin/policy-rc.d"
+}
+
+# In the package's root: installed by apt with its dependencies, then a new
+# user starts the menu entry's command (offscreen; SIGTERM runs its close
+# sequence, which saves the settings) and records from the simulated board.
+package_check='
+  set -e
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq /root/varnel.deb
+  useradd -m varnel-user
+  runuser -u varnel-user -- env -i HOME=/home/varnel-user PATH=/usr/bin:/bin LANG=C.UTF-8 bash -ec "
+    cd ~
+    varnel-demo-setup ~/.config/varnel ~/demo
+    command=\$(sed -n s/^Exec=//p /usr/share/applications/org.varnel.Varnel.desktop)
+    QT_QPA_PLATFORM=offscreen timeout --preserve-status -s TERM 15 \$command
+    grep -q ^WindowPosition= ~/.config/varnel/varnel.ini
+    varnel-record --seconds 2 --continue-without-analyser --overwrite yes
+    test -s ~/demo/wave/Demo_0.wav
+    test ! -e /usr/bin/varnel.ini
+    zcat /usr/share/man/man1/varnel-record.1.gz | grep -q \"^.SH NAME\"
+  "
+'
+
 total=$SECONDS
 step "bootstrap (mmdebstrap bookworm minbase)" "$work/bootstrap.log" bootstrap
-mount_in /proc -t proc proc
-mount_in /sys -t sysfs sysfs
-mount_in /dev --bind /dev
-mount_in /dev/pts --bind /dev/pts
-mount_in /dev/shm -t tmpfs -o mode=1777 tmpfs
-mount_in /run -t tmpfs -o mode=755 tmpfs
-# apt reaches the archive through the host's resolver.
-rm -f "$root/etc/resolv.conf"
-touch "$root/etc/resolv.conf"
-mount --bind /etc/resolv.conf "$root/etc/resolv.conf"
-mounted+=("$root/etc/resolv.conf")
-# No daemon that a package installs may start inside the root: no init runs there.
-printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
-chmod +x "$root/usr/sbin/policy-rc.d"
+prepare_root
 
 git clone --quiet --no-checkout "$repo" "$root/root/varnel"
 git -C "$root/root/varnel" checkout --quiet --detach "$sha"
 
 step "./test.sh" "$work/test.log" inside "cd /root/varnel && ./test.sh"
 step "./run.sh" "$work/run.log" inside "cd /root/varnel && ./run.sh"
+
+# The package, made there, installed into a root of its own.
+deb="$(ls "$root"/root/varnel/dist/linux/varnel_*.deb)"
+end_root_processes
+root="$work/root-package"
+step "bootstrap of the package's root" "$work/bootstrap-package.log" bootstrap
+prepare_root
+cp "$deb" "$root/root/varnel.deb"
+install -m 755 "$repo/scripts/demo-setup.sh" "$root/usr/local/bin/varnel-demo-setup"
+step "apt install ./$(basename "$deb"), start and record as a new user" "$work/package.log" inside "$package_check"
 status=0
 echo "check-fresh: passed in $(elapsed $((SECONDS - total))) ($sha)"

@@ -2,8 +2,11 @@
 # Gives a fresh build a configuration to record with: four channels of the
 # simulated board, two of them recorded, each with a calibration file, files
 # under the demo folder. An existing varnel.ini or olsim.ini is left as it is.
+#   scripts/demo-setup.sh SETTINGS-FOLDER DEMO-FOLDER
+# (the settings folder: build/bin for a build, ~/.config/varnel for a package)
 set -euo pipefail
 bin="$1"
+mkdir -p "$bin"
 demo="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
 # The simulated board is listed only while olsim.ini is beside the program.
 if [ ! -f "$bin/olsim.ini" ]; then
@@ -12,19 +15,21 @@ if [ ! -f "$bin/olsim.ini" ]; then
 fi
 [ -f "$bin/varnel.ini" ] && exit 0
 mkdir -p "$demo/wave" "$demo/cal"
+# Volts as the calibration creator writes them ("Volts, dBV"): the simulated
+# board's 1 V peak sines read 0.707 V rms, -3.0 dBV.
 for ch in 0 1 2 3; do
   cat >"$demo/cal/ch$ch.cal" <<CAL
 [Calibration]
 RefLevel=1.000000
 RefUnits=0
-RefType=0
+RefType=1
 ConversionType=0
 IntegrationType=0
-LabelLinear=mV
-LabelLog=dBmV
-LabelType=0
-PctFullScaleLeft=1.000000
-CalRatioLeft=0.001000
+LabelLinear=Volts rms
+LabelLog=dBV rms
+LabelType=1
+PctFullScaleLeft=0.141400
+CalRatioLeft=32768.000000
 LeftChannelName=
 CAL
 done

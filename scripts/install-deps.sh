@@ -30,6 +30,9 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 wine util-linux
   # the Windows installers and their screenshots (xvfb-run needs xauth)
   nsis p7zip-full xvfb xauth
+  # the Debian package (cpack, dpkg-shlibdeps, help2man for a program without
+  # a manual page) and the validators its test runs
+  dpkg-dev file binutils help2man lintian desktop-file-utils appstream man-db groff-base
 )
 
 missing=()

@@ -28,7 +28,7 @@ struct AnalyzerLinkContext {
   ui::MessageLoop* loop = nullptr;
   ui::UiServices* ui = nullptr;
   const int32_t* bIsRunning = nullptr;
-  // orvantis.ini beside the program; read anew at every Connect.
+  // orvantis.ini in the settings folder; read anew at every Connect.
   std::string analyzerSettingsPath;
 };
 

@@ -4,6 +4,7 @@
 
 #include "platform/Files.h"
 #include "platform/FixedString.h"
+#include "platform/SettingsFolder.h"
 
 namespace varnel {
 
@@ -13,13 +14,23 @@ void RecorderApp::SetProgramFile(std::string_view programFile) {
   std::size_t slash = path.size() > 1 ? path.rfind(platform::kPathSeparator) : std::string_view::npos;
   if (slash == 0) slash = std::string_view::npos;
   CopyCut(ProgramFolder, slash == std::string_view::npos ? path : path.substr(0, slash));
-  std::string folder(FieldText(ProgramFolder));
-  CopyCut(SettingsFilePath, platform::JoinPath(folder, "varnel.ini"));
-  CopyCut(AnalyzerSettingsFilePath, platform::JoinPath(folder, "orvantis.ini"));
+  SetSettingsFolder(FieldText(ProgramFolder));
+}
+
+void RecorderApp::SetSettingsFolder(std::string_view folder) {
+  CopyCut(SettingsFolder, folder);
+  const std::string kept(FieldText(SettingsFolder));
+  CopyCut(SettingsFilePath, platform::JoinPath(kept, "varnel.ini"));
+  CopyCut(AnalyzerSettingsFilePath, platform::JoinPath(kept, "orvantis.ini"));
 }
 
 void RecorderApp::InitPathsFromExecutable() {
-  SetProgramFile(platform::JoinPath(platform::ExecutableFolder(), "varnel"));
+  const std::string program = platform::ExecutableFolder();
+  SetProgramFile(platform::JoinPath(program, "varnel"));
+  const std::string settings = platform::SettingsFolderFor(program);
+  if (settings == program) return;
+  platform::CreateFolders(settings);
+  SetSettingsFolder(settings);
 }
 
 }  // namespace varnel

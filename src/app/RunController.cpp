@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "platform/Trace.h"
+#include "records/LabelRules.h"
 #include "ui/Messages.h"
 
 namespace varnel {
@@ -18,28 +19,14 @@ constexpr const char* kCaption = "Tessaline";
 
 void Sleep(uint32_t ms) { platform::GetClock().Sleep(ms); }
 
-// Room for "_yyyy_mm_dd_hhmmss" and ".wav" after the label.
-constexpr std::size_t kNameSuffix = 18 + 4;
-// Longest path a wave file may have.
-constexpr std::size_t kMaxWavePath = 255;
-
-// The name a label gives its wave file must stay a single name in the wave
-// folder, and fit; anything else would fail only when the recording is
-// finalised, with the whole recording left under its working name.
-bool IsFileNameLabel(std::string_view label, std::string_view folder) {
-  if (!platform::IsPlainFileName(label)) return false;
-  return folder.size() + 1 + label.size() + kNameSuffix <= kMaxWavePath;
-}
-
 }  // namespace
 
 bool RecorderDialog::CheckLabelsAreFileNames() {
   for (const ChannelSettings& c : Channels) {
-    if (!IsSet(c.bIsEnabled) || IsFileNameLabel(FieldText(c.szLabel), FieldText(Settings.szWavePath))) continue;
-    std::string text = "The channel label \"" + std::string(FieldText(c.szLabel)) +
-                       "\" cannot be used as a wave file name.  Labels must not contain \"/\", must not be \".\" or "
-                       "\"..\", and the wave file path with the label must stay within 255 characters.";
-    ui_.MessageBox(text, kCaption, ui::mb::kOk | ui::mb::kIconError);
+    if (!IsSet(c.bIsEnabled)) continue;
+    const LabelFault fault = CheckLabelFileName(FieldText(c.szLabel), FieldText(Settings.szWavePath));
+    if (fault == LabelFault::kNone) continue;
+    ui_.MessageBox(LabelFaultText(fault, FieldText(c.szLabel)), kCaption, ui::mb::kOk | ui::mb::kIconError);
     return false;
   }
   return true;

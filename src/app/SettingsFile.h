@@ -1,5 +1,5 @@
 #pragma once
-// The configuration in varnel.ini beside the program: read once when the main
+// The configuration in varnel.ini in the settings folder: read once when the main
 // window initialises, written once when it closes. Failures to write are
 // silent: the changes are lost, the previous file stays intact.
 

@@ -10,7 +10,8 @@
 
 namespace varnel::boards {
 
-// `programFolder` is where the boards' own settings files sit (olsim.ini).
-std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& programFolder);
+// `settingsFolder` is where the boards' own settings files sit (olsim.ini):
+// the program's settings folder (platform/SettingsFolder.h).
+std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& settingsFolder);
 
 }  // namespace varnel::boards

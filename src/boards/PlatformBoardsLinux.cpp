@@ -10,13 +10,13 @@
 namespace varnel::boards {
 
 // The simulated boards exist only where someone asked for them (olsim.ini
-// beside the program), and say what they are, so that nobody records a
+// in the settings folder), and say what they are, so that nobody records a
 // simulated signal believing it real (the file is looked for at every
 // enumeration, as the window watches it). They come first: the demo's and the
 // tests' device index stays theirs whatever sound devices come and go.
-std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& programFolder) {
+std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& settingsFolder) {
   std::vector<BoardKind> kinds;
-  const std::string simSettings = programFolder + "/olsim.ini";
+  const std::string simSettings = settingsFolder + "/olsim.ini";
   kinds.push_back({sim::MakeSimulatedBoard(simSettings), "Simulated ",
                    [simSettings] { return platform::FileExists(simSettings); }});
   kinds.push_back({std::make_unique<alsa::AlsaBoard>(), {}, {}});

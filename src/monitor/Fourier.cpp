@@ -57,7 +57,11 @@ void Spectrum::Add(const int16_t* samples, std::size_t stride, std::size_t count
   if (count != length_ || !fft_ || !fft_->plan) Plan(count);
   if (!fft_->plan) return;
   double* in = fft_->in;
-  for (std::size_t n = 0; n < count; ++n) in[n] = samples[n * stride] * window_[n];
+  if (stride == 1) {
+    for (std::size_t n = 0; n < count; ++n) in[n] = samples[n] * window_[n];
+  } else {
+    for (std::size_t n = 0; n < count; ++n) in[n] = samples[n * stride] * window_[n];
+  }
   fftw_execute(fft_->plan);
 
   // Sum of the window: N/2 for the periodic Hann.
@@ -69,13 +73,23 @@ void Spectrum::Add(const int16_t* samples, std::size_t stride, std::size_t count
                         : averaging_ == Averaging::Linear ? 1.0 / static_cast<double>(blocks_)
                         : blocks_ == 1                    ? 1.0
                                                           : kExponentialWeight;
+  // rms^2 of a component: |X|^2 / S^2, doubled for the bins that have a mirror.
+  const double single = 1.0 / (gain * gain);
+  const double mirrored = 2.0 * single;
+  const fftw_complex* out = fft_->out;
+  double* power = power_.data();
+  // DC and (for an even length) Nyquist have no mirror: kept aside, done apart.
+  const std::size_t last = nyquist ? bins - 1 : 0;
+  const double before[2] = {power[0], power[last]};
   for (std::size_t k = 0; k < bins; ++k) {
-    const double re = fft_->out[k][0];
-    const double im = fft_->out[k][1];
-    // rms^2 of the component: |X|^2 / S^2, doubled for the bins that have a mirror.
-    const bool single = k == 0 || (nyquist && k == bins - 1);
-    const double p = (re * re + im * im) / (gain * gain) * (single ? 1.0 : 2.0);
-    power_[k] += weight * (p - power_[k]);
+    const double p = (out[k][0] * out[k][0] + out[k][1] * out[k][1]) * mirrored;
+    power[k] += weight * (p - power[k]);
+  }
+  const std::size_t edges[2] = {0, last};
+  for (int e = 0; e < 2; ++e) {
+    const std::size_t k = edges[e];
+    const double p = (out[k][0] * out[k][0] + out[k][1] * out[k][1]) * single;
+    power[k] = before[e] + weight * (p - before[e]);
   }
 }
 
@@ -84,14 +98,6 @@ double Spectrum::Codes(std::size_t bin, Measure measure) const {
   const double rms = std::sqrt(power_[bin]);
   const bool single = bin == 0 || (length_ % 2 == 0 && bin == power_.size() - 1);
   return measure == Measure::Peak && !single ? rms * std::sqrt(2.0) : rms;
-}
-
-void SpectrumDecibels(const Spectrum& spectrum, double samplingRate, const ChannelScale& scale,
-                      std::vector<float>& out) {
-  out.resize(spectrum.Bins());
-  for (std::size_t k = 0; k < out.size(); ++k)
-    out[k] = static_cast<float>(
-        scale.Decibels(spectrum.Codes(k, scale.measure), BinFrequency(k, spectrum.Length(), samplingRate)));
 }
 
 SpectrumPeak FindPeak(const Spectrum& spectrum, double samplingRate, const ChannelScale& scale) {

@@ -66,10 +66,6 @@ struct SpectrumPeak {
 // the window's main lobe, so a sine reads right wherever it falls between bins.
 SpectrumPeak FindPeak(const Spectrum& spectrum, double samplingRate, const ChannelScale& scale);
 
-// Every bin in decibels of the scale (-inf where there is no level).
-void SpectrumDecibels(const Spectrum& spectrum, double samplingRate, const ChannelScale& scale,
-                      std::vector<float>& out);
-
 // The frequency of a bin; with no known rate the bin number itself.
 inline double BinFrequency(std::size_t bin, std::size_t length, double samplingRate) {
   return samplingRate > 0.0 ? static_cast<double>(bin) * samplingRate / static_cast<double>(length)

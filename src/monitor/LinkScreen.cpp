@@ -33,9 +33,21 @@ std::optional<int64_t> WholeNumber(const std::string& text, int64_t limit) {
   return value;
 }
 
+// Why a payload of this size cannot be the item's; empty when it can.
+std::string SizeRefusal(const std::string& item, std::size_t size) {
+  if (peer::SameItem(item, kCalibrationItem)) {
+    if (size != kCalibrationBytes) return "CalibrationData of " + std::to_string(size) + " bytes, not 2048";
+  } else if (peer::SameItem(item, kTimeSeriesItem)) {
+    if (size % 4 != 0 || size < 8 || size / 4 > kMaxTimeSeriesFrames)
+      return "TimeSeriesData of " + std::to_string(size) + " bytes, not whole frames of two samples";
+  } else {
+    return "unknown item";
+  }
+  return {};
+}
+
 std::string ScreenCalibration(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() != kCalibrationBytes)
-    return "CalibrationData of " + std::to_string(bytes.size()) + " bytes, not 2048";
+  if (std::string why = SizeRefusal(kCalibrationItem, bytes.size()); !why.empty()) return why;
   CalibrationRecord record;
   std::memcpy(&record, bytes.data(), sizeof record);
   for (const ChannelCalibration* half : {&record.Left, &record.Right}) {
@@ -43,13 +55,6 @@ std::string ScreenCalibration(const std::vector<uint8_t>& bytes) {
     if (fault != CalibrationFault::None)
       return std::string(half == &record.Left ? "Left " : "Right ") + FaultText(fault);
   }
-  return {};
-}
-
-std::string ScreenTimeSeries(const std::vector<uint8_t>& bytes) {
-  const std::size_t size = bytes.size();
-  if (size % 4 != 0 || size < 8 || size / 4 > kMaxTimeSeriesFrames)
-    return "TimeSeriesData of " + std::to_string(size) + " bytes, not whole frames of two samples";
   return {};
 }
 
@@ -109,10 +114,13 @@ std::string Screen(const peer::Transaction& t) {
       return {};
     case peer::Kind::Poke:
       if (peer::SameItem(t.item, kCalibrationItem)) return ScreenCalibration(t.bytes);
-      if (peer::SameItem(t.item, kTimeSeriesItem)) return ScreenTimeSeries(t.bytes);
-      return "unknown item";
+      return SizeRefusal(t.item, t.bytes.size());
   }
   return {};
+}
+
+std::string ScreenPokeStart(const std::string& item, uint32_t total) {
+  return SizeRefusal(item, total);
 }
 
 }  // namespace varnel::monitor

@@ -33,5 +33,9 @@ std::string CommandText(const Command& command);
 
 // Empty when the transaction is carried out, otherwise why it is refused.
 std::string Screen(const peer::Transaction& transaction);
+// The same for a poke at its first slice, by its item and announced total:
+// nothing of a poke of an unknown item, or of a size its item cannot have,
+// is kept while its slices come.
+std::string ScreenPokeStart(const std::string& item, uint32_t total);
 
 }  // namespace varnel::monitor

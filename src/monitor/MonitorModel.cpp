@@ -1,5 +1,6 @@
 #include "monitor/MonitorModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -49,16 +50,20 @@ void MonitorModel::Apply(const LinkEvent& event) {
 }
 
 void MonitorModel::AddBlock(const std::vector<int16_t>& interleaved) {
-  const std::size_t frames = interleaved.size() / 2;
-  if (frames < 2) return;
-  blockLength_ = frames;
+  const std::size_t received = interleaved.size() / 2;
+  if (received < 2) return;
+  blockLength_ = received;
   ++blocks_;
+  // A block longer than the largest FFT size is shown and analysed by its
+  // newest frames: a transform of any length (a prime one of 16 million
+  // frames takes half a minute) would hold the window for nothing it can show.
+  const std::size_t frames = std::min<std::size_t>(received, kFftSizes.back());
+  const int16_t* newest = interleaved.data() + 2 * (received - frames);
   for (int side = 0; side < 2; ++side) {
     ChannelView& c = channels_[side];
     c.waveform.resize(frames);
-    for (std::size_t f = 0; f < frames; ++f) c.waveform[f] = interleaved[2 * f + side];
-    c.spectrum.Add(interleaved.data() + side, 2, frames);
-    SpectrumDecibels(c.spectrum, samplingRate_, c.scale, c.decibels);
+    for (std::size_t f = 0; f < frames; ++f) c.waveform[f] = newest[2 * f + side];
+    c.spectrum.Add(c.waveform.data(), 1, frames);
     c.peak = FindPeak(c.spectrum, samplingRate_, c.scale);
   }
 }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "calibration/ChannelScale.h"
-#include "monitor/MonitorServer.h"
 #include "monitor/Fourier.h"
+#include "monitor/MonitorServer.h"
 
 namespace varnel::monitor {
 
@@ -24,7 +24,6 @@ struct ChannelView {
   ChannelScale scale;
   Spectrum spectrum;
   std::vector<int16_t> waveform;  // the latest block of this channel
-  std::vector<float> decibels;    // per bin, in scale.logUnits
   SpectrumPeak peak;
 };
 
@@ -33,7 +32,8 @@ class MonitorModel {
   MonitorModel();
 
   void Apply(const LinkEvent& event);
-  // One interleaved Left/Right block: waveforms, spectra, peaks.
+  // One interleaved Left/Right block: waveforms, spectra, peaks (of its
+  // newest frames, as many as the largest FFT size).
   void AddBlock(const std::vector<int16_t>& interleaved);
   void SetAveraging(Averaging averaging);
   Averaging GetAveraging() const { return averaging_; }

@@ -24,6 +24,7 @@ std::string ServerNameFromSettings(const std::string& iniPath) {
 MonitorServer::MonitorServer(std::string serverName, uint32_t fftSize)
     : serverName_(std::move(serverName)), peer_(OptionsFor(serverName_, fftSize)) {
   peer_.SetScreen([](const peer::Transaction& t) { return Screen(t); });
+  peer_.SetPokeStartScreen([](const std::string& item, uint32_t total) { return ScreenPokeStart(item, total); });
   peer_.SetObserver([this](const peer::Transaction& t) { Arrived(t); });
 }
 
@@ -55,7 +56,9 @@ void MonitorServer::Arrived(const peer::Transaction& t) {
     LinkEvent event;
     if (!t.accepted) {
       event.kind = EventKind::Refusal;
-      event.text = (t.item.empty() ? std::string("command") : t.item) + " refused: " + t.refusal;
+      // An item name too long to be one is not repeated (the peer left it out).
+      const char* what = t.kind == peer::Kind::Execute ? "command" : "item";
+      event.text = (t.item.empty() ? std::string(what) : t.item) + " refused: " + t.refusal;
       events_.push_back(std::move(event));
     } else if (t.kind == peer::Kind::Execute) {
       event.command = *ParseCommand(t.bytes);

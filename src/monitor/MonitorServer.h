@@ -58,6 +58,9 @@ class MonitorServer {
   void SetWake(std::function<void()> wake);
   // Moves what arrived into `mail`; its block buffer is kept for reuse.
   void Take(Mail& mail);
+  // What pokes begun and not finished hold: at most one per item it knows.
+  std::size_t UnfinishedPokeBytes() const { return peer_.UnfinishedPokeBytes(); }
+  std::size_t UnfinishedPokes() const { return peer_.UnfinishedPokes(); }
 
  private:
   void Arrived(const peer::Transaction& transaction);

@@ -29,6 +29,9 @@ bool FileExists(const std::string& path);     // a regular file or anything else
 bool FileReadable(const std::string& path);   // can be opened for reading now
 bool FolderExists(const std::string& path);
 bool CreateFolders(const std::string& path);  // like mkdir -p
+// Why files cannot be made, renamed or removed in the folder now, in the
+// system's words ("Read-only file system"); empty when they can.
+std::string FolderWriteProblem(const std::string& folder);
 
 // Can be opened for reading now and is a regular file (not a folder or a pipe).
 bool RegularFileReadable(const std::string& path);
@@ -53,6 +56,14 @@ std::string DefaultDataFolder(std::string_view kind);
 
 // True when the name can be a single file name in a folder of this platform.
 bool IsPlainFileName(std::string_view name);
+// True when the system keeps the name for a device, so that no file of that
+// name can be made: on Windows CON, PRN, AUX, NUL, COM0-COM9 and LPT0-LPT9
+// (and the superscripts 1-3), with any extension and in any case; none on POSIX.
+bool IsReservedFileName(std::string_view name);
+// True when the two names name one file in a folder of this platform: the
+// same bytes on POSIX, the same without regard to case (as the file system
+// compares, beyond ASCII) on Windows.
+bool SameFileName(std::string_view a, std::string_view b);
 
 // folder + separator + name.
 std::string JoinPath(std::string_view folder, std::string_view name);

@@ -99,7 +99,7 @@ bool DeviceChangeMonitor::FileStateChanged() {
 
 void DeviceChangeMonitor::OnFileEvent() {
   RewatchFile();
-  // Folder events also come for the other files beside the program (settings,
+  // Folder events also come for the other files in the settings folder (settings,
   // wave files): report only when our file is not as it was.
   if (FileStateChanged()) settle_.start();
 }

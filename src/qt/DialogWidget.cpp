@@ -1,5 +1,6 @@
 #include "qt/DialogWidget.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,9 +11,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 
 #include "ui/DialogUnits.h"
+#include "ui/ShortName.h"
 
 namespace varnel::qt {
 namespace {
@@ -277,9 +281,9 @@ void DialogWidget::Sync(int32_t id) {
       if (!same) {
         combo.clear();
         for (const ui::ListItem& item : state.items) combo.addItem(FromUtf8(item.text));
+        FitListWidth(combo);
       }
       if (combo.currentIndex() != state.selection) combo.setCurrentIndex(state.selection);
-      if (combo.currentText() != text) combo.setEditText(text);
       break;
     }
     case ui::ControlKind::StaticText: {
@@ -298,6 +302,46 @@ void DialogWidget::Sync(int32_t id) {
   widget.setEnabled(state.enabled);
   widget.setHidden(!state.shown);
   SyncGeometry(state, widget);
+  // The closed field's room is known once the widget has its size.
+  if (state.kind == ui::ControlKind::ComboBox) SyncFieldText(state, static_cast<QComboBox&>(widget));
+}
+
+// A chosen entry too long for the closed field shows its end, which tells one
+// device from another, with the whole name as the tooltip; typed text shows
+// as typed.
+void DialogWidget::SyncFieldText(const ui::ControlState& state, QComboBox& combo) {
+  const QString text = FromUtf8(state.text);
+  QString shown = text;
+  const auto selection = static_cast<std::size_t>(state.selection);
+  if (state.selection >= 0 && selection < state.items.size() && state.items[selection].text == state.text) {
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.editable = combo.isEditable();
+    option.frame = combo.hasFrame();
+    // QLineEdit keeps two pixels free on either side of its text.
+    const int room =
+        combo.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &combo).width() - 4;
+    const QFontMetrics metrics(combo.lineEdit() ? combo.lineEdit()->font() : combo.font());
+    shown = FromUtf8(ui::ShortName(state.text, [&](std::string_view part) {
+      return metrics.horizontalAdvance(FromUtf8(std::string(part))) <= room;
+    }));
+  }
+  if (combo.currentText() != shown) {
+    combo.setEditText(shown);
+    if (combo.lineEdit()) combo.lineEdit()->setCursorPosition(0);
+  }
+  combo.setToolTip(shown != text ? text : QString());
+}
+
+// The open list is as wide as its longest entry, whatever the closed field's width.
+void DialogWidget::FitListWidth(QComboBox& combo) {
+  QAbstractItemView* list = combo.view();
+  const QFontMetrics metrics(list->font());
+  int widest = 0;
+  for (int i = 0; i < combo.count(); ++i) widest = std::max(widest, metrics.horizontalAdvance(combo.itemText(i)));
+  const int margins =
+      2 * list->frameWidth() + combo.style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * metrics.averageCharWidth();
+  list->setMinimumWidth(widest + margins);
 }
 
 void DialogWidget::SyncGeometry(const ui::ControlState& state, QWidget& widget) {

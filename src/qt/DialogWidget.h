@@ -19,6 +19,7 @@
 #include "ui/Dialog.h"
 
 class QAbstractButton;
+class QComboBox;
 
 namespace varnel::qt {
 
@@ -79,6 +80,8 @@ class DialogWidget : public QWidget, public ui::ControlObserver {
   std::unique_ptr<QWidget> Create(const ui::ControlState& state);
   void Sync(int32_t id);
   void SyncGeometry(const ui::ControlState& state, QWidget& widget);
+  void SyncFieldText(const ui::ControlState& state, QComboBox& combo);
+  static void FitListWidth(QComboBox& combo);
   void ApplyTitle();
   void ApplyTabOrder();
   void AfterUserEvent(int32_t id);

@@ -55,6 +55,9 @@ void RecorderWindow::FitWindow() {
   if (!view_) return;
   const ui::Rect& r = recorder_.WindowRect();
   view_->Widget().SetClientSize(r.Width(), r.Height());
+  // The meters of rows a device with fewer channels no longer shows go too.
+  view_->Widget().Canvas().Clear();
+  DrawMeters();
 }
 
 void RecorderWindow::DrawMeters() {

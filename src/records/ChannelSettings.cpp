@@ -6,20 +6,9 @@
 
 #include "platform/Files.h"
 #include "platform/FixedString.h"
+#include "records/LabelRules.h"
 
 namespace varnel {
-namespace {
-
-bool SameLabel(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(*a) != lower(*b)) return false;
-    if (*a == '\0') return true;
-  }
-}
-
-}  // namespace
-
 ChannelSettings DefaultChannelSettings(int32_t index) {
   ChannelSettings c;
   c.ChannelIndex = index;
@@ -57,7 +46,7 @@ int CheckUniqueLabels(const ChannelSettingsArray& channels, ui::UiServices& ui) 
     if (!IsSet(channels[i].bIsEnabled)) continue;
     for (std::size_t j = 0; j < channels.size(); ++j) {
       if (j == i || !IsSet(channels[j].bIsEnabled)) continue;
-      if (!SameLabel(channels[i].szLabel, channels[j].szLabel)) continue;
+      if (!LabelsCollide(FieldText(channels[i].szLabel), FieldText(channels[j].szLabel))) continue;
       std::string text = "The channel label \"" + std::string(FieldText(channels[i].szLabel)) +
                          "\" is used by more than one channel.  Each label must be unique.";
       ui.MessageBox(text, "Tessaline", ui::mb::kOk | ui::mb::kIconError);

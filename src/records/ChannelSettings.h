@@ -58,8 +58,9 @@ int32_t NextGain(int32_t gain);
 // Flags count only when they hold exactly 1.
 inline bool IsSet(int32_t flag) { return flag == 1; }
 
-// 1 when no two enabled channels share a label (ASCII case ignored); otherwise
-// shows the error naming the first such label and returns 0.
+// 1 when no two enabled channels share a label (ASCII case ignored, and on
+// Windows the file system's case rule); otherwise shows the error naming the
+// first such label and returns 0.
 int CheckUniqueLabels(const ChannelSettingsArray& channels, ui::UiServices& ui);
 
 }  // namespace varnel

@@ -2,10 +2,10 @@
 
 #include <unistd.h>  // getpid
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "platform/Clock.h"
@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kRecordingSection = "[Recording]";
 constexpr const char* kFileSection = "[File]";
+constexpr uintmax_t kLargestJournal = 1024 * 1024;
 
 uint64_t Fnv1a(std::string_view text) {
   uint64_t h = 1469598103934665603ull;
@@ -181,29 +182,41 @@ JournalFile ParseJournal(const std::string& text) {
   return journal;
 }
 
-std::vector<JournalFile> ReadJournals(const std::string& folder) {
-  std::vector<JournalFile> journals;
+std::vector<std::string> JournalPaths(const std::string& folder) {
+  std::vector<std::string> paths;
   std::error_code ec;
   for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
     const std::string name = item.path().filename().string();
     if (name.rfind(kJournalPrefix, 0) != 0 || name.size() < std::strlen(kJournalSuffix) ||
         name.compare(name.size() - std::strlen(kJournalSuffix), std::string::npos, kJournalSuffix) != 0)
       continue;
-    std::error_code typeError;
-    if (!item.is_regular_file(typeError)) continue;
-    std::ifstream in(item.path(), std::ios::binary);
     // Sixteen entries take about 70 KB; anything far larger is not one of ours.
-    std::string text(1024 * 1024, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    JournalFile journal = ParseJournal(text);
-    journal.path = item.path().string();
-    journals.push_back(std::move(journal));
+    std::error_code typeError, sizeError;
+    if (item.is_regular_file(typeError) && item.file_size(sizeError) <= kLargestJournal && !sizeError)
+      paths.push_back(item.path().string());
   }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+JournalFile ReadJournal(const std::string& path) {
+  JournalFile journal;
+  // Read as the platform reads, which a recorder's lock lets through.
+  const std::optional<std::string> text = platform::ReadRegularFile(path);
+  if (text) journal = ParseJournal(*text);
+  journal.path = path;
+  journal.readable = text.has_value();
+  return journal;
+}
+
+std::vector<JournalFile> ReadJournals(const std::string& folder) {
+  std::vector<JournalFile> journals;
+  for (const std::string& path : JournalPaths(folder)) journals.push_back(ReadJournal(path));
   return journals;
 }
 
 void RecordingJournal::Begin(const std::string& folder) {
+  lock_.Release();
   folder_ = folder;
   while (folder_.size() > 1 && folder_.back() == platform::kPathSeparator) folder_.pop_back();
   path_.clear();
@@ -232,28 +245,38 @@ void RecordingJournal::Finalised(int32_t slot, bool saved) {
 
 bool RecordingJournal::Commit() {
   if (!active_) return false;
-  if (path_.empty()) {
-    // The pid keeps live recorders apart; a name left by a dead one is skipped.
-    const std::string base = platform::JoinPath(folder_, kJournalPrefix + std::to_string(::getpid()));
-    path_ = base + kJournalSuffix;
-    for (int n = 2; platform::FileExists(path_); ++n) path_ = base + "-" + std::to_string(n) + kJournalSuffix;
-  }
   JournalFile journal;
   journal.owner = platform::ProcessIdentity();
   journal.started = started_;
   for (const auto& [slot, entry] : entries_) journal.entries.push_back(entry);
   journal.entries.insert(journal.entries.end(), leftBehind_.begin(), leftBehind_.end());
-  return platform::WriteFileDurably(path_, FormatJournal(journal));
+  const std::string text = FormatJournal(journal);
+  if (!path_.empty()) return lock_.WriteDurably(path_, text, true);
+  // The pid keeps recorders apart, but not those of other PID namespaces or
+  // machines: a name that is taken is never replaced, the next one is tried.
+  const std::string base = platform::JoinPath(folder_, kJournalPrefix + std::to_string(::getpid()));
+  for (int n = 1; n < 1000; ++n) {
+    const std::string path = base + (n == 1 ? "" : "-" + std::to_string(n)) + kJournalSuffix;
+    if (platform::FileExists(path)) continue;
+    if (lock_.WriteDurably(path, text, false)) {
+      path_ = path;
+      return true;
+    }
+    if (!platform::FileExists(path)) return false;
+  }
+  return false;
 }
 
 void RecordingJournal::End() {
   if (!active_) return;
   entries_.clear();
   if (leftBehind_.empty()) {
-    if (!path_.empty()) platform::DeleteFile(path_);
+    if (!path_.empty() && !lock_.Remove()) platform::DeleteFile(path_);
   } else {
     Commit();
   }
+  // What was left behind is for the next start to recover.
+  lock_.Release();
   active_ = false;
   path_.clear();
 }

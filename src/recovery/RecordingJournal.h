@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileLock.h"
 #include "wave/CalibrationRecord.h"
 #include "wave/SampleFormat.h"
 #include "wave/WaveFileFormat.h"
@@ -45,6 +46,7 @@ struct JournalFile {
   std::string started;  // when the run began
   std::vector<JournalEntry> entries;          // trusted entries
   std::vector<std::string> untrustedWorkingFiles;  // named by entries that failed their check
+  bool readable = true;                            // false: the file is there but could not be read
 };
 
 // The local time now as "yyyy-mm-dd hh:mm:ss".
@@ -52,7 +54,11 @@ std::string JournalTimeNow();
 
 std::string FormatJournal(const JournalFile& journal);
 JournalFile ParseJournal(const std::string& text);
-// Every journal file in the folder, read; paths set.
+// The journal files in the folder, sorted.
+std::vector<std::string> JournalPaths(const std::string& folder);
+// One journal file, read; path set.
+JournalFile ReadJournal(const std::string& path);
+// Every journal file in the folder, read.
 std::vector<JournalFile> ReadJournals(const std::string& folder);
 
 class RecordingJournal {
@@ -68,7 +74,9 @@ class RecordingJournal {
   // The slot's file was finalised: forgotten when that succeeded, kept (and
   // recovered at the next start) when its working file was left behind.
   void Finalised(int32_t slot, bool saved);
-  // Rewrites the journal; false when it could not be written.
+  // Rewrites the journal; false when it could not be written. The journal is
+  // locked from its first commit until the run ends, which is how recovery,
+  // in any process, namespace or machine, knows that its recorder runs.
   bool Commit();
   // The run ended: the journal goes when nothing was left behind.
   void End();
@@ -83,6 +91,7 @@ class RecordingJournal {
   bool active_ = false;
   std::map<int32_t, JournalEntry> entries_;
   std::vector<JournalEntry> leftBehind_;
+  platform::FileLock lock_;
 };
 
 }  // namespace varnel

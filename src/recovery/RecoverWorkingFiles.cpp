@@ -20,7 +20,8 @@ using platform::RiffFile;
 
 WorkingFileHeader ReadHeader(const std::string& path) {
   RiffFile file;
-  if (!file.Open(path, RiffFile::Mode::kReadWrite)) return {};
+  // Read only: what a folder that cannot be written holds is found all the same.
+  if (!file.Open(path, RiffFile::Mode::kRead)) return {};
   return ReadWorkingFileHeader(file);
 }
 
@@ -85,6 +86,82 @@ std::string Repair(const InterruptedFile& f) {
   return {};
 }
 
+// What the journals in a folder say about its working files (by name).
+struct KnownWorkingFiles {
+  std::set<std::string> busy;       // named by a running recorder's journal
+  std::set<std::string> untrusted;  // named by a damaged entry of a dead recorder's journal
+  std::map<std::string, std::pair<JournalEntry, std::string>> journaled;  // with the journal's path
+  // Journals that could not be read.
+  std::vector<std::string> unreadable;
+};
+
+// A journal whose lock is held belongs to a running recorder, wherever it
+// runs; one on this machine is also known by its process identity, which
+// covers a file system without locks and the moment a lock changes files.
+KnownWorkingFiles ReadJournalsOf(InterruptedRecordings& found) {
+  KnownWorkingFiles known;
+  for (const std::string& path : JournalPaths(found.folder)) {
+    auto lock = std::make_shared<platform::FileLock>();
+    std::string why;
+    const platform::FileLock::Outcome outcome = lock->Take(path, &why);
+    JournalFile journal = ReadJournal(path);
+    if (!journal.readable) {
+      found.refused.push_back({path, {}, 0, "cannot be read" + (why.empty() ? std::string() : ": " + why)});
+      known.unreadable.push_back(path);
+      continue;
+    }
+    const bool running =
+        outcome == platform::FileLock::Outcome::kHeldElsewhere || platform::ProcessIsRunning(journal.owner);
+    for (JournalEntry& e : journal.entries) {
+      const std::string name(platform::FileNameOf(e.workingFile));
+      if (running) {
+        known.busy.insert(name);
+      } else {
+        known.journaled[name] = {e, journal.path};
+      }
+    }
+    for (const std::string& w : journal.untrustedWorkingFiles)
+      (running ? known.busy : known.untrusted).insert(std::string(platform::FileNameOf(w)));
+    if (running) {
+      found.liveJournals.push_back(path);
+    } else {
+      found.journals.push_back(path);
+      if (lock->Held()) found.locks[path] = std::move(lock);
+    }
+  }
+  return known;
+}
+
+// Repairs the file and gives it its name; the reason when that failed.
+std::string RecoverFile(const InterruptedFile& f, std::string& recoveredFile) {
+  std::string error = Repair(f);
+  for (int attempt = 0; error.empty() && attempt < 1000; ++attempt) {
+    const std::string name = RecoveredNameCandidate(f, attempt);
+    if (platform::RenameWithoutReplacing(f.workingFile, name)) {
+      recoveredFile = name;
+      return {};
+    }
+    if (!platform::FileExists(name)) error = "cannot be renamed to " + name;
+  }
+  return error.empty() ? "no free name" : error;
+}
+
+// A journal goes once none of the working files it names is left; it is
+// removed through its lock, which keeps others from removing it meanwhile.
+void RemoveJournalIfDone(const InterruptedRecordings& found, const std::string& path) {
+  auto there = [&](const std::string& w) {
+    return platform::FileExists(platform::JoinPath(found.folder, platform::FileNameOf(w)));
+  };
+  const JournalFile j = ReadJournal(path);
+  if (!j.readable) return;
+  for (const JournalEntry& e : j.entries)
+    if (there(e.workingFile)) return;
+  for (const std::string& w : j.untrustedWorkingFiles)
+    if (there(w)) return;
+  auto lock = found.locks.find(path);
+  if (lock == found.locks.end() || !lock->second->Remove()) platform::DeleteFile(path);
+}
+
 }  // namespace
 
 bool IsWorkingFileName(const std::string& name) {
@@ -96,35 +173,18 @@ InterruptedRecordings FindInterruptedRecordings(const std::string& folder) {
   InterruptedRecordings found;
   found.folder = folder;
   while (found.folder.size() > 1 && found.folder.back() == '/') found.folder.pop_back();
-  std::set<std::string> busy;  // named by a running recorder's journal
-  std::set<std::string> untrusted;  // named by a damaged entry of a dead recorder's journal
-  std::map<std::string, std::pair<JournalEntry, std::string>> journaled;
-  for (JournalFile& journal : ReadJournals(found.folder)) {
-    const bool running = platform::ProcessIsRunning(journal.owner);
-    for (JournalEntry& e : journal.entries) {
-      const std::string name(platform::FileNameOf(e.workingFile));
-      if (running) {
-        busy.insert(name);
-      } else {
-        journaled[name] = {e, journal.path};
-      }
-    }
-    for (const std::string& w : journal.untrustedWorkingFiles) {
-      (running ? busy : untrusted).insert(std::string(platform::FileNameOf(w)));
-    }
-    if (!running) found.journals.push_back(journal.path);
-  }
+  KnownWorkingFiles known = ReadJournalsOf(found);
   for (const std::string& path : WorkingFilesIn(found.folder)) {
     const std::string name(platform::FileNameOf(path));
-    if (busy.count(name)) continue;
+    if (known.busy.count(name)) continue;
     InterruptedFile f;
     f.workingFile = path;
-    auto it = journaled.find(name);
-    f.journaled = it != journaled.end();
+    auto it = known.journaled.find(name);
+    f.journaled = it != known.journaled.end();
     if (f.journaled) {
       f.entry = it->second.first;
       f.journalPath = it->second.second;
-    } else if (!untrusted.count(name) && !QuietFor(path, kUnjournaledQuietSeconds)) {
+    } else if (!known.untrusted.count(name) && !QuietFor(path, kUnjournaledQuietSeconds)) {
       continue;
     }
     WorkingFileHeader h = ReadHeader(path);
@@ -136,7 +196,11 @@ InterruptedRecordings FindInterruptedRecordings(const std::string& folder) {
     f.format = h.format;
     f.framesPresent = h.DataBytesPresent() / h.format.BlockAlign();
     f.started = f.journaled && !f.entry.started.empty() ? f.entry.started : FileTimeStamp(path, false);
-    if (f.framesPresent > 0) {
+    if (!f.journaled && !known.untrusted.count(name) && !known.unreadable.empty()) {
+      // It may be a running recorder's, named in the journal that cannot be read.
+      if (f.framesPresent > 0)
+        found.refused.push_back({path, {}, f.framesPresent, "no journal that could be read names it"});
+    } else if (f.framesPresent > 0) {
       found.files.push_back(std::move(f));
     } else if (f.journaled) {
       found.emptyWorkingFiles.push_back(path);
@@ -165,21 +229,12 @@ std::string RecoveredNameCandidate(const InterruptedFile& file, int attempt) {
 
 std::vector<RecoveredFile> RecoverRecordings(const InterruptedRecordings& found) {
   std::vector<RecoveredFile> results;
+  const std::string unwritable = found.files.empty() ? "" : platform::FolderWriteProblem(found.folder);
   for (const InterruptedFile& f : found.files) {
-    RecoveredFile r;
-    r.workingFile = f.workingFile;
-    r.frames = f.framesPresent;
-    r.error = Repair(f);
-    for (int attempt = 0; r.error.empty() && attempt < 1000; ++attempt) {
-      const std::string name = RecoveredNameCandidate(f, attempt);
-      if (platform::RenameWithoutReplacing(f.workingFile, name)) {
-        r.recoveredFile = name;
-        break;
-      }
-      if (!platform::FileExists(name)) r.error = "cannot be renamed to " + name;
-    }
-    if (r.error.empty() && r.recoveredFile.empty()) r.error = "no free name";
-    if (!r.recoveredFile.empty()) {
+    RecoveredFile r{f.workingFile, {}, f.framesPresent, {}};
+    // Nothing is touched where the rename that ends a repair would fail.
+    r.error = unwritable.empty() ? RecoverFile(f, r.recoveredFile) : "the folder cannot be written: " + unwritable;
+    if (r.error.empty()) {
       platform::SyncFolder(found.folder);
       platform::Trace("Recovered %s as %s (%llu frames)\n", r.workingFile.c_str(), r.recoveredFile.c_str(),
                       static_cast<unsigned long long>(r.frames));
@@ -188,20 +243,13 @@ std::vector<RecoveredFile> RecoverRecordings(const InterruptedRecordings& found)
     }
     results.push_back(std::move(r));
   }
-  // An empty working file holds nothing to recover; its journal named it ours.
-  for (const std::string& empty : found.emptyWorkingFiles) platform::DeleteFile(empty);
-  // A journal goes once none of the working files it names is left.
-  for (const std::string& path : found.journals) {
-    bool left = false;
-    auto there = [&](const std::string& w) { return platform::FileExists(platform::JoinPath(found.folder, platform::FileNameOf(w))); };
-    for (const JournalFile& j : ReadJournals(found.folder)) {
-      if (j.path != path) continue;
-      for (const JournalEntry& e : j.entries) left = left || there(e.workingFile);
-      for (const std::string& w : j.untrustedWorkingFiles) left = left || there(w);
-    }
-    if (!left) platform::DeleteFile(path);
+  if (unwritable.empty()) {
+    // An empty working file holds nothing to recover; its journal named it ours.
+    for (const std::string& empty : found.emptyWorkingFiles) platform::DeleteFile(empty);
+    for (const std::string& path : found.journals) RemoveJournalIfDone(found, path);
+    platform::SyncFolder(found.folder);
   }
-  platform::SyncFolder(found.folder);
+  results.insert(results.end(), found.refused.begin(), found.refused.end());
   return results;
 }
 

@@ -8,12 +8,17 @@
 // under a name that says so, and nothing is deleted that was not recovered.
 //
 // Journals of recorders that are still running, and their working files, are
-// left alone. Main thread only.
+// left alone: a running recorder holds its journal's lock, seen from any
+// process, PID namespace or machine (and one that runs on this machine is
+// known by its process identity too). Main thread only.
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/FileLock.h"
 #include "recovery/RecordingJournal.h"
 
 namespace varnel {
@@ -32,12 +37,24 @@ struct InterruptedFile {
   double Seconds() const { return format.SampleRate ? static_cast<double>(framesPresent) / format.SampleRate : 0; }
 };
 
+struct RecoveredFile {
+  std::string workingFile;
+  std::string recoveredFile;  // empty when it failed
+  uint64_t frames = 0;
+  std::string error;  // why it failed
+};
+
 struct InterruptedRecordings {
   std::string folder;
-  std::vector<InterruptedFile> files;         // hold samples: to recover
+  std::vector<InterruptedFile> files;          // hold samples: to recover
   std::vector<std::string> emptyWorkingFiles;  // journaled, without samples: to remove
-  std::vector<std::string> journals;          // of dead recorders
-  bool Empty() const { return files.empty() && emptyWorkingFiles.empty() && journals.empty(); }
+  std::vector<std::string> journals;           // of dead recorders
+  std::vector<std::string> liveJournals;       // of recorders still running: left alone
+  std::vector<RecoveredFile> refused;          // files found that cannot be recovered, and why
+  // The locks of the dead recorders' journals, held from the search to the
+  // recovery, so that no other program recovers the same files meanwhile.
+  std::map<std::string, std::shared_ptr<platform::FileLock>> locks;
+  bool Empty() const { return files.empty() && emptyWorkingFiles.empty() && journals.empty() && refused.empty(); }
 };
 
 // A working file without a journal entry is taken only once it has not been
@@ -47,14 +64,9 @@ inline constexpr int kUnjournaledQuietSeconds = 10;
 
 InterruptedRecordings FindInterruptedRecordings(const std::string& folder);
 
-struct RecoveredFile {
-  std::string workingFile;
-  std::string recoveredFile;  // empty when it failed
-  uint64_t frames = 0;
-  std::string error;          // why it failed
-};
-
 // Recovers every file found; journals go once none of their files is left.
+// Nothing is changed in a folder that cannot be written: every file found is
+// then named with that reason. The results end with the files found refused.
 std::vector<RecoveredFile> RecoverRecordings(const InterruptedRecordings& found);
 
 // The name a recovered file gets: the final name, or "<stem>_recovered.wav"

@@ -1,6 +1,11 @@
 #include "win32/DialogWindow.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <string>
+
+#include "ui/ShortName.h"
 
 namespace varnel::win32 {
 namespace {
@@ -51,8 +56,7 @@ const wchar_t* ClassName(uint16_t atom) {
 
 }  // namespace
 
-DialogWindow::DialogWindow(ui::Dialog& model, TemplateOptions options)
-    : model_(model), options_(std::move(options)) {
+DialogWindow::DialogWindow(ui::Dialog& model, TemplateOptions options) : model_(model), options_(std::move(options)) {
   model_.SetObserver(this);
 }
 
@@ -66,6 +70,8 @@ ui::DialogResult DialogWindow::RunModal(HWND owner) {
   const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), static_cast<LPCDLGTEMPLATEW>(t.Data()),
                                                  owner, &DialogWindow::Procedure, reinterpret_cast<LPARAM>(this));
   hwnd_ = nullptr;
+  toolTips_ = nullptr;  // destroyed with the dialog that owned it
+  toolTipped_.clear();
   controls_.clear();
   byHandle_.clear();
   placed_.clear();
@@ -192,10 +198,10 @@ void DialogWindow::CreateMissing() {
     const TemplateItem item = MakeTemplateItem(model_.Control(id));
     RECT r{item.x, item.y, item.x + item.cx, item.y + item.cy};
     MapDialogRect(hwnd_, &r);
-    HWND control = CreateWindowExW(0, ClassName(item.classAtom), reinterpret_cast<LPCWSTR>(item.title.c_str()),
-                                   item.style, r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
-                                   reinterpret_cast<HMENU>(static_cast<uintptr_t>(item.id)), GetModuleHandleW(nullptr),
-                                   nullptr);
+    HWND control =
+        CreateWindowExW(0, ClassName(item.classAtom), reinterpret_cast<LPCWSTR>(item.title.c_str()), item.style, r.left,
+                        r.top, r.right - r.left, r.bottom - r.top, hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<uintptr_t>(item.id)), GetModuleHandleW(nullptr), nullptr);
     if (!control) continue;
     SendMessageW(control, WM_SETFONT, SendMessageW(hwnd_, WM_GETFONT, 0, 0), FALSE);
     controls_[id] = control;
@@ -229,6 +235,8 @@ void DialogWindow::Sync(int32_t id) {
   const bool visible = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
   if (visible != state.shown) ShowWindow(control, state.shown ? SW_SHOWNA : SW_HIDE);
   SyncGeometry(state, control);
+  // The closed field's room is known once the control has its size.
+  if (state.kind == ControlKind::ComboBox && state.editable) SyncFieldText(state, control);
 }
 
 void DialogWindow::SyncText(const ui::ControlState& state, HWND control) {
@@ -250,10 +258,97 @@ void DialogWindow::SyncList(const ui::ControlState& state, HWND control) {
     SendMessageW(control, CB_RESETCONTENT, 0, 0);
     for (const ui::ListItem& item : state.items)
       SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item.text).c_str()));
+    FitListWidth(state, control);
   }
   if (SendMessageW(control, CB_GETCURSEL, 0, 0) != state.selection)
     SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(state.selection), 0);
-  if (state.editable) SyncText(state, control);
+}
+
+int TextWidth(HWND control, std::string_view text) {
+  const std::wstring wide = Wide(text);
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size.cx;
+}
+
+// The open list is as wide as its longest entry, whatever the closed field's width.
+void DialogWindow::FitListWidth(const ui::ControlState& state, HWND control) {
+  int widest = 0;
+  for (const ui::ListItem& item : state.items) widest = std::max(widest, TextWidth(control, item.text));
+  // The list's frame, a scroll bar, and a little air measured in the font.
+  const int margins = 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + TextWidth(control, "nn");
+  SendMessageW(control, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margins), 0);
+}
+
+// A chosen entry too long for the closed field shows its end, which tells one
+// device from another, with the whole name as the field's tooltip; typed text
+// shows as typed.
+void DialogWindow::SyncFieldText(const ui::ControlState& state, HWND control) {
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetComboBoxInfo(control, &info) || !info.hwndItem) return SyncText(state, control);
+  std::string shown = state.text;
+  const auto selection = static_cast<std::size_t>(state.selection);
+  if (state.selection >= 0 && selection < state.items.size() && state.items[selection].text == state.text) {
+    const LRESULT margins = SendMessageW(info.hwndItem, EM_GETMARGINS, 0, 0);
+    RECT field{};
+    GetClientRect(info.hwndItem, &field);
+    const int room = field.right - LOWORD(margins) - HIWORD(margins) - 2;
+    shown = ui::ShortName(state.text, [&](std::string_view part) { return TextWidth(info.hwndItem, part) <= room; });
+  }
+  const std::wstring text = Wide(shown);
+  if (WindowText(control) != text) {
+    SetWindowTextW(control, text.c_str());
+    SendMessageW(info.hwndItem, EM_SETSEL, 0, 0);
+  }
+  SetToolTip(info.hwndItem, shown != state.text ? Wide(state.text) : std::wstring());
+}
+
+void DialogWindow::SetToolTip(HWND control, const std::wstring& text) {
+  if (!toolTips_ && text.empty()) return;
+  if (!toolTips_) {
+    static const bool registered = [] {
+      INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES};
+      return InitCommonControlsEx(&classes) != FALSE;
+    }();
+    if (!registered) return;
+    toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    if (!toolTips_) return;
+  }
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  std::wstring copy = text;
+  tool.lpszText = copy.data();
+  const bool known = toolTipped_.count(control) != 0;
+  if (text.empty()) {
+    if (known) SendMessageW(toolTips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    toolTipped_.erase(control);
+  } else if (known) {
+    SendMessageW(toolTips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  } else if (SendMessageW(toolTips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) {
+    toolTipped_.insert(control);
+  }
+}
+
+std::string DialogWindow::ToolTipOf(HWND control) const {
+  if (!toolTips_ || !toolTipped_.count(control)) return {};
+  wchar_t buffer[512] = {};
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = buffer;
+  SendMessageW(toolTips_, TTM_GETTEXTW, sizeof buffer / sizeof buffer[0], reinterpret_cast<LPARAM>(&tool));
+  return Narrow(buffer);
 }
 
 void DialogWindow::SyncGeometry(const ui::ControlState& state, HWND control) {

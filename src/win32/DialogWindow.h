@@ -13,6 +13,9 @@
 
 #include <functional>
 #include <map>
+#include <set>
+#include <string>
+#include <string_view>
 
 #include "ui/Dialog.h"
 #include "win32/DialogTemplate.h"
@@ -37,6 +40,8 @@ class DialogWindow : public ui::ControlObserver {
 
   HWND Handle() const { return hwnd_; }
   HWND ControlHandle(int32_t id) const;
+  // The tooltip of a native control (a drop-down list's edit field), "" for none.
+  std::string ToolTipOf(HWND control) const;
   // The model's id of a native control, or nothing.
   bool ModelId(HWND control, int32_t& id) const;
 
@@ -72,6 +77,9 @@ class DialogWindow : public ui::ControlObserver {
   void Sync(int32_t id);
   void SyncText(const ui::ControlState& state, HWND control);
   void SyncList(const ui::ControlState& state, HWND control);
+  void SyncFieldText(const ui::ControlState& state, HWND control);
+  void FitListWidth(const ui::ControlState& state, HWND control);
+  void SetToolTip(HWND control, const std::wstring& text);
   void SyncGeometry(const ui::ControlState& state, HWND control);
 
   ui::Dialog& model_;
@@ -80,6 +88,8 @@ class DialogWindow : public ui::ControlObserver {
   std::map<int32_t, HWND> controls_;
   std::map<HWND, int32_t> byHandle_;
   std::map<int32_t, ui::Rect> placed_;  // the model rectangle each control was last put at
+  HWND toolTips_ = nullptr;             // made when a first control needs a tooltip
+  std::set<HWND> toolTipped_;
   int baseX_ = 6;
   int baseY_ = 13;
   int applying_ = 0;  // > 0 while model state is copied onto controls
@@ -87,5 +97,8 @@ class DialogWindow : public ui::ControlObserver {
   MessageHook hook_;
   std::function<void()> onCreated_;
 };
+
+// The width of a UTF-8 text in a control's font, in device pixels.
+int TextWidth(HWND control, std::string_view text);
 
 }  // namespace varnel::win32

@@ -3,15 +3,15 @@
 #include <cstdlib>
 #include <cstring>
 
-
-#include "records/ChannelSettings.h"
 #include "app/RecorderApp.h"
 #include "app/SettingsFile.h"
 #include "app/WindowPosition.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
-#include "support/ScriptedUiServices.h"
+#include "records/ChannelSettings.h"
+#include "records/LabelRules.h"
 #include "support/FileModes.h"
+#include "support/ScriptedUiServices.h"
 #include "support/TempDir.h"
 
 namespace varnel {
@@ -109,12 +109,14 @@ TEST(SettingsFile, HandEditedValuesAreToleratedAsWritten) {
             "szLabel=\"  quoted  \"\r\n"
             "garbage line without equals\r\n"
             "[Channel_1]\r\n"
-            "szLabel=" + std::string(300, 'x') + "\r\n"
-            "Gain=+8kHz\r\n"
-            "[MAIN]\r\n"
-            "SamplingRate=  44100 Hz\r\n"
-            "PostTriggerRunTime=abc\r\n"
-            "Caption=no final newline");
+            "szLabel=" +
+                std::string(300, 'x') +
+                "\r\n"
+                "Gain=+8kHz\r\n"
+                "[MAIN]\r\n"
+                "SamplingRate=  44100 Hz\r\n"
+                "PostTriggerRunTime=abc\r\n"
+                "Caption=no final newline");
   Loaded l = Load(path);
   EXPECT_EQ(2, l.channels[0].bIsEnabled);  // kept; only 1 counts as set
   EXPECT_FALSE(IsSet(l.channels[0].bIsEnabled));
@@ -246,6 +248,21 @@ TEST(ChannelSettings, UniqueLabelsCheckIgnoresCaseAndDisabledChannels) {
   EXPECT_EQ("Tessaline", ui.Messages()[0].caption);
 }
 
+TEST(LabelRules, EveryFaultHasItsTextNamingTheLabel) {
+  const std::string folder = "/w";
+  EXPECT_EQ(LabelFault::kNone, CheckLabelFileName("Mic 1", folder));
+  for (const std::string& bad : {std::string("a/b"), std::string(".."), std::string(255 - 22 - 2, 'x')})
+    EXPECT_EQ(LabelFault::kNotAFileName, CheckLabelFileName(bad, folder)) << bad;
+  EXPECT_EQ(LabelFault::kNone, CheckLabelFileName(std::string(255 - 22 - 3, 'x'), folder)) << "the longest that fits";
+  EXPECT_EQ("", LabelFaultText(LabelFault::kNone, "x"));
+  EXPECT_EQ(
+      "The channel label \"a/b\" cannot be used as a wave file name.  Labels must not contain \"/\", must not be "
+      "\".\" or \"..\", and the wave file path with the label must stay within 255 characters.",
+      LabelFaultText(LabelFault::kNotAFileName, "a/b"));
+  EXPECT_EQ(0u, LabelFaultText(LabelFault::kReservedName, "nul")
+                    .find("The channel label \"nul\" cannot be used as a wave file name: the system keeps that name"));
+}
+
 TEST(ChannelSettings, GainCyclesThroughTheFourSteps) {
   EXPECT_EQ(2, NextGain(1));
   EXPECT_EQ(4, NextGain(2));
@@ -261,6 +278,20 @@ TEST(RecorderApp, SettingsFilesLieBesideTheProgram) {
   EXPECT_EQ(folder, app.ProgramFolder);
   EXPECT_EQ(platform::JoinPath(folder, "varnel.ini"), app.SettingsFilePath);
   EXPECT_EQ(platform::JoinPath(folder, "orvantis.ini"), app.AnalyzerSettingsFilePath);
+  EXPECT_EQ(folder, app.SettingsFolder);
+}
+
+// An installed program keeps its settings in the user's folder instead.
+TEST(RecorderApp, TheSettingsFolderTakesAllThreeFiles) {
+  RecorderApp app;
+  const std::string program = platform::kPathSeparator == '/' ? "/usr/bin" : "c:\varnel\bin";
+  app.SetProgramFile(platform::JoinPath(program, "varnel"));
+  const std::string user = platform::kPathSeparator == '/' ? "/home/someone/.config/varnel" : "c:\\users\\a\\Varnel";
+  app.SetSettingsFolder(user);
+  EXPECT_EQ(program, app.ProgramFolder);
+  EXPECT_EQ(user, app.SettingsFolder);
+  EXPECT_EQ(platform::JoinPath(user, "varnel.ini"), app.SettingsFilePath);
+  EXPECT_EQ(platform::JoinPath(user, "orvantis.ini"), app.AnalyzerSettingsFilePath);
 }
 
 }  // namespace

@@ -332,5 +332,23 @@ TEST_F(CreateCalibrationDialogTest, OverwritingKeepsTheFilesOtherKeys) {
   EXPECT_EQ("0", Key(dir_.File("old.cal"), "RefUnits"));
 }
 
+#ifdef VARNEL_SOURCE_DIR
+// The demo configuration of ./run.sh must read true in the live monitor: its
+// calibration files are the creator's volts file, byte for byte.
+TEST_F(CreateCalibrationDialogTest, TheDemoCalibrationIsTheCreatorsVoltsFile) {
+  if (!test::HostToolsAvailable()) GTEST_SKIP() << "the demo script runs on the build machine";
+  int status = -1;
+  test::RunCommand(std::string(VARNEL_SOURCE_DIR) + "/scripts/demo-setup.sh '" + dir_.File("bin") + "' '" +
+                       dir_.File("demo") + "' 2>&1",
+                   &status);
+  ASSERT_EQ(0, status);
+  dialog_.ChooseItem(1107, 1);  // "Volts, dBV"
+  ASSERT_TRUE(SaveAs("volts.cal"));
+  const std::string created = test::ReadFile(dir_.File("volts.cal"));
+  for (int ch = 0; ch < 4; ++ch)
+    EXPECT_EQ(created, test::ReadFile(dir_.File("demo/cal/ch" + std::to_string(ch) + ".cal"))) << "channel " << ch;
+}
+#endif
+
 }  // namespace
 }  // namespace varnel

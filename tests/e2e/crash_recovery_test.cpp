@@ -4,14 +4,21 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <random>
 
 #include "ChildProcess.h"
 #include "RecorderRig.h"
+#include "platform/FileLock.h"
 #include "recovery/RecoverWorkingFiles.h"
 #include "support/InterruptedRecording.h"
 
@@ -170,6 +177,191 @@ TEST(CrashRecovery, HeadlessRecorderKilledMidRunIsRecoveredByRecover) {
   out = test::RunCommand(Tool() + " --recover '" + rig.wavePath + "' 2>&1", &status);
   EXPECT_EQ(0, status);
   EXPECT_NE(std::string::npos, out.find("nothing to recover")) << out;
+}
+
+// The first child of a process, as this PID namespace numbers it; 0 when none.
+pid_t ChildOf(pid_t parent) {
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator("/proc", ec); !ec && it != std::filesystem::directory_iterator();
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string stat = test::ReadFile("/proc/" + name + "/stat");
+    const std::size_t close = stat.rfind(')');
+    int ppid = 0;
+    char state = 0;
+    if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) == 2 &&
+        ppid == parent)
+      return static_cast<pid_t>(std::stol(name));
+  }
+  return 0;
+}
+
+// How to run a program in a PID namespace of its own here, or why it cannot be.
+std::string PidNamespaceCommand(std::string* why) {
+  for (const char* command : {"unshare -p -f --mount-proc", "unshare -U -r -p -f --mount-proc"}) {
+    int status = 0;
+    *why = test::RunCommand(std::string(command) + " true 2>&1", &status);
+    if (status == 0) return command;
+  }
+  return {};
+}
+
+// A recorder in another PID namespace names itself by a pid that is another
+// process here (its own pid 1 is this machine's init): its journal's lock
+// keeps --recover from renaming the files it is writing.
+TEST(CrashRecovery, ARecorderInAnotherPidNamespaceIsLeftAloneByRecover) {
+  std::string why;
+  const std::string unshare = PidNamespaceCommand(&why);
+  if (unshare.empty()) GTEST_SKIP() << "no PID namespace can be made here: " << why;
+  test::RecorderRig rig;
+  rig.UseChannels({0, 1}, {0, 1});
+  rig.settings.SamplingRate = 20000;
+  rig.settings.bAppendTimeStamp = 0;
+  const std::string ini = rig.dir.File("headless.ini");
+  SaveSettings(ini, rig.channels, rig.settings);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The recorder goes with unshare if the test ends early (--kill-child).
+    const std::string command = "exec " + unshare + " --kill-child " + Tool() +
+                                " --seconds 120 --quiet --continue-without-analyser --settings '" + ini +
+                                "' >/dev/null 2>&1";
+    ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  struct KillOnExit {
+    pid_t pid;
+    ~KillOnExit() {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  } unshareGoes{child};
+  auto workingFiles = [&] {
+    std::vector<std::string> names;
+    for (const std::string& name : rig.WaveFiles())
+      if (IsWorkingFileName(name)) names.push_back(name);
+    return names;
+  };
+  ASSERT_TRUE(
+      test::WaitUntil([&] { return JournalPaths(rig.wavePath).size() == 1 && workingFiles().size() == 2; }, 60000));
+  const std::vector<std::string> journal = JournalPaths(rig.wavePath);
+  const std::vector<std::string> working = workingFiles();
+
+  int status = -1;
+  const std::string out = test::RunCommand(Tool() + " --recover '" + rig.wavePath + "' 2>&1", &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_NE(std::string::npos, out.find("left alone: " + journal[0])) << out;
+  EXPECT_EQ(std::string::npos, out.find("recovered")) << out;
+  EXPECT_EQ(working, workingFiles());
+  EXPECT_EQ(journal, JournalPaths(rig.wavePath));
+
+  // unshare keeps SIGTERM from itself; the recorder (its namespace's init) is
+  // told directly, from here, and saves its files.
+  const pid_t recorder = ChildOf(child);
+  ASSERT_GT(recorder, 0);
+  ::kill(recorder, SIGTERM);
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(test::WaitUntil([&] { return JournalPaths(rig.wavePath).empty(); }, 60000))
+      << "the recorder saved its files";
+  EXPECT_EQ((std::vector<std::string>{"Channel_0.wav", "Channel_1.wav"}), rig.WaveFiles());
+  for (int c : {0, 1}) {
+    test::ScriptedUiServices ui;
+    WaveIO wave(ui);
+    ASSERT_EQ(1, wave.OpenExisting(rig.wavePath + "/Channel_" + std::to_string(c) + ".wav"));
+    EXPECT_GT(wave.Length, 0u);
+  }
+}
+
+// The same where no namespace can be made: a journal whose owner is unknown
+// here, its lock held by another process for as long as that one lives.
+TEST(CrashRecovery, AJournalLockedByAnotherProcessIsRecoveredOnlyOnceThatProcessIsGone) {
+  test::TempDir dir;
+  const std::string working = test::MakeWorkingFile(dir.Path(), dir.File("Mic.wav"), 4000);
+  const std::string journal = test::WriteDeadJournal(dir.Path(), {test::EntryFor(working, dir.File("Mic.wav"), 0)});
+  int ready[2];
+  ASSERT_EQ(0, ::pipe(ready));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    platform::FileLock lock;
+    const char taken = lock.Take(journal) == platform::FileLock::Outcome::kTaken ? 'y' : 'n';
+    if (::write(ready[1], &taken, 1) != 1) ::_exit(1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char taken = 0;
+  ASSERT_EQ(1, ::read(ready[0], &taken, 1));
+  ::close(ready[0]);
+  ASSERT_EQ('y', taken);
+
+  int status = -1;
+  std::string out = test::RunCommand(Tool() + " --recover '" + dir.Path() + "' 2>&1", &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_NE(std::string::npos, out.find("left alone: " + journal)) << out;
+  EXPECT_TRUE(platform::FileExists(working));
+
+  ::kill(child, SIGKILL);
+  ::waitpid(child, &status, 0);
+  out = test::RunCommand(Tool() + " --recover '" + dir.Path() + "' 2>&1", &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_NE(std::string::npos, out.find("recovered " + dir.File("Mic.wav") + " (4000 frames)")) << out;
+  EXPECT_FALSE(platform::FileExists(journal));
+}
+
+// A folder made read-only for the test's lifetime: a read-only bind mount as
+// root (whom file modes do not stop), its mode otherwise.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const std::string& path) : path_(path) {
+    if (::geteuid() != 0) {
+      applied_ = ::chmod(path.c_str(), 0555) == 0;
+    } else if (::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0) {
+      mounted_ = true;
+      applied_ = ::mount(nullptr, path.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    }
+    if (!applied_) reason_ = std::string("cannot make the folder read-only: ") + std::strerror(errno);
+  }
+  ~ReadOnlyFolder() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+    if (::geteuid() != 0) ::chmod(path_.c_str(), 0755);
+  }
+  bool Applied() const { return applied_; }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string path_;
+  std::string reason_;
+  bool mounted_ = false;
+  bool applied_ = false;
+};
+
+TEST(CrashRecovery, RecoverInAFolderItCannotWriteNamesEveryFileAndChangesNothing) {
+  test::TempDir dir;
+  const std::string folder = dir.File("wave");
+  platform::CreateFolders(folder);
+  const std::string a = test::MakeWorkingFile(folder, folder + "/A.wav", 300);
+  const std::string b = test::MakeWorkingFile(folder, folder + "/B.wav", 500);
+  test::WriteDeadJournal(folder, {test::EntryFor(a, folder + "/A.wav", 0), test::EntryFor(b, folder + "/B.wav", 1)});
+  const std::vector<std::string> before = test::RecorderRig::ListFolder(folder);
+  const std::string bytes = test::ReadFile(a);
+  int status = -1;
+  std::string out;
+  {
+    ReadOnlyFolder readOnly(folder);
+    if (!readOnly.Applied()) GTEST_SKIP() << readOnly.Reason();
+    out = test::RunCommand(Tool() + " --recover '" + folder + "' 2>&1", &status);
+  }
+  EXPECT_EQ(1, status) << out;
+  EXPECT_EQ(std::string::npos, out.find("nothing to recover")) << out;
+  for (const std::string& working : {a, b})
+    EXPECT_NE(std::string::npos, out.find("cannot recover " + working + ": the folder cannot be written: ")) << out;
+  EXPECT_EQ(before, test::RecorderRig::ListFolder(folder));
+  EXPECT_EQ(bytes, test::ReadFile(a)) << "nothing is repaired that cannot be renamed";
+
+  out = test::RunCommand(Tool() + " --recover '" + folder + "' 2>&1", &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_EQ((std::vector<std::string>{"A.wav", "B.wav"}), test::RecorderRig::ListFolder(folder));
 }
 
 TEST(CrashRecovery, TheWindowAsksAtStartAndRecoversOnYes) {

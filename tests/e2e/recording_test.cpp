@@ -283,6 +283,50 @@ TEST(Recording, LabelsThatCannotBeFileNamesAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
+// Windows takes "Ä1" and "ä1" for one file and keeps "NUL" (with any
+// extension) for a device: there such labels are refused at Run, where one
+// file would be lost; on Linux each is a file of its own and is recorded.
+TEST(Recording, LabelsTheFileSystemCannotKeepApartOrReservesAreRefusedWhereItDoes) {
+  const bool windows = platform::kPathSeparator == '\\';
+  struct Case {
+    std::vector<std::string> labels;
+    const char* refusal;  // on Windows
+  };
+  const Case cases[] = {
+      {{"\xc3\x84"
+        "1",
+        "\xc3\xa4"
+        "1"},
+       "is used by more than one channel.  Each label must be unique."},
+      {{"NUL"}, "the system keeps that name for a device."},
+      {{"com7.left"}, "the system keeps that name for a device."},
+  };
+  for (const Case& c : cases) {
+    RecorderRig rig;
+    std::vector<int> used;
+    for (std::size_t i = 0; i < c.labels.size(); ++i) used.push_back(static_cast<int>(i));
+    rig.UseChannels(used, used);
+    rig.settings.bAppendTimeStamp = 0;
+    for (std::size_t i = 0; i < c.labels.size(); ++i) CopyCut(rig.channels[i].szLabel, c.labels[i]);
+    rig.Open();
+    if (windows) {
+      rig.ui.ExpectMessageBox(DialogResult::OK);
+      rig.dialog->Click(kIdRun);
+      EXPECT_EQ(0, rig.dialog->bIsRunning) << c.labels[0];
+      EXPECT_NE(std::string::npos, rig.ui.Messages().back().text.find(c.refusal)) << rig.ui.Messages().back().text;
+      EXPECT_TRUE(rig.WaveFiles().empty());
+      continue;
+    }
+    rig.Run();
+    rig.StepBuffers(1);
+    rig.dialog->Click(kIdRun);
+    std::vector<std::string> expected;
+    for (const std::string& label : c.labels) expected.push_back(label + ".wav");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, rig.WaveFiles());
+  }
+}
+
 TEST(Recording, MissingCalibrationAbandonsTheRunAndRemovesTheWorkingFiles) {
   RecorderRig rig;
   rig.UseChannels({0, 1}, {0, 1});

@@ -269,5 +269,93 @@ TEST_F(MonitorLink, TheRecordersConversationReachesTheModel) {
   EXPECT_EQ(2048u, model.Channel(1).waveform.size());
 }
 
+// A sender that begins pokes and never finishes them, under names the
+// monitor does not know or of sizes its items cannot have, leaves nothing
+// behind; of its two items it keeps one unfinished poke each.
+TEST_F(MonitorLink, UnfinishedPokesAreBoundedAndUnknownOrOverlongNamesRefusedAtOnce) {
+  RawClient client(transport::dbus::ServiceBusName(name_));
+  const std::string refused = "org.varnel.Dde.Error.NotProcessed";
+  const std::vector<uint8_t> slice(1 << 20, 7);
+  constexpr uint32_t kAnnounced = 60u << 20;
+  for (int i = 0; i < 8; ++i) {
+    const std::string item = "Item" + std::to_string(i);
+    EXPECT_EQ(refused, client.Poke(item.c_str(), 0, kAnnounced, slice)) << item;
+  }
+  EXPECT_EQ(refused, client.Poke("CalibrationData", 0, kAnnounced, slice)) << "no calibration is that long";
+  EXPECT_EQ(0u, server_->UnfinishedPokeBytes());
+  for (int i = 0; i < 3; ++i) EXPECT_EQ("", client.Poke("TimeSeriesData", 0, kAnnounced, slice));
+  EXPECT_EQ("", client.Poke("CalibrationData", 0, 2048, std::vector<uint8_t>(1024)));
+  EXPECT_EQ(2u, server_->UnfinishedPokes());
+  EXPECT_LE(server_->UnfinishedPokeBytes(), 2 * slice.size());
+
+  const std::string longName(8 << 20, 'x');
+  EXPECT_EQ(refused, client.Poke(longName.c_str(), 0, 8, std::vector<uint8_t>(8)));
+  MonitorModel model;
+  Drain(model);
+  EXPECT_EQ(10u, model.Refusals());
+  EXPECT_EQ("item refused: item name of 8388608 bytes, longer than 64", model.LastRefusal());
+}
+
+// The peer a person runs beside a recording for hours (orvantis-peer keeps
+// the payloads of its last 8 transactions): every transaction is kept with
+// the size and checksum of its payload, only the newest keep the payload.
+TEST_F(MonitorLink, APeerKeepsThePayloadsOfItsLastTransactionsOnly) {
+  const std::string name = name_ + "_peer";
+  peer::AnalyzerPeer analyser({.serverName = name, .keptPayloads = 8});
+  std::string error;
+  ASSERT_TRUE(analyser.Start(&error)) << error;
+  auto transport = MakeDbusTransport();
+  ASSERT_TRUE(transport->Initialize());
+  ASSERT_EQ(TransportError::None, transport->Connect(name, "Data", 1000));
+  std::vector<std::vector<uint8_t>> sent;
+  for (int i = 0; i < 30; ++i) {
+    sent.emplace_back(65536, static_cast<uint8_t>(i));
+    ASSERT_EQ(TransportError::None, transport->Poke("TimeSeriesData", sent.back(), 1000));
+  }
+  const auto kept = analyser.Transactions();
+  ASSERT_EQ(30u, kept.size());
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(65536u, kept[i].size);
+    EXPECT_EQ(peer::Fnv1a(sent[i]), kept[i].checksum);
+    EXPECT_EQ(i >= 22 ? sent[i] : std::vector<uint8_t>{}, kept[i].bytes) << i;
+  }
+  EXPECT_EQ(8u * 65536, analyser.KeptPayloadBytes());
+
+  // Pokes begun under many names, never finished: the oldest goes.
+  RawClient client(transport::dbus::ServiceBusName(name));
+  const std::vector<uint8_t> slice(1 << 20, 1);
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ("", client.Poke(("Item" + std::to_string(i)).c_str(), 0, 60u << 20, slice)) << i;
+  EXPECT_EQ(4u, analyser.UnfinishedPokes());
+  EXPECT_LE(analyser.UnfinishedPokeBytes(), 4 * slice.size());
+  EXPECT_EQ("org.varnel.Dde.Error.NotProcessed", client.Poke("Item0", 1 << 20, 60u << 20, slice));
+  EXPECT_EQ("", client.Poke("Item7", 1 << 20, 60u << 20, slice));
+  const auto refusals = analyser.Of(peer::Kind::Poke, "Item0");
+  ASSERT_EQ(1u, refusals.size());
+  EXPECT_EQ("poke slice out of order", refusals[0].refusal);
+}
+
+// A block far longer than any FFT size (the recorder's largest, of a length
+// whose transform would take half a minute) is shown and analysed by its
+// newest frames.
+TEST(MonitorModelBlocks, ABlockOverTheLargestFftSizeIsAnalysedByItsNewestFrames) {
+  constexpr std::size_t kFrames = 16777213;
+  constexpr std::size_t kNewest = kFftSizes.back();
+  constexpr double kRate = 48000.0;
+  std::vector<int16_t> block(2 * kFrames);
+  for (std::size_t f = 0; f < kFrames - kNewest; ++f) block[2 * f] = (f / 40) % 2 ? 20000 : -20000;  // 600 Hz square
+  const auto sine = test::Sine(kNewest, kRate, 1500.0, 8000.0);
+  for (std::size_t f = 0; f < kNewest; ++f) block[2 * (kFrames - kNewest + f)] = sine[f];
+  MonitorModel model;
+  model.Apply(LinkEvent{EventKind::Command, Command{CommandKind::SamplingRate, 48000}, {}, {}});
+  model.AddBlock(block);
+  const ChannelView& left = model.Channel(0);
+  EXPECT_EQ(kNewest, left.spectrum.Length());
+  EXPECT_EQ(kNewest, left.waveform.size());
+  EXPECT_EQ(sine.front(), left.waveform.front());
+  EXPECT_NEAR(1500.0, left.peak.frequency, 1.0);
+  EXPECT_NE(std::string::npos, model.StatusLine().find("blocks of 16777213")) << model.StatusLine();
+}
+
 }  // namespace
 }  // namespace varnel::monitor

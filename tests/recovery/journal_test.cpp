@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/FileLock.h"
 #include "platform/FileSync.h"
 #include "recovery/RecordingJournal.h"
 #include "support/InterruptedRecording.h"
@@ -79,6 +80,39 @@ TEST(Journal, LivesFromTheFirstCommitUntilARunEndsWithEverythingSaved) {
   ASSERT_EQ(1u, left.size());
   ASSERT_EQ(1u, left[0].entries.size());
   EXPECT_EQ(dir.File("wav0003.tmp"), left[0].entries[0].workingFile);
+}
+
+// Its lock is what tells others that the recorder runs: held from the first
+// commit through every rewrite until the run ends. Recorders of two PID
+// namespaces may have one pid: the second never takes the first's journal.
+TEST(Journal, IsHeldWhileItsRunLastsAndNeverReplacesAnotherRecordersJournal) {
+  test::TempDir dir;
+  RecordingJournal first, second;
+  first.Begin(dir.Path());
+  first.Track(0, test::EntryFor(dir.File("wav0001.tmp"), dir.File("A.wav"), 0));
+  ASSERT_TRUE(first.Commit());
+  second.Begin(dir.Path());
+  second.Track(0, test::EntryFor(dir.File("wav0002.tmp"), dir.File("B.wav"), 0));
+  ASSERT_TRUE(second.Commit());
+  EXPECT_NE(first.Path(), second.Path());
+
+  platform::FileLock probe;
+  for (const RecordingJournal* j : {&first, &second})
+    EXPECT_EQ(platform::FileLock::Outcome::kHeldElsewhere, probe.Take(j->Path())) << j->Path();
+  first.Track(0, test::EntryFor(dir.File("wav0003.tmp"), dir.File("A.wav"), 0));  // a rollover
+  ASSERT_TRUE(first.Commit());
+  EXPECT_EQ(platform::FileLock::Outcome::kHeldElsewhere, probe.Take(first.Path()));
+  EXPECT_EQ(dir.File("wav0003.tmp"), ReadJournal(first.Path()).entries.at(0).workingFile);
+  EXPECT_EQ(dir.File("wav0002.tmp"), ReadJournal(second.Path()).entries.at(0).workingFile);
+
+  const std::string left = second.Path();
+  second.Finalised(0, false);
+  second.End();  // a file was left behind: the journal stays, free for recovery
+  EXPECT_EQ(platform::FileLock::Outcome::kTaken, probe.Take(left));
+  probe.Release();
+  first.Finalised(0, true);
+  first.End();
+  EXPECT_EQ((std::vector<std::string>{left}), JournalPaths(dir.Path()));
 }
 
 TEST(Journal, ProcessIdentityTellsTheLivingFromTheDead) {

@@ -2,9 +2,11 @@
 
 #include <cctype>
 
+#include "platform/FileLock.h"
 #include "platform/FileSync.h"
 #include "recovery/RecoverWorkingFiles.h"
 #include "recovery/RecoveryOffer.h"
+#include "support/FileModes.h"
 #include "support/InterruptedRecording.h"
 #include "support/ScriptedUiServices.h"
 
@@ -173,6 +175,66 @@ TEST(Recovery, LeavesARunningRecorderAndFilesNotOursAlone) {
   for (const char* name : {"varnel-journal-7.ini", "wav00FF.tmp", "notes.tmp"})
     EXPECT_TRUE(platform::FileExists(dir.File(name))) << name;
   EXPECT_TRUE(platform::FileExists(live));
+}
+
+// A recorder in another PID namespace or on another machine has an identity
+// that means nothing here: its journal's lock says that it runs.
+TEST(Recovery, AJournalWhoseLockIsHeldIsLeftAloneWhateverItsOwnerSays) {
+  TempDir dir;
+  const std::string working = test::MakeWorkingFile(dir.Path(), dir.File("A.wav"), 40);
+  const std::string journal = test::WriteDeadJournal(dir.Path(), {test::EntryFor(working, dir.File("A.wav"), 0)});
+  platform::FileLock recorder;
+  ASSERT_EQ(platform::FileLock::Outcome::kTaken, recorder.Take(journal));
+  InterruptedRecordings found = FindInterruptedRecordings(dir.Path());
+  EXPECT_TRUE(found.Empty());
+  ASSERT_EQ(1u, found.liveJournals.size());
+  EXPECT_EQ("varnel-journal-1.ini", platform::FileNameOf(found.liveJournals[0]));
+  EXPECT_TRUE(RecoverRecordings(found).empty());
+  EXPECT_TRUE(platform::FileExists(working));
+  EXPECT_TRUE(platform::FileExists(journal));
+
+  recorder.Release();  // the recorder ended without saving
+  ASSERT_EQ(1u, RecoverAll(dir.Path()).size());
+  EXPECT_EQ(40u, ReadWave(dir.File("A.wav")).frames);
+  EXPECT_FALSE(platform::FileExists(journal));
+}
+
+// Two windows started together: the search holds what it found until it has
+// recovered it, so the other finds it in use.
+TEST(Recovery, TwoSearchesNeverTakeTheSameFiles) {
+  TempDir dir;
+  const std::string working = test::MakeWorkingFile(dir.Path(), dir.File("A.wav"), 40);
+  const std::string journal = test::WriteDeadJournal(dir.Path(), {test::EntryFor(working, dir.File("A.wav"), 0)});
+  InterruptedRecordings first = FindInterruptedRecordings(dir.Path());
+  ASSERT_EQ(1u, first.files.size());
+  InterruptedRecordings second = FindInterruptedRecordings(dir.Path());
+  EXPECT_TRUE(second.files.empty());
+  EXPECT_EQ(1u, second.liveJournals.size());
+  const auto results = RecoverRecordings(first);
+  ASSERT_EQ(1u, results.size());
+  EXPECT_EQ(dir.File("A.wav"), results[0].recoveredFile) << results[0].error;
+  EXPECT_TRUE(RecoverRecordings(second).empty());
+  EXPECT_FALSE(platform::FileExists(journal));
+  EXPECT_FALSE(platform::FileExists(working));
+}
+
+// A journal that cannot be read may be a running recorder's: no working file
+// is taken for one without a journal while it is there, and both are named.
+TEST(Recovery, AJournalThatCannotBeReadKeepsEveryFileItMayNameAndSaysSo) {
+  if (!test::FileModesApply()) GTEST_SKIP() << "file modes keep nobody out here (root, or Windows)";
+  TempDir dir;
+  const std::string working = test::MakeWorkingFile(dir.Path(), dir.File("A.wav"), 40);
+  test::AgeFile(working, 60);
+  const std::string journal = test::WriteDeadJournal(dir.Path(), {test::EntryFor(working, dir.File("A.wav"), 0)});
+  ASSERT_TRUE(test::SetFileMode(journal, 0));
+  const auto results = RecoverAll(dir.Path());
+  test::SetFileMode(journal, 0644);
+  ASSERT_EQ(2u, results.size());
+  EXPECT_EQ(journal, results[0].workingFile);
+  EXPECT_NE(std::string::npos, results[0].error.find("cannot be read")) << results[0].error;
+  EXPECT_EQ(working, results[1].workingFile);
+  EXPECT_EQ("no journal that could be read names it", results[1].error);
+  EXPECT_TRUE(platform::FileExists(working));
 }
 
 TEST(Recovery, RemovesJournaledLeftoversThatHoldNoSamples) {

@@ -12,4 +12,23 @@ bool SetFileMode(const std::string& path, unsigned mode);
 // Makes a named pipe; false where the system has none under a path (Windows).
 bool MakeFifo(const std::string& path);
 
+// A folder this process cannot create files in, for as long as the object
+// lives: its write permission taken away, or for root (whom modes do not
+// stop) a read-only file system mounted on it. Reason() says why not when
+// the system offers neither (Windows, or a root that may not mount).
+class UnwritableFolder {
+ public:
+  explicit UnwritableFolder(std::string path);
+  ~UnwritableFolder();
+  UnwritableFolder(const UnwritableFolder&) = delete;
+  UnwritableFolder& operator=(const UnwritableFolder&) = delete;
+  bool Made() const { return reason_.empty(); }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string path_;
+  std::string reason_;
+  bool mounted_ = false;
+};
+
 }  // namespace varnel::test

@@ -16,10 +16,8 @@
 namespace varnel::test {
 namespace {
 
-// The window as the screen shows it, frame included, as a 24-bit BMP file.
-void Capture(HWND hwnd, const std::string& path) {
-  RECT r;
-  GetWindowRect(hwnd, &r);
+// A part of the screen as a 24-bit BMP file.
+void Capture(const RECT& r, const std::string& path) {
   const int w = r.right - r.left;
   const int h = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
@@ -52,6 +50,13 @@ void Capture(HWND hwnd, const std::string& path) {
   EXPECT_TRUE(out.good()) << path;
 }
 
+// The window as the screen shows it, frame included.
+void Capture(HWND hwnd, const std::string& path) {
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  Capture(r, path);
+}
+
 TEST(Screenshot, EveryWindowOfTheProgram) {
   const char* folder = std::getenv("VARNEL_SCREENSHOT_DIR");
   if (!folder) GTEST_SKIP() << "VARNEL_SCREENSHOT_DIR not set";
@@ -61,6 +66,8 @@ TEST(Screenshot, EveryWindowOfTheProgram) {
     Capture(hwnd, dir + "\\" + name + ".bmp");
   };
   MainWindowRig rig;
+  // A second board with a sound card's long name, for the device list's picture.
+  WriteFile(rig.dir.File("olsim.ini"), "[Boards]\nCount=2\n[Board1]\nName=USB Audio CODEC: USB Audio (hw:CODEC,0)\n");
   const GridRow& row0 = kGridRows[0];
   rig.boxes.Answer({IDYES, IDOK});
   rig.boxes.WhileOpen([&](HWND box) {
@@ -78,6 +85,24 @@ TEST(Screenshot, EveryWindowOfTheProgram) {
   });
   rig.script.Then([&] { return rig.Window() != nullptr && rig.WaitedMs(800); })
       .Do([&] { shot(rig.Window(), "main-idle"); })
+      .Do([&] {
+        rig.recorder->ChooseItem(kIdDeviceList, 1);
+        SendMessageW(rig.Control(kIdDeviceList), CB_SHOWDROPDOWN, TRUE, 0);
+      })
+      .Then([&] { return rig.WaitedMs(500); })
+      .Do([&] {
+        // The window and the open list beside it.
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof info;
+        GetComboBoxInfo(rig.Control(kIdDeviceList), &info);
+        RECT window{}, list{}, both{};
+        GetWindowRect(rig.Window(), &window);
+        GetWindowRect(info.hwndList, &list);
+        UnionRect(&both, &window, &list);
+        Capture(both, dir + "\\main-device-list.bmp");
+        SendMessageW(rig.Control(kIdDeviceList), CB_SHOWDROPDOWN, FALSE, 0);
+        rig.recorder->ChooseItem(kIdDeviceList, 0);
+      })
       .Do([&] {
         UserClick(rig.Control(row0.rec));
         UserClick(rig.Control(kGridRows[2].rec));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "platform/RiffFile.h"
 #include "support/TempDir.h"
@@ -97,6 +98,47 @@ TEST(WindowsFiles, BackslashPaths) {
   for (const char* bad : {"a:b", "a\\b", "a/b", "a?", "a*", "a|b", "a.", "", "..", "con\x01"})
     EXPECT_FALSE(IsPlainFileName(bad)) << bad;
   EXPECT_TRUE(IsPlainFileName("Mic A_1"));
+}
+
+TEST(WindowsFiles, DeviceNamesAreReservedWithAnyExtensionAndCaseIsTheFileSystems) {
+  for (const char* reserved : {"CON", "con", "Prn.wav", "aux.tar.gz", "NUL", "nul .wav", "COM1", "com9.left", "COM0",
+                               "LPT5", "lpt1.x", "COM\xc2\xb9", "LPT\xc2\xb3.wav"})
+    EXPECT_TRUE(IsReservedFileName(reserved)) << reserved;
+  for (const char* free : {"CONSOLE", "NULL", "xNUL", "COM", "COM10", "LPT", "LPTX", "Mic", "com\xc2\xb4", "AUX_1"})
+    EXPECT_FALSE(IsReservedFileName(free)) << free;
+
+  EXPECT_TRUE(SameFileName("Mic", "MIC"));
+  EXPECT_TRUE(
+      SameFileName("\xc3\x84"
+                   "1",
+                   "\xc3\xa4"
+                   "1"));  // "Ä1", "ä1"
+  EXPECT_FALSE(SameFileName("Mic 1", "Mic 2"));
+  // As the file system itself compares them.
+  TempDir dir;
+  WriteFile(dir.File("\xc3\x84"
+                     "1.wav"),
+            "x");
+  EXPECT_TRUE(
+      FileExists(dir.File("\xc3\xa4"
+                          "1.wav")));
+}
+
+// A recorder's journal: nobody else deletes, renames or replaces it while it
+// is held, everybody can read it.
+TEST(WindowsFiles, AHeldFileIsReadableButNeitherDeletedNorReplaced) {
+  TempDir dir;
+  const std::string path = dir.File("journal.ini");
+  WriteFile(dir.File("other"), "other");
+  {
+    FileLock lock;
+    ASSERT_TRUE(lock.WriteDurably(path, "held", false));
+    EXPECT_FALSE(DeleteFile(path));
+    EXPECT_FALSE(RenameFile(path, dir.File("moved"), false));
+    EXPECT_FALSE(RenameFile(dir.File("other"), path, true));
+    EXPECT_EQ("held", ReadRegularFile(path).value_or(""));
+  }
+  EXPECT_TRUE(DeleteFile(path));
 }
 
 TEST(WindowsFiles, CreateFoldersMakesEveryLevel) {

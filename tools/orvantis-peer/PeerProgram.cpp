@@ -18,6 +18,8 @@ const char* const kPeerUsage =
     "  --delay MS           answer every transaction MS milliseconds late\n"
     "  --record FILE        append one line per transaction to FILE\n"
     "  --dump-dir DIR       write each poke payload to DIR/<n>-<item>.bin\n"
+    "  --keep-payloads N    keep the payloads of the last N transactions (default 8;\n"
+    "                       sizes and checksums of all)\n"
     "  --quiet              print nothing but the ready line\n";
 
 bool ParsePeerArguments(int argc, char** argv, PeerArguments& out) {
@@ -46,6 +48,12 @@ bool ParsePeerArguments(int argc, char** argv, PeerArguments& out) {
       const unsigned long ms = std::strtoul(text.c_str(), &end, 10);
       if (end == text.c_str() || *end || ms > 600000) return false;
       options.replyDelayMs = static_cast<uint32_t>(ms);
+    } else if (arg == "--keep-payloads") {
+      if (!value(text)) return false;
+      char* end = nullptr;
+      const unsigned long n = std::strtoul(text.c_str(), &end, 10);
+      if (end == text.c_str() || *end || n == 0 || n > 100000) return false;
+      options.keptPayloads = n;
     } else if (arg == "--record") {
       if (!value(out.record)) return false;
     } else if (arg == "--dump-dir") {

@@ -12,14 +12,19 @@ namespace varnel::peer {
 
 extern const char* const kPeerUsage;
 
+// A peer that runs beside a recording for hours keeps the payloads of its
+// last few transactions only.
+inline constexpr std::size_t kProgramKeptPayloads = 8;
+
 struct PeerArguments {
-  PeerOptions options;
+  PeerOptions options{.keptPayloads = kProgramKeptPayloads};
   std::string record;
   std::string dumpDir;
   bool quiet = false;
 };
 
-// False on an unknown option, a missing value or a delay beyond 10 minutes.
+// False on an unknown option, a missing value, a delay beyond 10 minutes or a
+// payload count that is not a positive number.
 bool ParsePeerArguments(int argc, char** argv, PeerArguments& out);
 
 // The server's observer: one log line per transaction on stdout (unless

@@ -26,12 +26,6 @@ std::string Quoted(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-uint32_t Fnv1a(const std::vector<uint8_t>& bytes) {
-  uint32_t h = 2166136261u;
-  for (uint8_t b : bytes) h = (h ^ b) * 16777619u;
-  return h;
-}
-
 std::string DescribeTransaction(Kind kind, const std::string& item, const std::vector<uint8_t>& bytes,
                                 uint32_t calls, bool accepted) {
   std::ostringstream line;

@@ -20,6 +20,4 @@ inline std::string DescribeTransaction(const Transaction& t) {
   return DescribeTransaction(t.kind, t.item, t.bytes, t.calls, t.accepted);
 }
 
-uint32_t Fnv1a(const std::vector<uint8_t>& bytes);
-
 }  // namespace varnel::peer

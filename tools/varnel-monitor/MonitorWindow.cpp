@@ -149,12 +149,13 @@ void MonitorWindow::Show(int side) {
 
   PlotSeries wave;
   const double perCode = c.scale.UnitsPerCode();
-  wave.values.resize(c.waveform.size());
-  float extent = 0.0f;
-  for (std::size_t i = 0; i < c.waveform.size(); ++i) {
-    wave.values[i] = static_cast<float>(c.waveform[i] * perCode);
-    extent = std::max(extent, std::fabs(wave.values[i]));
+  int lowest = 0;
+  int highest = 0;
+  for (int16_t v : c.waveform) {
+    lowest = std::min<int>(lowest, v);
+    highest = std::max<int>(highest, v);
   }
+  auto extent = static_cast<float>(std::max(std::abs(lowest * perCode), std::abs(highest * perCode)));
   if (!(extent > 0.0f)) extent = static_cast<float>(32768.0 * perCode);
   const double step = TickStep(extent, 4);
   wave.yHigh = std::ceil(extent * 1.05 / step) * step;
@@ -164,12 +165,15 @@ void MonitorWindow::Show(int side) {
   wave.xLabel = rate > 0.0 ? "Time (ms)" : "Sample";
   wave.yLabel = Q(c.scale.WaveformUnits());
   wave.title = "Waveform, latest block";
+  wave.reduce = [this, side](std::size_t columns, ColumnEnvelope& out) {
+    const ChannelView& shown = model_.Channel(side);
+    SampleColumns(shown.waveform, shown.scale.UnitsPerCode(), columns, out);
+  };
   waveforms_[side]->SetSeries(std::move(wave));
 
   PlotSeries spectrum;
-  spectrum.values = c.decibels;
   const std::size_t length = c.spectrum.Length();
-  spectrum.xLast = length > 0 ? BinFrequency(c.decibels.empty() ? 1 : c.decibels.size() - 1, length, rate) : 1.0;
+  spectrum.xLast = length > 0 ? BinFrequency(c.spectrum.Bins() - 1, length, rate) : 1.0;
   const double top =
       c.peak.found && std::isfinite(c.peak.decibels) ? std::ceil((c.peak.decibels + 5.0) / 10.0) * 10.0 : 0.0;
   spectrum.yHigh = top;
@@ -183,6 +187,10 @@ void MonitorWindow::Show(int side) {
     spectrum.markerX = c.peak.frequency;
     spectrum.markerY = c.peak.decibels;
   }
+  spectrum.reduce = [this, side](std::size_t columns, ColumnEnvelope& out) {
+    const ChannelView& shown = model_.Channel(side);
+    spectrumColumns_[side].Reduce(shown.spectrum, model_.SamplingRate(), shown.scale, columns, out);
+  };
   spectra_[side]->SetSeries(std::move(spectrum));
 }
 

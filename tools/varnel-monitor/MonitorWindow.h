@@ -13,6 +13,7 @@
 
 #include "monitor/MonitorModel.h"
 #include "monitor/MonitorServer.h"
+#include "monitor/PlotColumns.h"
 
 class QComboBox;
 class QLabel;
@@ -64,6 +65,7 @@ class MonitorWindow : public QMainWindow {
   QLabel* headers_[2] = {};
   PlotWidget* waveforms_[2] = {};
   PlotWidget* spectra_[2] = {};
+  SpectrumColumns spectrumColumns_[2];
   bool screenshotTaken_ = false;
 };
 

@@ -9,6 +9,7 @@
 
 #include "MonitorWindow.h"
 #include "platform/Files.h"
+#include "platform/SettingsFolder.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ using varnel::monitor::MonitorOptions;
 constexpr const char* kUsage =
     "usage: varnel-monitor [options]\n"
     "  --server-name NAME   the ServerName to serve (default: [DDE] ServerName of\n"
-    "                       orvantis.ini beside the program, else Orvantis)\n"
+    "                       orvantis.ini in the settings folder, else Orvantis)\n"
     "  --fft-size N         the FFT size answered at start (1024 ... 65536, default 8192)\n"
     "  --averaging MODE     none, linear (default) or exponential\n"
     "  --screenshot FILE    write the window to FILE after N blocks and end\n"
@@ -89,7 +90,8 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   if (serverName.empty())
-    serverName = varnel::monitor::ServerNameFromSettings(varnel::platform::ExecutableFolder() + "/orvantis.ini");
+    serverName = varnel::monitor::ServerNameFromSettings(varnel::platform::JoinPath(
+        varnel::platform::SettingsFolderFor(varnel::platform::ExecutableFolder()), "orvantis.ini"));
   if (serverName.empty()) {
     std::cerr << "varnel-monitor: the ServerName is empty: there is no analyser to serve\n";
     return 1;

@@ -10,8 +10,10 @@ const char* const kUsage =
     "                     [--continue-without-analyser] [--settings FILE] [--quiet] [--device N]\n"
     "       varnel-record --list-devices\n"
     "       varnel-record --recover [FOLDER] [--settings FILE]\n"
-    "Records with the settings of varnel.ini beside the program (as the window does) until N seconds\n"
-    "have passed, a triggered run ends, or Ctrl-C; then saves the files and the settings.\n"
+    "Records with the settings of varnel.ini (as the window does) until N seconds have passed, a\n"
+    "triggered run ends, or Ctrl-C; then saves the files and the settings. The settings files\n"
+    "(varnel.ini, orvantis.ini, olsim.ini) lie beside the program, or in $XDG_CONFIG_HOME/varnel\n"
+    "(~/.config/varnel) when the program's folder cannot be written.\n"
     "--recover repairs the recordings an interrupted run left in FOLDER (default: the wave folder).\n";
 
 namespace {

@@ -16,7 +16,7 @@ struct Options {
   ui::DialogResult acceptRate = ui::DialogResult::No;
   bool continueWithoutAnalyser = false;
   bool quiet = false;  // no level lines
-  std::string settingsFile;  // empty: varnel.ini beside the program
+  std::string settingsFile;  // empty: varnel.ini in the settings folder
   bool listDevices = false;  // print the device list instead of recording
   int32_t device = -1;       // device index for this run (-1: the settings' own)
   bool recover = false;      // recover interrupted recordings instead of recording

@@ -31,7 +31,9 @@ int Recover(const std::string& waveFolder) {
     return 1;
   }
   const InterruptedRecordings found = FindInterruptedRecordings(waveFolder);
-  if (found.files.empty()) std::printf("nothing to recover in %s\n", found.folder.c_str());
+  for (const std::string& journal : found.liveJournals)
+    std::printf("left alone: %s, the journal of a recorder that is still running\n", journal.c_str());
+  if (found.files.empty() && found.refused.empty()) std::printf("nothing to recover in %s\n", found.folder.c_str());
   int status = 0;
   for (const RecoveredFile& r : RecoverRecordings(found)) {
     if (r.recoveredFile.empty()) {

@@ -18,6 +18,7 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
+#include "platform/SettingsFolder.h"
 #include "transport/PlatformTransport.h"
 
 namespace {
@@ -63,7 +64,7 @@ int Record(const record::Options& options) {
   RecorderServices services;
   services.ui = &ui;
   services.loop = &loop;
-  services.board = boards::MakePlatformBoards(platform::ExecutableFolder());
+  services.board = boards::MakePlatformBoards(std::string(FieldText(app.SettingsFolder)));
   services.transport = MakePlatformTransport();
   services.app = &app;
   services.offerRecovery = false;  // a notice instead: nobody is there to answer
@@ -115,7 +116,8 @@ int main(int argc, char** argv) {
     return error.empty() ? kExitRecorded : kExitUsage;
   }
   if (options->listDevices) {
-    record::PrintDeviceList(*boards::MakePlatformBoards(platform::ExecutableFolder()), stdout);
+    const std::string settings = platform::SettingsFolderFor(platform::ExecutableFolder());
+    record::PrintDeviceList(*boards::MakePlatformBoards(settings), stdout);
     return 0;
   }
   if (options->recover) {

@@ -16,6 +16,19 @@ using SteadyClock = std::chrono::steady_clock;
 
 // The largest payload the recorder sends (16777216 frames of two samples).
 constexpr uint32_t kMaxPokeBytes = 64u << 20;
+// Pokes begun and not finished that are kept at once; one more drops the oldest.
+constexpr std::size_t kMaxUnfinishedPokes = 4;
+
+namespace {
+
+// A name too long to be an item is refused without being kept or repeated.
+std::string NameRefusal(const char* item) {
+  const std::size_t length = std::strlen(item);
+  if (length <= kMaxItemBytes) return {};
+  return "item name of " + std::to_string(length) + " bytes, longer than " + std::to_string(kMaxItemBytes);
+}
+
+}  // namespace
 
 bool SameItem(const std::string& a, const std::string& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -33,6 +46,7 @@ struct AnalyzerPeer::Impl {
     uint32_t total = 0;
     uint32_t calls = 0;
     std::vector<uint8_t> bytes;
+    uint64_t begun = 0;  // order of the first slices
   };
 
   AnalyzerPeer& peer;
@@ -40,6 +54,7 @@ struct AnalyzerPeer::Impl {
   SlotPtr slot;
   std::vector<Pending> pending;
   std::map<std::string, Partial> partial;  // by lower-case item
+  uint64_t begun = 0;
 
   explicit Impl(AnalyzerPeer& owner) : peer(owner) {}
 
@@ -86,6 +101,7 @@ struct AnalyzerPeer::Impl {
     const char* item = nullptr;
     if (int r = sd_bus_message_read(call, "s", &item); r < 0) return r;
     PeerOptions options = self.Options();
+    if (std::string why = NameRefusal(item); !why.empty()) return self.Refuse(call, Kind::Request, {}, why, 1);
     const bool known = SameItem(item, "FFT Size") && !options.refuseFft;
     Transaction t{Kind::Request, item, {}, 1, known, known ? "" : "no such item"};
     sd_bus_message* reply = nullptr;
@@ -114,21 +130,30 @@ struct AnalyzerPeer::Impl {
     if (int r = sd_bus_message_read(call, "suu", &item, &offset, &total); r < 0) return r;
     if (int r = sd_bus_message_read_array(call, 'y', &data, &size); r < 0) return r;
     PeerOptions options = self.Options();
+    if (std::string why = NameRefusal(item); !why.empty()) return self.Refuse(call, Kind::Poke, {}, why, 1);
     std::string key(item);
     std::transform(key.begin(), key.end(), key.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (offset == 0) {
+      self.partial.erase(key);
+      if (std::string why = self.StartScreened(item, total); !why.empty()) {
+        self.Tally();
+        return self.Refuse(call, Kind::Poke, item, why, 1);
+      }
+      self.Begin(key, total);
+    }
     Partial& part = self.partial[key];
-    if (offset == 0) part = Partial{total, 0, {}};
     const char* fault = nullptr;
     if (offset != part.bytes.size() || total != part.total || size > total - offset)
       fault = "poke slice out of order";
     else if (total > kMaxPokeBytes)
       fault = "poke too large";
     if (fault) {
-      // A refusal the caller can see, and a line for whoever watches the peer.
-      self.peer.Record(Transaction{Kind::Poke, item, {}, part.calls + 1, false, fault});
+      const uint32_t calls = part.calls + 1;
       self.partial.erase(key);
-      return self.Answer(Refusal(call, fault), options.replyDelayMs);
+      self.Tally();
+      // A refusal the caller can see, and a line for whoever watches the peer.
+      return self.Refuse(call, Kind::Poke, item, fault, calls);
     }
     const auto* bytes = static_cast<const uint8_t*>(data);
     part.bytes.insert(part.bytes.end(), bytes, bytes + size);
@@ -143,7 +168,42 @@ struct AnalyzerPeer::Impl {
       refusal = t.refusal;
       self.peer.Record(std::move(t));
     }
+    self.Tally();
     return self.Answer(accepted ? Ok(call) : Refusal(call, refusal.c_str()), options.replyDelayMs);
+  }
+
+  // Records a refused transaction without a payload and answers it.
+  int Refuse(sd_bus_message* call, Kind kind, std::string item, const std::string& why, uint32_t calls) {
+    peer.Record(Transaction{kind, std::move(item), {}, calls, false, why});
+    return Answer(Refusal(call, why.c_str()), Options().replyDelayMs);
+  }
+
+  // A new poke of an item: the oldest unfinished one goes when too many are.
+  void Begin(const std::string& key, uint32_t total) {
+    if (partial.size() >= kMaxUnfinishedPokes) {
+      auto oldest = std::min_element(partial.begin(), partial.end(),
+                                     [](const auto& a, const auto& b) { return a.second.begun < b.second.begun; });
+      partial.erase(oldest);
+    }
+    partial[key] = Partial{total, 0, {}, ++begun};
+  }
+
+  // What the unfinished pokes hold, for whoever watches the peer's size.
+  void Tally() {
+    std::size_t bytes = 0;
+    for (const auto& [key, part] : partial) bytes += part.bytes.capacity();
+    peer.unfinishedBytes_ = bytes;
+    peer.unfinishedPokes_ = partial.size();
+  }
+
+  // Lets the owner refuse a poke at its first slice.
+  std::string StartScreened(const std::string& item, uint32_t total) {
+    PokeStartScreen screen;
+    {
+      std::lock_guard lock(peer.mutex_);
+      screen = peer.pokeStartScreen_;
+    }
+    return screen ? screen(item, total) : std::string();
   }
 
   // Lets the owner refuse what the options accept.
@@ -251,6 +311,7 @@ void AnalyzerPeer::Serve() {
   }
   impl.pending.clear();
   impl.partial.clear();
+  impl.Tally();
   impl.slot.reset();
   impl.bus.reset();
   std::lock_guard lock(mutex_);
@@ -297,13 +358,20 @@ void AnalyzerPeer::SetScreen(Screen screen) {
   screen_ = std::move(screen);
 }
 
+void AnalyzerPeer::SetPokeStartScreen(PokeStartScreen screen) {
+  std::lock_guard lock(mutex_);
+  pokeStartScreen_ = std::move(screen);
+}
+
 void AnalyzerPeer::Record(Transaction transaction) {
   bool keep = false;
+  std::size_t payloads = 0;
   {
     std::lock_guard lock(mutex_);
     keep = options_.keepTransactions;
+    payloads = options_.keptPayloads;
   }
-  record_.Add(transaction, keep);
+  record_.Add(transaction, keep, payloads);
 }
 
 std::vector<Transaction> AnalyzerPeer::Of(Kind kind, const std::string& item) const {

@@ -2,6 +2,7 @@
 // What every server of the analyser's side takes and records, whatever carries
 // the conversation (D-Bus on Linux, DDE on Windows).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ struct PeerOptions {
   uint32_t replyDelayMs = 0;
   // Off for a long-running server that only observes: nothing piles up.
   bool keepTransactions = true;
+  // How many of the newest kept transactions keep their payload; the older
+  // ones keep its size and checksum only. 0: every one keeps it.
+  std::size_t keptPayloads = 0;
 };
 
 enum class Kind { Execute, Request, Poke };
@@ -31,6 +35,16 @@ struct Transaction {
   uint32_t calls = 1;          // method calls that carried it (pokes come in slices)
   bool accepted = true;
   std::string refusal;  // why it was refused, as the error message says
+  // Of the payload as it arrived: kept when `bytes` is let go (set when kept).
+  std::size_t size = 0;
+  uint32_t checksum = 0;  // Fnv1a
 };
+
+// The 32-bit FNV-1a hash of a payload, as the peer's log shows it.
+inline uint32_t Fnv1a(const std::vector<uint8_t>& bytes) {
+  uint32_t h = 2166136261u;
+  for (uint8_t b : bytes) h = (h ^ b) * 16777619u;
+  return h;
+}
 
 }  // namespace varnel::peer

@@ -7,6 +7,7 @@
 
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "platform/SettingsFolder.h"
 
 namespace varnel::sim {
 namespace {
@@ -91,6 +92,8 @@ std::vector<BoardModel> ReadBoardModels(const std::string& iniPath) {
   return models;
 }
 
-std::string DefaultSimSettingsPath() { return platform::JoinPath(platform::ExecutableFolder(), "olsim.ini"); }
+std::string DefaultSimSettingsPath() {
+  return platform::JoinPath(platform::SettingsFolderFor(platform::ExecutableFolder()), "olsim.ini");
+}
 
 }  // namespace varnel::sim

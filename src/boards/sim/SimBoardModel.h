@@ -1,6 +1,6 @@
 #pragma once
 // The boards the simulated driver offers, read from its own settings file
-// "olsim.ini" beside the program. Without the file there is one board named
+// "olsim.ini" in the settings folder. Without the file there is one board named
 // like a DT9834: 16 channels, gains 1/2/4/8, 500 kHz aggregate, not
 // simultaneous, +-10 V, unsigned 16-bit codes, a sine on every channel.
 //
@@ -61,7 +61,7 @@ inline constexpr int32_t kMaxSimulatedBoards = 32;
 BoardModel DefaultBoardModel(int32_t index);
 // The boards of the settings file; a missing file gives the default board.
 std::vector<BoardModel> ReadBoardModels(const std::string& iniPath);
-// "olsim.ini" in the program's folder.
+// "olsim.ini" in the program's settings folder (platform/SettingsFolder.h).
 std::string DefaultSimSettingsPath();
 
 }  // namespace varnel::sim

@@ -88,7 +88,7 @@ class SimulatedBoard final : public boards::PooledBoard {
   std::vector<std::string> callLog_;
 };
 
-// The simulated board reading `iniPath`, or olsim.ini beside the program when
+// The simulated board reading `iniPath`, or olsim.ini in the settings folder when
 // it is empty. What the program uses as its board driver.
 std::unique_ptr<BoardApi> MakeSimulatedBoard(std::string iniPath = {});
 

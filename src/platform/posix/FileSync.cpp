@@ -11,17 +11,10 @@
 #include <sstream>
 
 #include "platform/Files.h"
+#include "platform/posix/Descriptors.h"
 
 namespace varnel::platform {
 namespace {
-
-int OpenRetrying(const std::string& path, int flags) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
 
 std::string BootId() {
   std::ifstream in("/proc/sys/kernel/random/boot_id");
@@ -48,6 +41,14 @@ std::string StartTicks(long pid) {
 
 }  // namespace
 
+int OpenRetrying(const std::string& path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
 bool SyncFile(const std::string& path) {
   int fd = OpenRetrying(path, O_WRONLY);
   if (fd < 0) fd = OpenRetrying(path, O_RDONLY);
@@ -65,11 +66,10 @@ bool SyncFolder(const std::string& folder) {
   return ok;
 }
 
-bool WriteFileDurably(const std::string& path, const std::string& contents) {
-  const std::string folder(FolderOf(path));
-  std::string tmp = path + ".XXXXXX";
-  int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
+int WriteSyncedTemporary(const std::string& path, const std::string& contents, std::string* tmp) {
+  *tmp = path + ".XXXXXX";
+  int fd = ::mkostemp(tmp->data(), O_CLOEXEC);
+  if (fd < 0) return -1;
   ::fchmod(fd, 0644);
   bool ok = true;
   std::size_t done = 0;
@@ -79,13 +79,21 @@ bool WriteFileDurably(const std::string& path, const std::string& contents) {
     if (n <= 0) ok = false;
     if (n > 0) done += static_cast<std::size_t>(n);
   }
-  ok = ok && ::fdatasync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+  if (ok && ::fdatasync(fd) == 0) return fd;
+  ::close(fd);
+  ::unlink(tmp->c_str());
+  return -1;
+}
+
+bool WriteFileDurably(const std::string& path, const std::string& contents) {
+  std::string tmp;
+  const int fd = WriteSyncedTemporary(path, contents, &tmp);
+  if (fd < 0) return false;
+  if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
     ::unlink(tmp.c_str());
     return false;
   }
-  SyncFolder(folder);
+  SyncFolder(std::string(FolderOf(path)));
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -148,8 +149,23 @@ std::string DefaultDataFolder(std::string_view kind) {
   return std::string((home && *home) ? home : ".") + "/orvanta/" + std::string(kind);
 }
 
+std::string FolderWriteProblem(const std::string& folder) {
+  if (::access(folder.c_str(), W_OK | X_OK) == 0) return {};
+  return std::strerror(errno);
+}
+
 bool IsPlainFileName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+bool IsReservedFileName(std::string_view) {
+  return false;
+}
+
+// Linux file systems tell case apart. The odd folder that does not (a FAT
+// stick, a case-folded ext4 folder) is not guessed at from here.
+bool SameFileName(std::string_view a, std::string_view b) {
+  return a == b;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

@@ -124,6 +124,23 @@ std::string DefaultDataFolder(std::string_view kind) {
   return "c:\\orvanta\\" + std::string(kind);
 }
 
+std::string SystemErrorText(DWORD error) {
+  char text[256] = {};
+  const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                   sizeof text, nullptr);
+  std::string out(text, n);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) out.pop_back();
+  return out.empty() ? "system error " + std::to_string(error) : out;
+}
+
+std::string FolderWriteProblem(const std::string& folder) {
+  // Whether a file can be made is the only sure test under access control lists.
+  char path[MAX_PATH + 1] = {};
+  if (::GetTempFileNameA(folder.c_str(), "vnl", 0, path) == 0) return SystemErrorText(::GetLastError());
+  ::DeleteFileA(path);
+  return {};
+}
+
 bool IsPlainFileName(std::string_view name) {
   if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ') return false;
   for (char c : name) {
@@ -131,6 +148,34 @@ bool IsPlainFileName(std::string_view name) {
     if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) return false;
   }
   return true;
+}
+
+bool IsReservedFileName(std::string_view name) {
+  // The part before the first dot, without the spaces that end it, is what
+  // the system compares with its device names.
+  std::string base(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  if (base.rfind("COM", 0) != 0 && base.rfind("LPT", 0) != 0) return false;
+  const std::string_view number = std::string_view(base).substr(3);
+  if (number.size() == 1) return number[0] >= '0' && number[0] <= '9';
+  return number == "\xc2\xb9" || number == "\xc2\xb2" || number == "\xc2\xb3";  // superscript 1, 2, 3
+}
+
+bool SameFileName(std::string_view a, std::string_view b) {
+  auto wide = [](std::string_view text) {
+    std::wstring out(text.size(), L'\0');
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                        static_cast<int>(out.size()));
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return out;
+  };
+  if (a == b) return true;
+  const std::wstring wa = wide(a), wb = wide(b);
+  if (wa.empty() || wb.empty()) return false;
+  return ::CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(), static_cast<int>(wb.size()), TRUE) ==
+         CSTR_EQUAL;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

@@ -16,3 +16,12 @@
 #undef MessageBox
 #undef PostMessage
 #undef SendMessage
+
+#include <string>
+
+namespace varnel::platform {
+
+// The system's text for an error code, without its line end and full stop.
+std::string SystemErrorText(DWORD error);
+
+}  // namespace varnel::platform

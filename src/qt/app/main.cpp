@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   RecorderServices services;
   services.ui = &ui;
   services.loop = &loop;
-  services.board = boards::MakePlatformBoards(std::string(FieldText(app.ProgramFolder)));
+  services.board = boards::MakePlatformBoards(std::string(FieldText(app.SettingsFolder)));
   services.transport = MakePlatformTransport();
   services.app = &app;
   RecorderDialog recorder(std::move(services));
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   });
   qt::DeviceChangeMonitor devices;
   devices.StartUsbMonitor();
-  devices.WatchFile(QString::fromStdString(std::string(FieldText(app.ProgramFolder)) + "/olsim.ini"));
+  devices.WatchFile(QString::fromStdString(std::string(FieldText(app.SettingsFolder)) + "/olsim.ini"));
   devices.PostTo(loop);
   // Logging out or Ctrl-C in a terminal closes the window as its close button does.
   qt::TerminationSignals termination([&](int) { loop.Post({ui::WM_CLOSE, 0, 0}); });

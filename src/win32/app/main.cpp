@@ -19,7 +19,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RecorderServices services;
   services.ui = &ui;
   services.loop = &loop;
-  services.board = boards::MakePlatformBoards(std::string(FieldText(app.ProgramFolder)));
+  services.board = boards::MakePlatformBoards(std::string(FieldText(app.SettingsFolder)));
   services.transport = MakePlatformTransport();
   services.app = &app;
   RecorderDialog recorder(std::move(services));

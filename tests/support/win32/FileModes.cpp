@@ -14,4 +14,7 @@ bool MakeFifo(const std::string&) {
   return false;
 }
 
+UnwritableFolder::UnwritableFolder(std::string path) : path_(std::move(path)), reason_("Windows has no file modes") {}
+UnwritableFolder::~UnwritableFolder() = default;
+
 }  // namespace varnel::test

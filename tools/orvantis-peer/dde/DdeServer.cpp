@@ -347,7 +347,8 @@ PeerOptions DdeServer::Options() const {
 }
 
 void DdeServer::Record(Transaction transaction) {
-  record_.Add(transaction, Options().keepTransactions);
+  const PeerOptions options = Options();
+  record_.Add(transaction, options.keepTransactions, options.keptPayloads);
 }
 
 }  // namespace varnel::peer
