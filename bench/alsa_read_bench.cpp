@@ -13,14 +13,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <numeric>
 #include <string>
 #include <vector>
 
+#include "BoardBench.h"
 #include "boards/alsa/AlsaBoard.h"
 #include "platform/Trace.h"
 
@@ -32,31 +31,8 @@ constexpr int32_t kFrames = 8192;
 constexpr double kRate = 48000.0;
 constexpr double kBufferSeconds = kFrames / kRate;
 
-class NullTraces : public platform::TraceSink {
- public:
-  void Write(std::string_view) override {}
-};
-
-// Wakes the benchmark at every buffer the board tells of.
-class DoneLoop : public BoardEvents {
- public:
-  void BufferDone() override {
-    std::lock_guard lock(mutex_);
-    ++done_;
-    posted_.notify_one();
-  }
-  void WaitForOne() {
-    std::unique_lock lock(mutex_);
-    posted_.wait(lock, [this] { return done_ > 0; });
-    --done_;
-  }
-  void Overrun() override {}
-
- private:
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  int done_ = 0;
-};
+using bench::DoneLoop;
+using bench::NullTraces;
 
 std::string WriteConfig() {
   const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/varnel_alsa_bench_" +

@@ -8,6 +8,9 @@ packages=(
   g++ cmake ninja-build pkg-config
   # sound cards and audio interfaces as boards (ALSA)
   libasound2-dev
+  # data-acquisition boards as boards (comedi; its tools comedi_config,
+  # comedi_board_info and comedi_test come with the library)
+  libcomedi-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # independent wave-file readers used by the tests

@@ -3,6 +3,7 @@
 #include "boards/BoardSet.h"
 #include "boards/PlatformBoards.h"
 #include "boards/alsa/AlsaBoard.h"
+#include "boards/comedi/ComediBoard.h"
 #include "boards/sim/SimulatedBoard.h"
 #include "platform/Files.h"
 
@@ -19,6 +20,8 @@ std::unique_ptr<BoardApi> MakePlatformBoards(const std::string& settingsFolder) 
   kinds.push_back({sim::MakeSimulatedBoard(simSettings), "Simulated ",
                    [simSettings] { return platform::FileExists(simSettings); }});
   kinds.push_back({std::make_unique<alsa::AlsaBoard>(), {}, {}});
+  // Data-acquisition boards after the sound cards, so the devices listed before them keep their places.
+  kinds.push_back({std::make_unique<comedi::ComediBoard>(), {}, {}});
   return std::make_unique<BoardSet>(std::move(kinds));
 }
 

@@ -1,6 +1,7 @@
 // The board contract over our own kinds: the simulated board in step mode
 // and, on Linux, the ALSA board on a private configuration whose delivery the
-// test holds (support/PcmFaults.h). The Windows suite adds the vendor's driver.
+// test holds (support/PcmFaults.h), and the comedi board on a scripted device. The Windows suite adds the vendor's
+// driver.
 
 #include "support/BoardContract.h"
 
@@ -11,7 +12,9 @@
 #include "support/TempDir.h"
 #ifndef _WIN32
 #include "boards/alsa/AlsaBoard.h"
+#include "boards/comedi/ComediBoard.h"
 #include "support/AlsaTestConfig.h"
+#include "support/FakeComedi.h"
 #include "support/PcmFaults.h"
 #endif
 
@@ -45,6 +48,17 @@ class SimRig : public ContractRig {
 };
 
 #ifndef _WIN32
+// Lets `scans` more scans through `source` and waits until the board took them all.
+template <typename Source>
+bool FillExactly(Source& source, uint32_t scans) {
+  source.Allow(scans);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (source.Taken() < source.Allowed() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return source.Taken() == source.Allowed();
+}
+
 class AlsaRig : public ContractRig {
  public:
   BoardApi& Board() override { return board_; }
@@ -57,20 +71,40 @@ class AlsaRig : public ContractRig {
             {48000, {0}, {1}, kTriggerExternalTtl}};
   }
   void Fill(int count, uint32_t scans) override { ring_->Allow(int64_t{count} * scans); }
-  bool FillPart(uint32_t scans) override {
-    ring_->Allow(scans);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (ring_->Taken() < ring_->Allowed() && std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return ring_->Taken() == ring_->Allowed();
-  }
+  bool FillPart(uint32_t scans) override { return FillExactly(*ring_, scans); }
   void Starve() override { ring_->Starve(); }
 
  private:
   AlsaTestConfig config_{1 << 18};
   std::shared_ptr<ScriptedRing> ring_ = std::make_shared<ScriptedRing>();
   alsa::AlsaBoard board_{ring_};
+};
+
+// A scripted comedi device (support/FakeComedi.h) without an external
+// trigger, whose stream the test lets through; reads end inside scans.
+class ComediRig : public ContractRig {
+ public:
+  ComediRig() { device_->LimitReads(301); }
+  BoardApi& Board() override { return board_; }
+  std::string BoardName() override { return "comedi0: fake_daq fake-6016"; }
+  // The clock counts the conversions of all entries: 10000 scans a second.
+  RunSettings GoodRun() override { return {20000, {1, 0}, {1, 2}, kTriggerImmediate}; }
+  std::vector<RunSettings> ImpossibleRuns() override {
+    return {{10000, {16}, {1}, kTriggerImmediate},
+            {30000, {0}, {1}, kTriggerImmediate},
+            {10000, {0}, {16}, kTriggerImmediate},
+            {10000, {0}, {1}, kTriggerExternalTtl},
+            {10000, {0}, {1}, 999}};
+  }
+  void Fill(int count, uint32_t scans) override { device_->Allow(uint64_t(count) * scans); }
+  bool FillPart(uint32_t scans) override { return FillExactly(*device_, scans); }
+  void Starve() override { device_->Overflow(); }
+
+ private:
+  TempDir dir_;
+  std::shared_ptr<FakeComediCalls> calls_ = std::make_shared<FakeComediCalls>(dir_.Path());
+  std::shared_ptr<FakeComediState> device_ = calls_->Add("comedi0");
+  comedi::ComediBoard board_{calls_};
 };
 #endif
 
@@ -85,6 +119,7 @@ std::vector<ContractKind> Kinds() {
       Kind<SimRig>("Simulated"),
 #ifndef _WIN32
       Kind<AlsaRig>("Alsa"),
+      Kind<ComediRig>("Comedi"),
 #endif
   };
 }
