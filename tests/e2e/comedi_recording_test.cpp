@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "RecorderRig.h"
+#include "support/RecorderRig.h"
 #include "boards/comedi/ComediBoard.h"
 #include "platform/Trace.h"
 #include "support/FakeComedi.h"
@@ -29,15 +29,15 @@ class ComediRecording : public ::testing::Test {
   // Records until `seconds` of signal were processed, then presses Stop.
   void Record(float seconds, bool vanish = false) {
     rig.Run();
-    ASSERT_EQ(1, rig.dialog->bIsRunning) << (rig.ui.Messages().empty() ? "" : rig.ui.Messages().back().text);
+    ASSERT_EQ(1, rig.Engine().bIsRunning) << (rig.ui.Messages().empty() ? "" : rig.ui.Messages().back().text);
     device->AllowUnlimited();
-    for (int i = 0; i < 600 && rig.dialog->Device.GetRunTime() < seconds; ++i) rig.loop.WaitAndDispatch(50);
+    for (int i = 0; i < 600 && rig.Engine().Device.GetRunTime() < seconds; ++i) rig.loop.WaitAndDispatch(50);
     if (vanish) {
       device->Vanish();
-      for (int i = 0; i < 600 && rig.dialog->Files.Report.Overruns().empty(); ++i) rig.loop.WaitAndDispatch(50);
+      for (int i = 0; i < 600 && rig.Engine().Files.Report.Overruns().empty(); ++i) rig.loop.WaitAndDispatch(50);
     }
     rig.dialog->Click(kIdRun);
-    ASSERT_EQ(0, rig.dialog->bIsRunning);
+    ASSERT_EQ(0, rig.Engine().bIsRunning);
   }
   // Per channel file Channel_c.wav (read by Python's wave module): frames,
   // samples unlike the device's codes, channels and rate.
@@ -64,10 +64,10 @@ class ComediRecording : public ::testing::Test {
 TEST_F(ComediRecording, EveryChannelsFileHoldsTheBoardsCodesExactly) {
   Open({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
   char name[kBoardNameSize] = {};
-  rig.dialog->Device.GetBoardName(0, name);
+  rig.Engine().Device.GetBoardName(0, name);
   EXPECT_STREQ("comedi0: fake_daq fake-6016", name);
-  EXPECT_EQ(16, rig.dialog->Settings.MaxChannels);
-  EXPECT_EQ(4, rig.dialog->Settings.NumGains);
+  EXPECT_EQ(16, rig.Engine().Settings.MaxChannels);
+  EXPECT_EQ(4, rig.Engine().Settings.NumGains);
   Record(2.0f);
   const auto files = CheckFiles(16);
   for (std::size_t c = 0; c < files.size(); ++c) {
@@ -77,13 +77,13 @@ TEST_F(ComediRecording, EveryChannelsFileHoldsTheBoardsCodesExactly) {
     EXPECT_EQ(1, files[c][2]);
     EXPECT_EQ(kRate, files[c][3]);
   }
-  EXPECT_FALSE(rig.dialog->Files.Report.DataLost());
+  EXPECT_FALSE(rig.Engine().Files.Report.DataLost());
 }
 
 TEST_F(ComediRecording, AVanishedBoardEndsTheRunWithItsFilesSavedAndTheLossReported) {
   Open({0, 1});
   Record(0.5f, true);
-  EXPECT_TRUE(rig.dialog->Files.Report.DataLost());
+  EXPECT_TRUE(rig.Engine().Files.Report.DataLost());
   const auto files = CheckFiles(2);
   for (const auto& file : files) {
     EXPECT_GE(file[0], kRate / 2);
@@ -110,7 +110,7 @@ TEST_F(ComediRecording, WhatTheBoardCannotDoIsRefusedBeforeAnyFileIsMade) {
     other.Open(std::make_unique<comedi::ComediBoard>(calls));
     other.ui.ExpectMessageBox(ui::DialogResult::OK);
     other.dialog->Click(kIdRun);
-    EXPECT_EQ(0, other.dialog->bIsRunning);
+    EXPECT_EQ(0, other.Engine().bIsRunning);
     ASSERT_FALSE(other.ui.Messages().empty());
     EXPECT_NE(std::string::npos, other.ui.Messages().back().text.find(c.says)) << other.ui.Messages().back().text;
     EXPECT_TRUE(other.WaveFiles().empty());
