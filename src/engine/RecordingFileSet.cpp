@@ -58,11 +58,14 @@ int RecordingFileSet::CreateWaveFiles() {
   runStart_.sampleRate = RecordingFormat.SampleRate;
   runStart_.board = FieldText(settings_.szDeviceName);
   framesWritten_ = 0;
+  mayReplace_.fill(false);
+  if (!SharedFolderAccepted()) return 0;
   journal_.Begin(std::string(FieldText(settings_.szWavePath)));
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (!IsSet(channels_[slot].bIsEnabled)) continue;
     WaveFiles[slot].reset();
     const std::string name = FileNameFor(slot, IsSet(settings_.bAppendTimeStamp));
+    const bool exists = platform::FileExists(name);
     if (settings_.bOverwriteWaveFiles == 0 && platform::FileReadable(name)) {
       std::string question = "File " + name + " already exists.  Do you want to overwrite this file?";
       ui::DialogResult answer =
@@ -70,6 +73,7 @@ int RecordingFileSet::CreateWaveFiles() {
       if (answer == ui::DialogResult::Cancel) return DiscardWaveFiles();
       if (answer != ui::DialogResult::Yes) continue;
     }
+    mayReplace_[slot] = exists;
     WaveFiles[slot] = MakeWave(slot, 0);
     if (WaveFiles[slot]->Failed == 1) {
       ui_.MessageBox("Failure creating wave file " + name +
@@ -82,6 +86,24 @@ int RecordingFileSet::CreateWaveFiles() {
   }
   UpdateJournal();
   return 1;
+}
+
+bool RecordingFileSet::SharedFolderAccepted() {
+  const std::string folder(FieldText(settings_.szWavePath));
+  if (!AnotherRecorderWrites(folder)) return true;
+  const std::string question = "Another recorder is writing in " + folder +
+                               ". Neither replaces the other's files, but their recordings share the folder. "
+                               "Record here anyway?";
+  return ui_.MessageBox(question, kRecorderCaption, ui::mb::kYesNo | ui::mb::kIconQuestion) == ui::DialogResult::Yes;
+}
+
+std::string RecordingFileSet::FreeNameLike(const std::string& name) const {
+  std::string free = name;
+  for (int n = 2; platform::FileExists(free) || IsFinished(free); ++n) {
+    free = name;
+    free.insert(name.size() - 4, "_" + std::to_string(n));
+  }
+  return free;
 }
 
 // An undone run leaves nothing: the files begun so far hold no samples.
@@ -163,6 +185,15 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
     const uint32_t frames = wave.GetLength();
     // Close empties the object, name and all.
     std::string name(FieldText(wave.FinalFileName));
+    // A file that appeared under the name during the run (another recorder's)
+    // is not this run's to replace.
+    if (!mayReplace_[slot] && platform::FileExists(name)) {
+      const std::string wanted = name;
+      name = FreeNameLike(wanted);
+      wave.SetFileName(name);
+      Report.Renamed(wanted, name);
+    }
+    wave.ReplaceFinalFile = mayReplace_[slot] ? 1 : 0;
     std::string working(FieldText(wave.WorkingFileName));
     if ((save ? wave.Save() : wave.Close()) == 1) {
       finished_.push_back({std::move(name), frames});
@@ -178,12 +209,9 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
 
 void RecordingFileSet::RollOver(int32_t slot) {
   Finalise(slot, false);
-  std::string name = FileNameFor(slot, true);
   // Two rollovers within one second would otherwise share a name.
-  for (int n = 2; platform::FileExists(name) || IsFinished(name); ++n) {
-    name = FileNameFor(slot, true);
-    name.insert(name.size() - 4, "_" + std::to_string(n));
-  }
+  const std::string name = FreeNameLike(FileNameFor(slot, true));
+  mayReplace_[slot] = false;
   quietWaveErrors_ = true;
   // The block that did not fit is the new file's first: no sample lost or doubled.
   WaveFiles[slot] = MakeWave(slot, framesWritten_);

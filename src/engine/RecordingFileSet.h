@@ -84,6 +84,11 @@ class RecordingFileSet {
   void RecoverBlock(int32_t slot, const int16_t* block, uint32_t bytes);
 
   bool IsFinished(const std::string& name) const;
+  // `name` with "_2", "_3" ... before its extension: the first that neither
+  // exists nor was finished in this run.
+  std::string FreeNameLike(const std::string& name) const;
+  // A run where another recorder writes goes ahead only when the user says so.
+  bool SharedFolderAccepted();
   // Journal and periodic sync of every open working file (RecordingFileSetJournal.cpp).
   void UpdateJournal();
   void FinishedWith(int32_t slot, const WaveIO& wave);
@@ -97,6 +102,9 @@ class RecordingFileSet {
   // tells the user why, once.
   bool quietWaveErrors_ = false;
   std::vector<FinishedFile> finished_;
+  // Per slot: its file may replace what is under its final name, because that
+  // was there at Run and the user (or the overwrite setting) said so.
+  std::array<bool, kChannelCount> mayReplace_{};
   RecordingJournal journal_;
   WorkingFileSync sync_;
   bool periodicSync_ = true;

@@ -15,6 +15,7 @@ void RunReport::Begin(int32_t rate) {
   overrunLosses_.clear();
   noTrigger_ = false;
   unsaved_.clear();
+  renamed_.clear();
 }
 
 void RunReport::Notify(int32_t channel, bool written, const std::string& text) {

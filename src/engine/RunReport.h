@@ -39,6 +39,13 @@ struct UnsavedFile {
   std::string workingFile;
 };
 
+// A file saved under another name because one it was not to replace had
+// appeared under its own during the run.
+struct RenamedFile {
+  std::string wanted;
+  std::string savedAs;
+};
+
 class RunReport {
  public:
   // A new run at `rate` frames per second.
@@ -55,6 +62,10 @@ class RunReport {
   void NotSaved(std::string file, std::string workingFile) {
     unsaved_.push_back({std::move(file), std::move(workingFile)});
   }
+  void Renamed(std::string wanted, std::string savedAs) {
+    renamed_.push_back({std::move(wanted), std::move(savedAs)});
+  }
+  const std::vector<RenamedFile>& RenamedFiles() const { return renamed_; }
   // A triggered run stopped before its trigger came.
   void NoTrigger() { noTrigger_ = true; }
   // The run ended: gaps still open stay open.
@@ -89,6 +100,7 @@ class RunReport {
   std::vector<uint64_t> overrunLosses_;
   bool noTrigger_ = false;
   std::vector<UnsavedFile> unsaved_;
+  std::vector<RenamedFile> renamed_;
 
   static std::array<int32_t, kChannelCount> OpenNone() {
     std::array<int32_t, kChannelCount> a{};

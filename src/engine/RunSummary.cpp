@@ -20,6 +20,9 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
                   g.resumed ? "" : ", not recorded again");
     out += line;
   }
+  for (const RenamedFile& r : report.RenamedFiles()) {
+    out += "saved as " + r.savedAs + ": " + r.wanted + " appeared during the run and was left as it was\n";
+  }
   for (const UnsavedFile& u : report.Unsaved()) {
     out += "not saved: " + u.file + " (its samples are in " + u.workingFile +
            "; varnel-record --recover repairs it once its folder can be written)\n";

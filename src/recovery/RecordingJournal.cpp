@@ -182,6 +182,14 @@ JournalFile ParseJournal(const std::string& text) {
   return journal;
 }
 
+bool AnotherRecorderWrites(const std::string& folder) {
+  for (const std::string& path : JournalPaths(folder)) {
+    platform::FileLock probe;
+    if (probe.Take(path) == platform::FileLock::Outcome::kHeldElsewhere) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> JournalPaths(const std::string& folder) {
   std::vector<std::string> paths;
   std::error_code ec;

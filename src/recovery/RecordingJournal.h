@@ -60,6 +60,8 @@ std::vector<std::string> JournalPaths(const std::string& folder);
 JournalFile ReadJournal(const std::string& path);
 // Every journal file in the folder, read.
 std::vector<JournalFile> ReadJournals(const std::string& folder);
+// True when a running recorder, in any process, holds a journal in the folder.
+bool AnotherRecorderWrites(const std::string& folder);
 
 class RecordingJournal {
  public:

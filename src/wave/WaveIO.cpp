@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/FileSync.h"
 #include "platform/Files.h"
@@ -233,12 +234,36 @@ void WaveIO::AppendCalibrationChunk() {
   file.Close();
 }
 
+// A folder removed during the run takes the working file's name with it;
+// its samples live on only behind the open handle. They are written out again
+// under the same name, in the folder made anew, so the file can be saved.
+bool WaveIO::RestoreVanishedWorkingFile() {
+  const std::string path(FieldText(WorkingFileName));
+  if (platform::FileExists(path)) return true;
+  platform::CreateFolders(std::string(platform::FolderOf(path)));
+  platform::RiffFile copy;
+  if (!copy.Open(path, platform::RiffFile::Mode::kCreate)) return false;
+  const uint64_t size = file_.FileSize();
+  std::vector<char> block(1 << 16);
+  bool ok = file_.Seek(0);
+  for (uint64_t done = 0; ok && done < size;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(block.size(), size - done));
+    ok = file_.Read(block.data(), n) == n && copy.Write(block.data(), n) == n;
+    done += n;
+  }
+  ok = copy.Close() && ok;
+  file_.Close();
+  return ok && file_.Open(path, platform::RiffFile::Mode::kReadWrite);
+}
+
 bool WaveIO::MoveToFinalName() {
   if (FinalFileName[0] == '\0') return false;
   // The system's rename replaces an existing final file in one step, so that
   // file is never without a complete recording; the copy serves when the
   // rename cannot be done (another file system).
-  if (platform::RenameFile(WorkingFileName, FinalFileName, true)) return true;
+  const bool replace = ReplaceFinalFile != 0;
+  if (platform::RenameFile(WorkingFileName, FinalFileName, replace)) return true;
+  if (!replace && platform::FileExists(FinalFileName)) return false;
   if (!platform::CopyFileReplacing(WorkingFileName, FinalFileName)) return false;
   platform::DeleteFile(WorkingFileName);
   return true;
@@ -252,6 +277,11 @@ int WaveIO::Finalise(bool* finished) {
   UpdateDataSize(dataBytes_);
   if (SamePath(WorkingFileName, FinalFileName)) return 1;
   *finished = false;
+  if (!RestoreVanishedWorkingFile()) {
+    file_.Close();
+    Report(WaveError::kFailureWritingWaveFile);
+    return 0;
+  }
   if (!WriteRiffSize()) {
     file_.Close();
     Failed = 1;

@@ -95,6 +95,8 @@ class WaveIO final : public WaveBuffer {
   // kDiskFull, kSizeLimit or kWriteError.
   WaveError FailureReason = WaveError::kNone;
   int32_t DeleteWorkingFile = 1;
+  // 0: finalising never replaces a file already under the final name; it fails instead.
+  int32_t ReplaceFinalFile = 1;
   int32_t HasCalibration = 0;
   char WorkingFolder[kPathSize] = {};
   char FinalFileName[kPathSize] = {};
@@ -110,6 +112,7 @@ class WaveIO final : public WaveBuffer {
   int Finalise(bool* finished);
   bool WriteRiffSize();
   void AppendCalibrationChunk();
+  bool RestoreVanishedWorkingFile();
   bool MoveToFinalName();
   void CloseInvalid(bool showMessage);
   void Report(WaveError error) const;

@@ -59,6 +59,27 @@ TEST(HeadlessFaults, SighupStopsAndSavesLikeSigterm) {
   EXPECT_NE(std::string::npos, test::ReadFile(ini).find("ChannelIndex=1"));
 }
 
+// B runs while A records into the same folder: B is warned, and A, stopping
+// last, leaves B's file as it is and saves its own under a new name.
+TEST(HeadlessFaults, TwoRecordersInOneFolderKeepBothRecordings) {
+  test::RecorderRig rig;
+  const std::string ini = Settings(rig, {0}, 20000);
+  test::ChildProcess a({Tool(), "--quiet", "--continue-without-analyser", "--settings", ini}, rig.dir.File("a.log"));
+  ASSERT_TRUE(test::WaitUntil([&] { return test::WorkingFilesWithData(rig.wavePath) == 1; }, 120000)) << a.Output();
+  int status = -1;
+  const std::string b = test::RunCommand(
+      Tool() + " --quiet --continue-without-analyser --seconds 1 --settings '" + ini + "' 2>&1", &status);
+  EXPECT_EQ(0, status) << b;
+  EXPECT_NE(std::string::npos, b.find("Another recorder is writing in " + rig.wavePath)) << b;
+  const uint64_t bFrames = FramesOf(rig.wavePath + "/Channel_0.wav");
+  EXPECT_NE(std::string::npos, b.find("(" + std::to_string(bFrames) + " frames)")) << b;
+  a.Signal(SIGTERM);
+  EXPECT_EQ(0, a.Wait(120000));
+  EXPECT_EQ(bFrames, FramesOf(rig.wavePath + "/Channel_0.wav"));
+  EXPECT_GT(FramesOf(rig.wavePath + "/Channel_0_2.wav"), 0u);
+  EXPECT_NE(std::string::npos, a.Output().find("saved as " + rig.wavePath + "/Channel_0_2.wav")) << a.Output();
+}
+
 TEST(HeadlessFaults, NoSessionBusIsAnAnalyserThatDoesNotAnswer) {
   test::RecorderRig rig;
   const std::string ini = Settings(rig, {0}, 20000);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,8 @@ TEST_F(Engine, AFileThatCannotBeSavedIsListedAndCountsAsLost) {
   rig.StepBuffers(2);
   const std::string moved = rig.wavePath + "-moved";
   ASSERT_EQ(0, std::rename(rig.wavePath.c_str(), moved.c_str()));
+  // ... and the folder cannot be made again: a file has its name.
+  std::ofstream(rig.wavePath) << "in the way";
   rig.engine->StopRecording();
   ASSERT_EQ(1u, rig.engine->Files.Report.Unsaved().size());
   const UnsavedFile& unsaved = rig.engine->Files.Report.Unsaved()[0];

@@ -25,6 +25,8 @@ ui::DialogResult ConsoleUi::Answer(std::string_view text, uint32_t buttons) cons
   if (buttons != ui::mb::kYesNo) return ui::DialogResult::OK;
   if (text.find("Continue anyway?") != std::string_view::npos)
     return options_.continueWithoutAnalyser ? ui::DialogResult::Yes : ui::DialogResult::No;
+  // Told on stderr; the recorder goes on, as it was started to.
+  if (text.find("Record here anyway?") != std::string_view::npos) return ui::DialogResult::Yes;
   if (text.find("Do you want to use this rate instead?") != std::string_view::npos) return options_.acceptRate;
   return ui::DialogResult::No;
 }
