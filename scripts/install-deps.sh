@@ -31,8 +31,8 @@ packages=(
   # the Windows installers and their screenshots (xvfb-run needs xauth)
   nsis p7zip-full xvfb xauth
   # the Debian package (cpack, dpkg-shlibdeps, help2man for a program without
-  # a manual page) and the validators its test runs
-  dpkg-dev file binutils help2man lintian desktop-file-utils appstream man-db groff-base
+  # a manual page) and the validators its test runs (systemd-analyze checks the user unit)
+  dpkg-dev file binutils help2man lintian desktop-file-utils appstream man-db groff-base systemd
 )
 
 missing=()

@@ -88,9 +88,12 @@ unit="$root/usr/lib/systemd/user/varnel-record@.service"
 # Checked where it will run: the command and the manual page from the package.
 sed "s|/usr/bin/|$root/usr/bin/|g" "$unit" >"$work/varnel-record@check.service"
 mkdir -m 700 "$work/runtime"
-XDG_RUNTIME_DIR="$work/runtime" MANPATH="$root/usr/share/man" \
-  systemd-analyze verify --user "$work/varnel-record@check.service" || fail "systemd-analyze verify"
-pass "systemd user unit"
+if XDG_RUNTIME_DIR="$work/runtime" MANPATH="$root/usr/share/man" \
+  systemd-analyze verify --user "$work/varnel-record@check.service"; then
+  pass "systemd user unit"
+else
+  fail "systemd-analyze verify of the user unit"
+fi
 
 # ---- running it ----
 # A user who cannot write the programs' folder: nobody for root (whom modes do
