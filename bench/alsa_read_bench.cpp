@@ -63,26 +63,9 @@ void ReadPath(benchmark::State& state, bool reversed) {
   RunSettings run{kRate, std::vector<int32_t>(kChannels), std::vector<double>(kChannels, 1.0), kTriggerImmediate};
   for (int32_t e = 0; e < kChannels; ++e) run.channels[e] = reversed ? kChannels - 1 - e : e;
   board.Configure(sub, run);
-  for (int i = 0; i < 60; ++i) {
-    BoardHandle buffer = 0;
-    board.AllocateBuffer(kChannels * kFrames, &buffer);
-    board.QueueReadyBuffer(sub, buffer);
-  }
-  board.StartAcquisition(sub, &loop);
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    loop.WaitForOne();
-    BoardHandle buffer = 0;
-    board.TakeDoneBuffer(sub, &buffer);
-    board.QueueReadyBuffer(sub, buffer);
-  }
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  board.EndAcquisitionAndFlush(sub);
-  board.ReleaseSubsystem(sub);
-  board.TerminateBoard(handle);
+  TimeReadPath(state, board, handle, sub, loop, 60, kChannels * kFrames, kBufferSeconds);
   std::remove(config.c_str());
   platform::SetTraceSink(nullptr);
-  state.counters["fraction_of_real_time"] = elapsed / (static_cast<double>(state.iterations()) * kBufferSeconds);
 }
 
 void BM_AlsaReadPathInCardOrder(benchmark::State& state) {

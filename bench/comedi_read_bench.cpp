@@ -67,26 +67,9 @@ void ReadPath(benchmark::State& state, lsampl_t maxdata) {
     state.SkipWithError("the scripted board cannot run 16 channels at its fastest rate");
     return;
   }
-  for (int i = 0; i < 16; ++i) {
-    BoardHandle buffer = 0;
-    board.AllocateBuffer(kChannels * kScans, &buffer);
-    board.QueueReadyBuffer(sub, buffer);
-  }
-  board.StartAcquisition(sub, &loop);
-  device->AllowUnlimited();
-  const auto start = std::chrono::steady_clock::now();
-  for (auto _ : state) {
-    loop.WaitForOne();
-    BoardHandle buffer = 0;
-    board.TakeDoneBuffer(sub, &buffer);
-    board.QueueReadyBuffer(sub, buffer);
-  }
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  board.EndAcquisitionAndFlush(sub);
-  board.ReleaseSubsystem(sub);
-  board.TerminateBoard(handle);
+  TimeReadPath(state, board, handle, sub, loop, 16, kChannels * kScans, kBufferSeconds,
+               [&] { device->AllowUnlimited(); });
   platform::SetTraceSink(nullptr);
-  state.counters["fraction_of_real_time"] = elapsed / (static_cast<double>(state.iterations()) * kBufferSeconds);
 }
 
 void BM_ComediReadPath16Bit(benchmark::State& state) {
