@@ -37,13 +37,25 @@ bool RecordingFileSet::IsFinished(const std::string& name) const {
 RecordingFileSet::~RecordingFileSet() = default;
 
 std::string RecordingFileSet::FileNameFor(int32_t slot, bool timeStamped) const {
+  char stamp[80] = {};
+  if (timeStamped) MakeTimeStamp(stamp);
+  return FileNameFor(slot, std::string(stamp));
+}
+
+std::string RecordingFileSet::FileNameFor(int32_t slot, const std::string& stamp) const {
   std::string name = platform::JoinPath(FieldText(settings_.szWavePath), FieldText(channels_[slot].szLabel));
-  if (timeStamped) {
-    char stamp[80];
-    MakeTimeStamp(stamp);
-    name += "_" + std::string(stamp);
-  }
+  if (!stamp.empty()) name += "_" + stamp;
   return name + ".wav";
+}
+
+std::string RecordingFileSet::UniqueNameFor(int32_t slot, const std::string& stamp) const {
+  std::string name = FileNameFor(slot, stamp);
+  // Two files within one second would otherwise share a name.
+  for (int n = 2; platform::FileExists(name) || IsFinished(name); ++n) {
+    name = FileNameFor(slot, stamp);
+    name.insert(name.size() - 4, "_" + std::to_string(n));
+  }
+  return name;
 }
 
 int RecordingFileSet::CreateWaveFiles() {
@@ -58,6 +70,7 @@ int RecordingFileSet::CreateWaveFiles() {
   runStart_.sampleRate = RecordingFormat.SampleRate;
   runStart_.board = FieldText(settings_.szDeviceName);
   framesWritten_ = 0;
+  nextFrame_ = 0;
   journal_.Begin(std::string(FieldText(settings_.szWavePath)));
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     if (!IsSet(channels_[slot].bIsEnabled)) continue;
@@ -123,8 +136,23 @@ void RecordingFileSet::StartClock(uint32_t frames) {
 }
 
 void RecordingFileSet::WriteChannelData(const ChannelBlocks& buffer) {
+  BufferArrived(buffer.frames);
+  nextFrame_ = framesWritten_;
+  AppendBlocks(buffer);
+  BufferCounted(buffer.frames);
+}
+
+void RecordingFileSet::BufferArrived(uint32_t frames) {
+  if (framesWritten_ == 0 && frames > 0) StartClock(frames);
+}
+
+void RecordingFileSet::BufferCounted(uint32_t frames) {
+  Report.Advance(frames);
+  framesWritten_ += frames;
+}
+
+void RecordingFileSet::AppendBlocks(const ChannelBlocks& buffer) {
   const uint32_t bytes = buffer.Bytes();
-  if (framesWritten_ == 0 && buffer.frames > 0) StartClock(buffer.frames);
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     const ChannelSettings& c = channels_[slot];
     if (!IsSet(c.bIsEnabled) || !IsSet(c.bIsRecording) || !WaveFiles[slot]) continue;
@@ -136,8 +164,7 @@ void RecordingFileSet::WriteChannelData(const ChannelBlocks& buffer) {
     }
     RecoverBlock(slot, block, bytes);
   }
-  Report.Advance(RecordingFormat.Frames(bytes));
-  framesWritten_ += buffer.frames;
+  nextFrame_ += buffer.frames;
 }
 
 void RecordingFileSet::RecoverBlock(int32_t slot, const int16_t* block, uint32_t bytes) {
@@ -178,15 +205,12 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
 
 void RecordingFileSet::RollOver(int32_t slot) {
   Finalise(slot, false);
-  std::string name = FileNameFor(slot, true);
-  // Two rollovers within one second would otherwise share a name.
-  for (int n = 2; platform::FileExists(name) || IsFinished(name); ++n) {
-    name = FileNameFor(slot, true);
-    name.insert(name.size() - 4, "_" + std::to_string(n));
-  }
+  char stamp[80];
+  MakeTimeStamp(stamp);
+  const std::string name = UniqueNameFor(slot, stamp);
   quietWaveErrors_ = true;
   // The block that did not fit is the new file's first: no sample lost or doubled.
-  WaveFiles[slot] = MakeWave(slot, framesWritten_);
+  WaveFiles[slot] = MakeWave(slot, nextFrame_);
   quietWaveErrors_ = false;
   if (WaveFiles[slot]->Failed == 0) {
     WaveFiles[slot]->SetFormat(RecordingFormat);

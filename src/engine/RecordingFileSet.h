@@ -49,6 +49,23 @@ class RecordingFileSet {
   int CreateWaveFiles();
   // Appends every recorded channel's block to its file.
   void WriteChannelData(const ChannelBlocks& buffer);
+
+  // A triggered run writes pieces of its buffers, and of the history before
+  // them, into the files of each event. Every buffer is counted on the run's
+  // time line (the first one starts its clock) whatever is written of it.
+  void BufferArrived(uint32_t frames);
+  void BufferCounted(uint32_t frames);
+  // The next frames of the event's files, every recorded channel's block.
+  void AppendBlocks(const ChannelBlocks& piece);
+  // An event's files begin at the run's frame `firstFrame` and are named
+  // with the time of its `triggerFrame` (the first event's only when time
+  // stamps are on: it has the files the Run made).
+  void BeginEvent(bool first, uint64_t firstFrame, uint64_t triggerFrame);
+  // The event's files are finished.
+  void EndEvent();
+  // The UTC time of the run's frame, and the local time's offset.
+  int64_t UtcOfFrame(uint64_t frame) const { return FileStartUtcMicroseconds(StartAfter(runStart_, frame)); }
+  int32_t ZoneOffset() const { return runStart_.zoneOffsetSeconds; }
   void SaveWaveFiles();
   // Samples of every channel were lost: each file with samples is finished and
   // its channel goes on in a new time-stamped one, so that every file is
@@ -78,6 +95,10 @@ class RecordingFileSet {
   void StartClock(uint32_t frames);
   int DiscardWaveFiles();
   std::string FileNameFor(int32_t slot, bool timeStamped) const;
+  std::string FileNameFor(int32_t slot, const std::string& stamp) const;
+  // The stamped name, made unique among the files there and those of this run.
+  std::string UniqueNameFor(int32_t slot, const std::string& stamp) const;
+  void MakeEventFile(int32_t slot, uint64_t firstFrame, const std::string& stamp);
   void Finalise(int32_t slot, bool save);
   void RollOver(int32_t slot);
   // The block whose append failed, into the channel's new file when one can be had.
@@ -104,6 +125,7 @@ class RecordingFileSet {
   // The run's first sample; its time is provisional until the first buffer.
   RecordingStart runStart_;
   uint64_t framesWritten_ = 0;  // frames of every buffer of this run so far
+  uint64_t nextFrame_ = 0;      // the run's frame the next appended block begins with
 };
 
 }  // namespace varnel

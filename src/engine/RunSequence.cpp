@@ -160,7 +160,7 @@ void RecordingEngine::OnRun() {
   if (!CheckChosenDevice()) return;
   if (!Device.Open(nullptr, Settings.DeviceIndex)) return ShowDeviceProblem(ui_, Device.LastProblem());
   platform::Trace("Open Successful\n");
-  if (!CheckLabels() || !CheckGainsOffered() || !ValidateSamplingRate() || !CheckRunOnDevice())
+  if (!CheckLabels() || !CheckGainsOffered() || !ValidateSamplingRate() || !CheckRunOnDevice() || !CheckLevelTrigger())
     return AbandonRun(false, false);
   if (!Link.Connect()) return AbandonRun(false, false);
   if (!CreateWaveFiles()) return AbandonRun(false, true);
@@ -172,9 +172,10 @@ void RecordingEngine::OnRun() {
   runTick_ = platform::GetClock().TickCount();
   startBound_ = false;
   lostFrames_ = 0;
+  StartLevelTrigger();
   loop_.SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(Settings.FftSize));
   if (observer_) observer_->RunStarted();
-  SetStatus(Settings.TriggerEnable == 1 ? " Waiting for Trigger..." : " Running...");
+  SetStatus(Settings.TriggerEnable == 1 ? " Waiting for Trigger..." : RunningStatus());
 }
 
 void RecordingEngine::StopRecording() {
@@ -187,6 +188,7 @@ void RecordingEngine::StopRecording() {
   Sleep(500);
   bIsRunning = 0;
   if (Settings.TriggerEnable == 1 && Device.GetRunFrames() == 0) Files.Report.NoTrigger();
+  EndLevelTrigger();
   if (observer_) observer_->AcquisitionStopped();
   SetStatus(" Saving Wave Files....");
   SaveWaveFiles();
