@@ -10,7 +10,8 @@ namespace varnel::record {
 const char* const kUsage =
     "usage: varnel-record [--seconds N] [--overwrite yes|no|cancel] [--accept-rate yes|no]\n"
     "                     [--continue-without-analyser] [--settings FILE] [--quiet] [--device N]\n"
-    "                     [--format wav|bwf]\n"
+    "                     [--format wav|bwf] [--trigger-level CH:LEVEL[:rising|falling|either]]\n"
+    "                     [--pre-trigger SECONDS] [--post-trigger SECONDS] [--events N|all]\n"
     "       varnel-record --list-devices\n"
     "       varnel-record --recover [FOLDER] [--settings FILE]\n"
     "Records with the settings of varnel.ini (as the window does) until N seconds have passed, a\n"
@@ -19,6 +20,9 @@ const char* const kUsage =
     "(~/.config/varnel) when the program's folder cannot be written.\n"
     "--format chooses the files' layout for this run: wav (plain wave) or bwf (broadcast wave with\n"
     "its start time, one file past 4 GiB); the settings keep their own.\n"
+    "--trigger-level waits for channel CH to cross LEVEL (in its calibrated units, or 25% of full\n"
+    "scale); each event's files hold --pre-trigger seconds before the trigger sample and\n"
+    "--post-trigger seconds from it on; --events N (default 1) or all, each told on one line.\n"
     "--recover repairs the recordings an interrupted run left in FOLDER (default: the wave folder).\n";
 
 namespace {
@@ -92,6 +96,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     } else if (a == "--recover") {
       o.recover = true;
       if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.recoverFolder = args[++i];
+    } else if (IsTriggerFlag(a)) {
+      auto v = value();
+      if (!v || !ParseTriggerFlag(a, *v, o.trigger, error)) return std::nullopt;
     } else if (a == "--settings") {
       auto v = value();
       if (!v) return std::nullopt;

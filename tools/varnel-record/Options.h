@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TriggerOptions.h"
 #include "ui/Dialog.h"
 
 namespace varnel::record {
@@ -22,6 +23,7 @@ struct Options {
   bool recover = false;               // recover interrupted recordings instead of recording
   std::string recoverFolder;          // empty: the wave folder of the settings
   std::optional<int32_t> fileFormat;  // the files' layout for this run (nothing: the settings' own)
+  TriggerOptions trigger;             // the level trigger of this run
 };
 
 // Nothing when the command line is wrong; `error` says why (empty for --help).
