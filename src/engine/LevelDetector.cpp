@@ -1,5 +1,6 @@
 #include "engine/LevelDetector.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace varnel {
@@ -37,15 +38,38 @@ bool LevelDetector::Step(int32_t s) {
   return false;
 }
 
+// Most stretches of a signal change nothing: no sample in them arms or
+// fires. Their extremes (a loop the compiler vectorises) say so at once.
+bool LevelDetector::Quiet(const int16_t* samples) const {
+  int32_t low = samples[0];
+  int32_t high = samples[0];
+  for (std::size_t i = 0; i < kStretch; ++i) {
+    low = std::min<int32_t>(low, samples[i]);
+    high = std::max<int32_t>(high, samples[i]);
+  }
+  const bool fires = (armedLow_ && high >= riseAt_) || (armedHigh_ && low <= fallAt_);
+  const bool arms = (!armedLow_ && low <= lowArm_) || (!armedHigh_ && high >= highArm_);
+  return !fires && !arms;
+}
+
 std::optional<std::size_t> LevelDetector::Find(std::span<const int16_t> samples) {
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    if (Step(samples[i])) return i;
+  std::size_t i = 0;
+  while (i < samples.size()) {
+    if (samples.size() - i >= kStretch && Quiet(samples.data() + i)) {
+      i += kStretch;
+      continue;
+    }
+    const std::size_t end = std::min(samples.size(), i + kStretch);
+    for (; i < end; ++i) {
+      if (Step(samples[i])) return i;
+    }
   }
   return std::nullopt;
 }
 
 void LevelDetector::Pass(std::span<const int16_t> samples) {
-  for (const int16_t s : samples) Step(s);
+  // A crossing while not looking fires nothing; the search goes on after it.
+  while (const auto hit = Find(samples)) samples = samples.subspan(*hit + 1);
 }
 
 }  // namespace varnel

@@ -35,8 +35,11 @@ class LevelDetector {
   TriggerSlope LastSlope() const { return lastSlope_; }
 
  private:
+  static constexpr std::size_t kStretch = 64;
   // True when sample s fires.
   bool Step(int32_t s);
+  // True when no sample of the kStretch from `samples` on arms or fires.
+  bool Quiet(const int16_t* samples) const;
 
   int32_t riseAt_;   // a rising trigger: s >= riseAt_
   int32_t lowArm_;   // armed for rising once s <= lowArm_
