@@ -43,6 +43,7 @@ void LoadLevelTrigger(const platform::ProfileReader& file, RecorderSettings& set
   settings.PreTriggerSeconds = ParseFiniteNumber(file.ReadString(kMain, "PreTriggerSeconds", "0", 80))
                                    .value_or(std::numeric_limits<double>::quiet_NaN());
   settings.TriggerEvents = ParseTriggerEvents(file.ReadString(kMain, "TriggerEvents", "1", 16)).value_or(1);
+  settings.SplitEverySeconds = file.ReadInt(kMain, "SplitEverySeconds", 0);
 }
 
 void SaveLevelTrigger(platform::ProfileEdit& edit, const RecorderSettings& settings) {
@@ -56,6 +57,7 @@ void SaveLevelTrigger(platform::ProfileEdit& edit, const RecorderSettings& setti
   std::snprintf(number, sizeof number, "%.17g", settings.PreTriggerSeconds);
   edit.WriteString(kMain, "PreTriggerSeconds", number);
   edit.WriteString(kMain, "TriggerEvents", TriggerEventsKey(settings.TriggerEvents));
+  WriteInt(edit, kMain, "SplitEverySeconds", settings.SplitEverySeconds);
 }
 
 }  // namespace

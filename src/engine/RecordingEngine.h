@@ -138,6 +138,7 @@ class RecordingEngine : public platform::MessageHandler {
   bool CheckLabels();
   bool CheckGainsOffered();
   bool CheckRunOnDevice();
+  bool CheckSplitPeriod();
   bool ConfigureAndStart();
   void AbandonRun(bool saveFiles, bool disconnect);
   void QueueRunNotice(const std::string& text);

@@ -151,7 +151,7 @@ void RecordingFileSet::BufferCounted(uint32_t frames) {
   framesWritten_ += frames;
 }
 
-void RecordingFileSet::AppendBlocks(const ChannelBlocks& buffer) {
+void RecordingFileSet::AppendPiece(const ChannelBlocks& buffer) {
   const uint32_t bytes = buffer.Bytes();
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     const ChannelSettings& c = channels_[slot];

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct FinishedFile {
   std::string name;
   uint32_t frames = 0;
 };
+
+// The longest split period: its frames stay within 64 bits at any rate.
+inline constexpr int32_t kMaxSplitSeconds = 31 * 24 * 3600;
 
 // The local time as "%04d_%02d_%02d_%02d%02d%02d"; nothing when text is null.
 void MakeTimeStamp(char* text);
@@ -99,6 +103,14 @@ class RecordingFileSet {
   // The stamped name, made unique among the files there and those of this run.
   std::string UniqueNameFor(int32_t slot, const std::string& stamp) const;
   void MakeEventFile(int32_t slot, uint64_t firstFrame, const std::string& stamp);
+  // "2026_12_09_150000": the local time of the run's frame, as a name's stamp.
+  std::string StampAt(uint64_t frame) const;
+  // Files split on the clock (RecordingFileSetSplit.cpp): the first frame
+  // after `frame` that begins a file (none without a split period), and the
+  // split there.
+  std::optional<uint64_t> NextSplit(uint64_t frame) const;
+  void SplitAt(uint64_t frame);
+  void AppendPiece(const ChannelBlocks& piece);
   void Finalise(int32_t slot, bool save);
   void RollOver(int32_t slot);
   // The block whose append failed, into the channel's new file when one can be had.

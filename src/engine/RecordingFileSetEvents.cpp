@@ -7,20 +7,17 @@
 #include "platform/FixedString.h"
 
 namespace varnel {
-namespace {
 
-// "2026_12_09_150000" of the local time of a UTC instant, as MakeTimeStamp gives the clock's.
-std::string StampOf(int64_t utcMicros, int32_t zoneOffsetSeconds) {
-  const std::string t = FormatLocalMicroseconds(utcMicros, zoneOffsetSeconds);  // "2026-12-09 15:00:00.000123"
+// As MakeTimeStamp gives the clock's.
+std::string RecordingFileSet::StampAt(uint64_t frame) const {
+  const std::string t = FormatLocalMicroseconds(UtcOfFrame(frame), ZoneOffset());  // "2026-12-09 15:00:00.000123"
   return t.substr(0, 4) + "_" + t.substr(5, 2) + "_" + t.substr(8, 2) + "_" + t.substr(11, 2) + t.substr(14, 2) +
          t.substr(17, 2);
 }
 
-}  // namespace
-
 void RecordingFileSet::BeginEvent(bool first, uint64_t firstFrame, uint64_t triggerFrame) {
   nextFrame_ = firstFrame;
-  const std::string stamp = StampOf(UtcOfFrame(triggerFrame), ZoneOffset());
+  const std::string stamp = StampAt(triggerFrame);
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     const ChannelSettings& c = channels_[slot];
     if (!IsSet(c.bIsEnabled) || !IsSet(c.bIsRecording)) continue;

@@ -132,6 +132,15 @@ bool RecordingEngine::CheckRunOnDevice() {
   return false;
 }
 
+bool RecordingEngine::CheckSplitPeriod() {
+  const int32_t seconds = Settings.SplitEverySeconds;
+  if (seconds >= 0 && seconds <= kMaxSplitSeconds) return true;
+  ui_.MessageBox("The split period (SplitEverySeconds) of " + std::to_string(seconds) +
+                     " s is not one the files can be split at: it must be from 1 s to 31 days, or 0 for no split.",
+                 kRecorderCaption, ui::mb::kOk | ui::mb::kIconError);
+  return false;
+}
+
 bool RecordingEngine::ConfigureAndStart() {
   Device.SetChannelSettings(Channels);
   SetStatus(" Initializing Device...");

@@ -64,6 +64,9 @@ struct RecorderSettings {
   double LevelTriggerHysteresis = 1.0;
   double PreTriggerSeconds = 0.0;
   int32_t TriggerEvents = 1;
+  // Every run's files are split into consecutive ones at whole multiples of
+  // this many seconds of the local clock (3600: at hh:00:00); 0: not split.
+  int32_t SplitEverySeconds = 0;
 };
 
 inline constexpr int32_t kFileFormatWave = 0;

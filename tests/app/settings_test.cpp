@@ -137,9 +137,9 @@ TEST(SettingsFile, HandEditedValuesAreToleratedAsWritten) {
   EXPECT_NE(std::string::npos, text.find("garbage line without equals"));
 }
 
-// Files from before the level trigger load with it off; its keys keep what
+// Files from before the level trigger and the split load with both off; its keys keep what
 // was set, a level that is no number included, for the Run to refuse.
-TEST(SettingsFile, TheLevelTriggerIsOffInOldFilesAndKeepsItsKeys) {
+TEST(SettingsFile, TheLevelTriggerAndTheSplitAreOffInOldFilesAndKeepTheirKeys) {
   TempDir dir;
   const std::string path = dir.File("varnel.ini");
   WriteFile(path, "[Main]\nTriggerEnable=1\nPostTriggerRunTime=2\n");
@@ -149,6 +149,7 @@ TEST(SettingsFile, TheLevelTriggerIsOffInOldFilesAndKeepsItsKeys) {
   EXPECT_EQ(1, old.TriggerEvents);
   EXPECT_DOUBLE_EQ(1.0, old.LevelTriggerHysteresis);
   EXPECT_DOUBLE_EQ(0.0, old.PreTriggerSeconds);
+  EXPECT_EQ(0, old.SplitEverySeconds);
 
   Loaded a;
   a.settings.LevelTriggerEnable = 1;
@@ -158,6 +159,7 @@ TEST(SettingsFile, TheLevelTriggerIsOffInOldFilesAndKeepsItsKeys) {
   a.settings.LevelTriggerHysteresis = 0.5;
   a.settings.PreTriggerSeconds = 2.25;
   a.settings.TriggerEvents = 0;
+  a.settings.SplitEverySeconds = 3600;
   SaveSettings(path, a.channels, a.settings);
   const std::string text = ReadFile(path);
   for (const char* line : {"LevelTriggerLevel=-25%", "LevelTriggerSlope=either", "TriggerEvents=all"})
@@ -171,6 +173,7 @@ TEST(SettingsFile, TheLevelTriggerIsOffInOldFilesAndKeepsItsKeys) {
   EXPECT_DOUBLE_EQ(0.5, b.LevelTriggerHysteresis);
   EXPECT_DOUBLE_EQ(2.25, b.PreTriggerSeconds);
   EXPECT_EQ(0, b.TriggerEvents);
+  EXPECT_EQ(3600, b.SplitEverySeconds);
 
   WriteFile(path, "[Main]\nLevelTriggerEnable=1\nLevelTriggerLevel=loud\n");
   EXPECT_TRUE(std::isnan(Load(path).settings.LevelTrigger.value));

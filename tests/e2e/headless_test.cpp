@@ -123,5 +123,16 @@ TEST(Headless, TheLevelTriggerCatchesEventsUnattendedAndTellsEachOnALine) {
   }
 }
 
+TEST(Headless, ASplitPeriodIsWholeSecondsFromOneSecondOn) {
+  for (const char* period : {"0s", "500ms", "1.5s", "x"}) {
+    int status = 0;
+    const std::string out = test::RunCommand(Tool() + " --split-every " + period + " 2>&1", &status);
+    EXPECT_EQ(2, status) << period;
+    EXPECT_NE(std::string::npos,
+              out.find("--split-every needs a period from 1s to 31 days (30s, 10m, 1h), not \"" + std::string(period)))
+        << out;
+  }
+}
+
 }  // namespace
 }  // namespace varnel

@@ -62,6 +62,7 @@ void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device,
                           const std::string& settingsPath, ui::UiServices& ui) {
   engine.Settings.FileFormat = own.FileFormat;
   record::RestoreTriggerSettings(own, engine.Settings);
+  engine.Settings.SplitEverySeconds = own.SplitEverySeconds;
   engine.StopRecording();
   device.Restore();
   SaveSettingsAtClose(settingsPath, engine.Channels, engine.Settings, nullptr, ui);
@@ -84,6 +85,7 @@ int Record(const record::Options& options) {
   const RecorderSettings own = engine.Settings;
   if (options.fileFormat) engine.Settings.FileFormat = *options.fileFormat;
   record::ApplyTriggerOptions(options.trigger, engine.Settings);
+  if (options.splitEvery) engine.Settings.SplitEverySeconds = *options.splitEvery;
   if (options.device >= engine.Device.GetBoardCount()) {
     std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", options.device);
     return kExitUsage;
