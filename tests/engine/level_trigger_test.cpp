@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@
 #include "engine/TriggerSetup.h"
 #include "platform/Messages.h"
 #include "support/RecorderRig.h"
-#include "support/ShownAsBoxes.h"
+#include "support/WaveSamples.h"
 
 namespace varnel {
 namespace {
@@ -83,15 +82,6 @@ class TriggerRig {
       rig.loop.DispatchPending();
     }
   }
-  static std::vector<int16_t> Samples(const std::string& path) {
-    const std::string bytes = test::ReadFile(path);
-    test::ScriptedUiServices ui;
-    WaveIO wave(test::BoxesFor(ui));
-    if (wave.OpenExisting(path) != 1) return {};
-    std::vector<int16_t> samples(wave.Length);
-    std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
-    return samples;
-  }
   // Every file of event `index` (0-based) holds the pulses over [first, end).
   void ExpectEventFiles(std::size_t index, const Pulse& trigger, uint64_t first, uint64_t end) {
     const std::vector<FinishedFile>& files = rig.engine->Files.FinishedFiles();
@@ -100,7 +90,7 @@ class TriggerRig {
       const FinishedFile& file = files[2 * index + channel];
       SCOPED_TRACE(file.name);
       const Pulse& model = channel == 0 ? trigger : kOther;
-      const std::vector<int16_t> samples = Samples(file.name);
+      const std::vector<int16_t> samples = test::WaveSamples(file.name);
       ASSERT_EQ(end - first, samples.size());
       std::vector<int16_t> expected;
       for (uint64_t scan = first; scan < end; ++scan) expected.push_back(model.Sample(scan));

@@ -5,27 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "support/RecorderRig.h"
-#include "support/ShownAsBoxes.h"
+#include "support/WaveSamples.h"
 
 namespace varnel {
 namespace {
 
 using test::RecorderRig;
-
-std::vector<int16_t> SamplesOf(const std::string& path) {
-  const std::string bytes = test::ReadFile(path);
-  test::ScriptedUiServices ui;
-  WaveIO wave(test::BoxesFor(ui));
-  if (wave.OpenExisting(path) != 1) return {};
-  std::vector<int16_t> samples(wave.Length);
-  std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
-  return samples;
-}
 
 struct Split {
   int32_t rate;
@@ -57,7 +46,7 @@ TEST(SplitOnTheClock, ConsecutiveFilesBeginAtWholeMultiplesOfThePeriodAndJoinedA
         names.push_back(rig.wavePath + "/" + label + "_2026_01_02_" + stamp + ".wav");
       std::vector<int16_t> joined;
       for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::vector<int16_t> samples = SamplesOf(names[i]);
+        const std::vector<int16_t> samples = test::WaveSamples(names[i]);
         EXPECT_EQ(c.frames[i], samples.size()) << names[i];
         joined.insert(joined.end(), samples.begin(), samples.end());
       }
