@@ -222,6 +222,21 @@ TEST_F(LevelTrigger, ItReArmsOnlyAfterTheSignalFellBackAcrossTheBand) {
   EXPECT_NE(std::string::npos, told.lines[1].find(", 100 frames before, 1500 after")) << told.lines[1];
 }
 
+// Every event until stopped: the event a Stop cuts short keeps what came.
+TEST_F(LevelTrigger, AStopDuringAnEventEndsItWithTheFramesThatCame) {
+  const Pulse train{.at = 500, .width = 1000, .period = 3000};
+  Open(train, TriggerSlope::kRising, 0, 100.0 / kRate, 2.0, 0);
+  rig.Run();
+  Step(1);
+  EXPECT_EQ(1, rig.engine->bIsRunning);
+  EXPECT_EQ(" Running...", rig.engine->Status());
+  rig.engine->StopRecording();
+  ASSERT_EQ(1u, told.events.size());
+  EXPECT_EQ(kBuffer - 500, told.events[0].framesAfter);
+  ExpectEventFiles(0, train, 400, kBuffer);
+  EXPECT_EQ(" Stopped", rig.engine->Status());
+}
+
 TEST_F(LevelTrigger, AStopWhileWaitingMakesNoFileAndSaysSo) {
   Open({.at = 100000}, TriggerSlope::kRising, 0, 0.5, 0.1);
   rig.Run();
