@@ -212,12 +212,12 @@ TEST_F(LevelTrigger, ItReArmsOnlyAfterTheSignalFellBackAcrossTheBand) {
   }
   // Later events are named with the time of their trigger sample.
   const std::vector<FinishedFile>& files = rig.engine->Files.FinishedFiles();
-  EXPECT_EQ(rig.wavePath + "/Channel_0.wav", files[0].name);
+  EXPECT_EQ(platform::JoinPath(rig.wavePath, "Channel_0.wav"), files[0].name);
   const std::string time = told.lines[1].substr(9, 19);  // "event 2: 2026-01-02 03:04:05.123456, ..."
   const std::string stamp = time.substr(0, 4) + "_" + time.substr(5, 2) + "_" + time.substr(8, 2) + "_" +
                             time.substr(11, 2) + time.substr(14, 2) + time.substr(17, 2);
-  EXPECT_EQ(rig.wavePath + "/Channel_0_" + stamp + ".wav", files[2].name);
-  EXPECT_EQ(rig.wavePath + "/Channel_0_" + stamp + "_2.wav", files[4].name);
+  EXPECT_EQ(platform::JoinPath(rig.wavePath, "Channel_0_" + stamp + ".wav"), files[2].name);
+  EXPECT_EQ(platform::JoinPath(rig.wavePath, "Channel_0_" + stamp + "_2.wav"), files[4].name);
   EXPECT_NE(std::string::npos, told.lines[1].find(", channel 0 rising to ")) << told.lines[1];
   EXPECT_NE(std::string::npos, told.lines[1].find(", 100 frames before, 1500 after")) << told.lines[1];
 }

@@ -41,9 +41,9 @@ TEST(SplitOnTheClock, ConsecutiveFilesBeginAtWholeMultiplesOfThePeriodAndJoinedA
     rig.engine->StopRecording();
     for (int32_t entry = 0; entry < 2; ++entry) {
       const std::string label = entry == 0 ? "Channel_0" : "Channel_2";
-      std::vector<std::string> names{rig.wavePath + "/" + label + ".wav"};
+      std::vector<std::string> names{platform::JoinPath(rig.wavePath, label + ".wav")};
       for (const std::string& stamp : c.stamps)
-        names.push_back(rig.wavePath + "/" + label + "_2026_01_02_" + stamp + ".wav");
+        names.push_back(platform::JoinPath(rig.wavePath, label + "_2026_01_02_" + stamp + ".wav"));
       std::vector<int16_t> joined;
       for (std::size_t i = 0; i < names.size(); ++i) {
         const std::vector<int16_t> samples = test::WaveSamples(names[i]);
