@@ -29,6 +29,37 @@ void WriteInt(platform::ProfileEdit& edit, const std::string& section, const cha
   edit.WriteString(section, key, std::to_string(value));
 }
 
+// Old files have none of these keys: the level trigger is off.
+void LoadLevelTrigger(const platform::ProfileReader& file, RecorderSettings& settings) {
+  settings.LevelTriggerEnable = file.ReadInt(kMain, "LevelTriggerEnable", 0);
+  settings.LevelTriggerChannel = file.ReadInt(kMain, "LevelTriggerChannel", 0);
+  // Kept as no number, so that a Run says what is wrong rather than trigger somewhere else.
+  settings.LevelTrigger = ParseTriggerLevel(file.ReadString(kMain, "LevelTriggerLevel", "0", 80))
+                              .value_or(TriggerLevel{std::numeric_limits<double>::quiet_NaN(), false});
+  settings.LevelTriggerSlope =
+      ParseTriggerSlope(file.ReadString(kMain, "LevelTriggerSlope", "rising", 16)).value_or(TriggerSlope::kRising);
+  settings.LevelTriggerHysteresis = ParseFiniteNumber(file.ReadString(kMain, "LevelTriggerHysteresis", "1", 80))
+                                        .value_or(std::numeric_limits<double>::quiet_NaN());
+  settings.PreTriggerSeconds = ParseFiniteNumber(file.ReadString(kMain, "PreTriggerSeconds", "0", 80))
+                                   .value_or(std::numeric_limits<double>::quiet_NaN());
+  settings.TriggerEvents = ParseTriggerEvents(file.ReadString(kMain, "TriggerEvents", "1", 16)).value_or(1);
+  settings.SplitEverySeconds = file.ReadInt(kMain, "SplitEverySeconds", 0);
+}
+
+void SaveLevelTrigger(platform::ProfileEdit& edit, const RecorderSettings& settings) {
+  char number[64];
+  WriteInt(edit, kMain, "LevelTriggerEnable", settings.LevelTriggerEnable);
+  WriteInt(edit, kMain, "LevelTriggerChannel", settings.LevelTriggerChannel);
+  edit.WriteString(kMain, "LevelTriggerLevel", FormatTriggerLevel(settings.LevelTrigger));
+  edit.WriteString(kMain, "LevelTriggerSlope", TriggerSlopeKey(settings.LevelTriggerSlope));
+  std::snprintf(number, sizeof number, "%.17g", settings.LevelTriggerHysteresis);
+  edit.WriteString(kMain, "LevelTriggerHysteresis", number);
+  std::snprintf(number, sizeof number, "%.17g", settings.PreTriggerSeconds);
+  edit.WriteString(kMain, "PreTriggerSeconds", number);
+  edit.WriteString(kMain, "TriggerEvents", TriggerEventsKey(settings.TriggerEvents));
+  WriteInt(edit, kMain, "SplitEverySeconds", settings.SplitEverySeconds);
+}
+
 }  // namespace
 
 float ParsePostTriggerRunTime(const std::string& text) {
@@ -65,6 +96,7 @@ void LoadSettings(const std::string& path, ChannelSettingsArray& channels, Recor
   settings.TriggerEnable = file.ReadInt(kMain, "TriggerEnable", 0);
   settings.PostTriggerRunTime = ParsePostTriggerRunTime(file.ReadString(kMain, "PostTriggerRunTime", "1.0", 80));
   settings.FileFormat = FileFormatFromKey(file.ReadString(kMain, "FileFormat", "wav", 16));
+  LoadLevelTrigger(file, settings);
   ReadField(file, kMain, "Caption", "OV5 Tessaline", settings.Caption);
 }
 
@@ -96,6 +128,7 @@ bool SaveSettings(const std::string& path, const ChannelSettingsArray& channels,
   std::snprintf(time, sizeof time, "%f", static_cast<double>(settings.PostTriggerRunTime));
   edit.WriteString(kMain, "PostTriggerRunTime", time);
   edit.WriteString(kMain, "FileFormat", FileFormatKey(settings.FileFormat));
+  SaveLevelTrigger(edit, settings);
   edit.WriteString(kMain, "Caption", FieldText(settings.Caption));
   return edit.Commit();
 }

@@ -22,13 +22,14 @@ ChannelBlocks RecordingEngine::ConvertedBuffer() {
 }
 
 void RecordingEngine::WriteChannelData() {
+  if (levelTriggered_) return TakeTriggered(ConvertedBuffer());
   Files.WriteChannelData(ConvertedBuffer());
 }
 
 intptr_t RecordingEngine::OnBufferDone() {
   const int processed = Device.ProcessBuffer();
   platform::Trace("OLDA_WM_BUFFER_DONE\n");
-  if (bIsRunning == 1) SetStatus(Files.Report.Decorate(" Running..."));
+  if (bIsRunning == 1) SetStatus(Files.Report.Decorate(RunningStatus()));
   // Blocks that were not refreshed hold the previous buffer: writing them
   // again would put the same samples into the files twice.
   if (processed == 1) {
@@ -36,8 +37,10 @@ intptr_t RecordingEngine::OnBufferDone() {
     WriteChannelData();
   }
   // A rollover or a loss changed it; it keeps naming what is not recorded.
-  if (bIsRunning == 1) SetStatus(Files.Report.Decorate(" Running..."));
+  if (bIsRunning == 1) SetStatus(Files.Report.Decorate(RunningStatus()));
   if (observer_) observer_->LevelsChanged();
+  // The last event is in its files: the run ends by itself.
+  if (bIsRunning == 1 && levelTriggered_ && trigger_.Done()) StopRecording();
   return 1;
 }
 
@@ -48,18 +51,20 @@ intptr_t RecordingEngine::OnBufferOverrun() {
     const double at = Device.GetRunTime();
     const uint64_t lost = MeasureLoss();
     Files.Report.Overrun(at, lost);
+    if (levelTriggered_) TriggerOverrun(lost, at);
     if (observer_) observer_->OverrunCounted(Files.Report.Overruns().size(), at);
     // The board has its buffers back with every one taken, and goes on; the
     // files do not run across a gap, which is told at once, as a channel that
     // cannot be written is. An overrun of no more than a buffer shows in the
     // status line and the closing list only.
+    const bool waiting = levelTriggered_ && trigger_.Waiting();
     if (lost > 0) {
       Files.SplitAfterLoss();
       char text[256];
       std::snprintf(text, sizeof text,
-                    "The board overran after %.3f s of recording: about %.3f s of every channel was lost.  Each "
-                    "channel goes on in a new file.",
-                    at, Files.Report.Seconds(lost));
+                    "The board overran after %.3f s of recording: about %.3f s of every channel was lost.  %s", at,
+                    Files.Report.Seconds(lost),
+                    waiting ? "The pre-trigger history begins again." : "Each channel goes on in a new file.");
       QueueRunNotice(text);
     }
   }

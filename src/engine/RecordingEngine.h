@@ -17,7 +17,9 @@
 
 #include "acquisition/AcquisitionDevice.h"
 #include "analyzer/AnalyzerLink.h"
+#include "calibration/ChannelScale.h"
 #include "engine/RecordingFileSet.h"
+#include "engine/TriggerStage.h"
 #include "platform/MessageLoop.h"
 #include "records/ChannelSettings.h"
 #include "ui/UiServices.h"
@@ -49,6 +51,9 @@ class RecordingObserver {
   }
   // The board overran `atSeconds` into the run; `count` overruns in this run so far.
   virtual void OverrunCounted(std::size_t count, double atSeconds) { (void)count, (void)atSeconds; }
+  // A level-triggered run's event is in its files; `line` tells it (time of
+  // the trigger sample, channel, level reached, frames before and after).
+  virtual void EventRecorded(const TriggerEvent& event, const std::string& line) { (void)event, (void)line; }
 };
 
 struct EngineServices {
@@ -115,6 +120,9 @@ class RecordingEngine : public platform::MessageHandler {
   bool LoadChannelCalibrations();
 
   const std::string& Status() const { return status_; }
+  // The level trigger of the run (on when the run started with it).
+  bool LevelTriggered() const { return levelTriggered_; }
+  const TriggerStage& Trigger() const { return trigger_; }
 
   ChannelSettingsArray Channels = DefaultChannels();
   RecorderSettings Settings = DefaultRecorderSettings();
@@ -130,6 +138,7 @@ class RecordingEngine : public platform::MessageHandler {
   bool CheckLabels();
   bool CheckGainsOffered();
   bool CheckRunOnDevice();
+  bool CheckSplitPeriod();
   bool ConfigureAndStart();
   void AbandonRun(bool saveFiles, bool disconnect);
   void QueueRunNotice(const std::string& text);
@@ -140,6 +149,27 @@ class RecordingEngine : public platform::MessageHandler {
   uint64_t MeasureLoss();
   // The latest converted buffer, channel by channel.
   ChannelBlocks ConvertedBuffer();
+  // The level trigger (TriggerPath.cpp): its plan, made before anything of
+  // the run is, and the stage every buffer goes through while it is on.
+  bool CheckLevelTrigger();
+  ChannelScale TriggerChannelScale() const;
+  void StartLevelTrigger();
+  void TakeTriggered(const ChannelBlocks& buffer);
+  void TriggerOverrun(uint64_t lost, double at);
+  void EndLevelTrigger();
+  std::string RunningStatus() const;
+  std::string EventLine(const TriggerEvent& event) const;
+  // The trigger stage's frames into the files, its events to the observer.
+  class EventWriter : public TriggerSink {
+   public:
+    explicit EventWriter(RecordingEngine& engine) : engine_(engine) {}
+    void EventBegins(const TriggerEvent& event) override;
+    void Write(const ChannelBlocks& piece) override;
+    void EventEnds(const TriggerEvent& event) override;
+
+   private:
+    RecordingEngine& engine_;
+  };
 
   ui::UiServices& ui_;
   platform::MessageLoop& loop_;
@@ -150,6 +180,12 @@ class RecordingEngine : public platform::MessageHandler {
   double startBoundMs_ = 0.0;  // the run's first frame, at the latest, in ms after runTick_
   bool startBound_ = false;    // a buffer has set startBoundMs_
   uint64_t lostFrames_ = 0;    // frames of the run lost to overruns
+  bool levelTriggered_ = false;
+  TriggerPlan triggerPlan_;
+  ChannelScale triggerScale_;
+  std::string waitingStatus_;
+  TriggerStage trigger_;
+  EventWriter eventWriter_{*this};
 };
 
 }  // namespace varnel

@@ -37,13 +37,20 @@ bool RecordingFileSet::IsFinished(const std::string& name) const {
 RecordingFileSet::~RecordingFileSet() = default;
 
 std::string RecordingFileSet::FileNameFor(int32_t slot, bool timeStamped) const {
+  char stamp[80] = {};
+  if (timeStamped) MakeTimeStamp(stamp);
+  return FileNameFor(slot, std::string(stamp));
+}
+
+std::string RecordingFileSet::FileNameFor(int32_t slot, const std::string& stamp) const {
   std::string name = platform::JoinPath(FieldText(settings_.szWavePath), FieldText(channels_[slot].szLabel));
-  if (timeStamped) {
-    char stamp[80];
-    MakeTimeStamp(stamp);
-    name += "_" + std::string(stamp);
-  }
+  if (!stamp.empty()) name += "_" + stamp;
   return name + ".wav";
+}
+
+std::string RecordingFileSet::UniqueNameFor(int32_t slot, const std::string& stamp) const {
+  // Two files within one second would otherwise share a name.
+  return FreeNameLike(FileNameFor(slot, stamp));
 }
 
 int RecordingFileSet::CreateWaveFiles() {
@@ -58,6 +65,7 @@ int RecordingFileSet::CreateWaveFiles() {
   runStart_.sampleRate = RecordingFormat.SampleRate;
   runStart_.board = FieldText(settings_.szDeviceName);
   framesWritten_ = 0;
+  nextFrame_ = 0;
   mayReplace_.fill(false);
   if (!SharedFolderAccepted()) return 0;
   journal_.Begin(std::string(FieldText(settings_.szWavePath)));
@@ -145,8 +153,23 @@ void RecordingFileSet::StartClock(uint32_t frames) {
 }
 
 void RecordingFileSet::WriteChannelData(const ChannelBlocks& buffer) {
+  BufferArrived(buffer.frames);
+  nextFrame_ = framesWritten_;
+  AppendBlocks(buffer);
+  BufferCounted(buffer.frames);
+}
+
+void RecordingFileSet::BufferArrived(uint32_t frames) {
+  if (framesWritten_ == 0 && frames > 0) StartClock(frames);
+}
+
+void RecordingFileSet::BufferCounted(uint32_t frames) {
+  Report.Advance(frames);
+  framesWritten_ += frames;
+}
+
+void RecordingFileSet::AppendPiece(const ChannelBlocks& buffer) {
   const uint32_t bytes = buffer.Bytes();
-  if (framesWritten_ == 0 && buffer.frames > 0) StartClock(buffer.frames);
   for (int32_t slot = 0; slot < kChannelCount; ++slot) {
     const ChannelSettings& c = channels_[slot];
     if (!IsSet(c.bIsEnabled) || !IsSet(c.bIsRecording) || !WaveFiles[slot]) continue;
@@ -158,8 +181,7 @@ void RecordingFileSet::WriteChannelData(const ChannelBlocks& buffer) {
     }
     RecoverBlock(slot, block, bytes);
   }
-  Report.Advance(RecordingFormat.Frames(bytes));
-  framesWritten_ += buffer.frames;
+  nextFrame_ += buffer.frames;
 }
 
 void RecordingFileSet::RecoverBlock(int32_t slot, const int16_t* block, uint32_t bytes) {
@@ -209,12 +231,13 @@ void RecordingFileSet::Finalise(int32_t slot, bool save) {
 
 void RecordingFileSet::RollOver(int32_t slot) {
   Finalise(slot, false);
-  // Two rollovers within one second would otherwise share a name.
-  const std::string name = FreeNameLike(FileNameFor(slot, true));
+  char stamp[80];
+  MakeTimeStamp(stamp);
+  const std::string name = UniqueNameFor(slot, stamp);
   mayReplace_[slot] = false;
   quietWaveErrors_ = true;
   // The block that did not fit is the new file's first: no sample lost or doubled.
-  WaveFiles[slot] = MakeWave(slot, framesWritten_);
+  WaveFiles[slot] = MakeWave(slot, nextFrame_);
   quietWaveErrors_ = false;
   if (WaveFiles[slot]->Failed == 0) {
     WaveFiles[slot]->SetFormat(RecordingFormat);

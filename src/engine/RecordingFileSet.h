@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct FinishedFile {
   uint32_t frames = 0;
 };
 
+// The longest split period: its frames stay within 64 bits at any rate.
+inline constexpr int32_t kMaxSplitSeconds = 31 * 24 * 3600;
+
 // The local time as "%04d_%02d_%02d_%02d%02d%02d"; nothing when text is null.
 void MakeTimeStamp(char* text);
 
@@ -49,6 +53,23 @@ class RecordingFileSet {
   int CreateWaveFiles();
   // Appends every recorded channel's block to its file.
   void WriteChannelData(const ChannelBlocks& buffer);
+
+  // A triggered run writes pieces of its buffers, and of the history before
+  // them, into the files of each event. Every buffer is counted on the run's
+  // time line (the first one starts its clock) whatever is written of it.
+  void BufferArrived(uint32_t frames);
+  void BufferCounted(uint32_t frames);
+  // The next frames of the event's files, every recorded channel's block.
+  void AppendBlocks(const ChannelBlocks& piece);
+  // An event's files begin at the run's frame `firstFrame` and are named
+  // with the time of its `triggerFrame` (the first event's only when time
+  // stamps are on: it has the files the Run made).
+  void BeginEvent(bool first, uint64_t firstFrame, uint64_t triggerFrame);
+  // The event's files are finished.
+  void EndEvent();
+  // The UTC time of the run's frame, and the local time's offset.
+  int64_t UtcOfFrame(uint64_t frame) const { return FileStartUtcMicroseconds(StartAfter(runStart_, frame)); }
+  int32_t ZoneOffset() const { return runStart_.zoneOffsetSeconds; }
   void SaveWaveFiles();
   // Samples of every channel were lost: each file with samples is finished and
   // its channel goes on in a new time-stamped one, so that every file is
@@ -78,6 +99,18 @@ class RecordingFileSet {
   void StartClock(uint32_t frames);
   int DiscardWaveFiles();
   std::string FileNameFor(int32_t slot, bool timeStamped) const;
+  std::string FileNameFor(int32_t slot, const std::string& stamp) const;
+  // The stamped name, made unique among the files there and those of this run.
+  std::string UniqueNameFor(int32_t slot, const std::string& stamp) const;
+  void MakeEventFile(int32_t slot, uint64_t firstFrame, const std::string& stamp);
+  // "2026_12_09_150000": the local time of the run's frame, as a name's stamp.
+  std::string StampAt(uint64_t frame) const;
+  // Files split on the clock (RecordingFileSetSplit.cpp): the first frame
+  // after `frame` that begins a file (none without a split period), and the
+  // split there.
+  std::optional<uint64_t> NextSplit(uint64_t frame) const;
+  void SplitAt(uint64_t frame);
+  void AppendPiece(const ChannelBlocks& piece);
   void Finalise(int32_t slot, bool save);
   void RollOver(int32_t slot);
   // The block whose append failed, into the channel's new file when one can be had.
@@ -112,6 +145,7 @@ class RecordingFileSet {
   // The run's first sample; its time is provisional until the first buffer.
   RecordingStart runStart_;
   uint64_t framesWritten_ = 0;  // frames of every buffer of this run so far
+  uint64_t nextFrame_ = 0;      // the run's frame the next appended block begins with
 };
 
 }  // namespace varnel

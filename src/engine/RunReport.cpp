@@ -14,6 +14,8 @@ void RunReport::Begin(int32_t rate) {
   overruns_.clear();
   overrunLosses_.clear();
   noTrigger_ = false;
+  events_.clear();
+  historiesEmptied_.clear();
   unsaved_.clear();
   renamed_.clear();
 }

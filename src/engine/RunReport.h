@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/TriggerEvent.h"
 #include "records/ChannelSettings.h"
 #include "wave/WaveIO.h"
 
@@ -68,6 +69,10 @@ class RunReport {
   const std::vector<RenamedFile>& RenamedFiles() const { return renamed_; }
   // A triggered run stopped before its trigger came.
   void NoTrigger() { noTrigger_ = true; }
+  // A level-triggered run: an event's files are done; an overrun while it
+  // waited for a trigger emptied its history.
+  void EventRecorded(const TriggerEvent& event) { events_.push_back(event); }
+  void HistoryEmptied(double atSeconds) { historiesEmptied_.push_back(atSeconds); }
   // The run ended: gaps still open stay open.
   void End() {}
 
@@ -76,6 +81,8 @@ class RunReport {
   bool DataLost() const { return !gaps_.empty() || !overruns_.empty() || !unsaved_.empty(); }
   const std::vector<UnsavedFile>& Unsaved() const { return unsaved_; }
   bool TriggerMissed() const { return noTrigger_; }
+  const std::vector<TriggerEvent>& Events() const { return events_; }
+  const std::vector<double>& HistoriesEmptied() const { return historiesEmptied_; }
   bool IsLosing(int32_t channel) const { return open_[channel] >= 0; }
   // " Running..." and the like with what is being lost, when anything is.
   std::string Decorate(std::string_view status) const;
@@ -99,6 +106,8 @@ class RunReport {
   std::vector<double> overruns_;
   std::vector<uint64_t> overrunLosses_;
   bool noTrigger_ = false;
+  std::vector<TriggerEvent> events_;
+  std::vector<double> historiesEmptied_;
   std::vector<UnsavedFile> unsaved_;
   std::vector<RenamedFile> renamed_;
 

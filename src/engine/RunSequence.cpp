@@ -132,6 +132,15 @@ bool RecordingEngine::CheckRunOnDevice() {
   return false;
 }
 
+bool RecordingEngine::CheckSplitPeriod() {
+  const int32_t seconds = Settings.SplitEverySeconds;
+  if (seconds >= 0 && seconds <= kMaxSplitSeconds) return true;
+  ui_.MessageBox("The split period (SplitEverySeconds) of " + std::to_string(seconds) +
+                     " s is not one the files can be split at: it must be from 1 s to 31 days, or 0 for no split.",
+                 kRecorderCaption, ui::mb::kOk | ui::mb::kIconError);
+  return false;
+}
+
 bool RecordingEngine::ConfigureAndStart() {
   Device.SetChannelSettings(Channels);
   SetStatus(" Initializing Device...");
@@ -160,7 +169,7 @@ void RecordingEngine::OnRun() {
   if (!CheckChosenDevice()) return;
   if (!Device.Open(nullptr, Settings.DeviceIndex)) return ShowDeviceProblem(ui_, Device.LastProblem());
   platform::Trace("Open Successful\n");
-  if (!CheckLabels() || !CheckGainsOffered() || !ValidateSamplingRate() || !CheckRunOnDevice())
+  if (!CheckLabels() || !CheckGainsOffered() || !ValidateSamplingRate() || !CheckRunOnDevice() || !CheckLevelTrigger())
     return AbandonRun(false, false);
   if (!Link.Connect()) return AbandonRun(false, false);
   if (!CreateWaveFiles()) return AbandonRun(false, true);
@@ -172,9 +181,10 @@ void RecordingEngine::OnRun() {
   runTick_ = platform::GetClock().TickCount();
   startBound_ = false;
   lostFrames_ = 0;
+  StartLevelTrigger();
   loop_.SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(Settings.FftSize));
   if (observer_) observer_->RunStarted();
-  SetStatus(Settings.TriggerEnable == 1 ? " Waiting for Trigger..." : " Running...");
+  SetStatus(Settings.TriggerEnable == 1 ? " Waiting for Trigger..." : RunningStatus());
 }
 
 void RecordingEngine::StopRecording() {
@@ -187,6 +197,7 @@ void RecordingEngine::StopRecording() {
   Sleep(500);
   bIsRunning = 0;
   if (Settings.TriggerEnable == 1 && Device.GetRunFrames() == 0) Files.Report.NoTrigger();
+  EndLevelTrigger();
   if (observer_) observer_->AcquisitionStopped();
   SetStatus(" Saving Wave Files....");
   SaveWaveFiles();

@@ -13,6 +13,18 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
   }
   const RunReport& report = files.Report;
   if (report.TriggerMissed()) out += std::string(kNoTriggerCame) + "\n";
+  for (double at : report.HistoriesEmptied()) {
+    std::snprintf(line, sizeof line,
+                  "overrun after %.3f s while waiting for the trigger: the pre-trigger history was emptied\n", at);
+    out += line;
+  }
+  for (const TriggerEvent& e : report.Events()) {
+    if (e.framesBefore >= e.framesAsked) continue;
+    std::snprintf(line, sizeof line, "event %d: %u of %u pre-trigger frames (%s)\n", e.number, e.framesBefore,
+                  e.framesAsked,
+                  e.historyEmptied ? "an overrun emptied the history" : "the run had not been going that long");
+    out += line;
+  }
   for (const RecordingGap& g : report.Gaps()) {
     std::snprintf(line, sizeof line, "lost channel %d (%s) from %.3f s: %.3f s (%llu frames), %s%s\n", g.channel,
                   g.label.c_str(), report.Seconds(g.startFrame), report.Seconds(g.frames),

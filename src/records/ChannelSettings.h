@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "records/LabelRules.h"
+#include "records/LevelTrigger.h"
 
 namespace varnel {
 
@@ -50,6 +51,22 @@ struct RecorderSettings {
   // programs know; kFileFormatBroadcast carries the start time and grows
   // past 4 GiB as one file.
   int32_t FileFormat = 0;
+  // The level trigger (not with TriggerEnable): a run keeps the last
+  // PreTriggerSeconds of every recorded channel while it waits for channel
+  // LevelTriggerChannel to cross LevelTrigger on LevelTriggerSlope, after it
+  // was beyond the hysteresis band (in % of full scale) on the other side;
+  // each event's files hold the history and PostTriggerRunTime from the
+  // trigger sample on. TriggerEvents 0: every event until stopped.
+  int32_t LevelTriggerEnable = 0;
+  int32_t LevelTriggerChannel = 0;
+  TriggerLevel LevelTrigger{};
+  TriggerSlope LevelTriggerSlope = TriggerSlope::kRising;
+  double LevelTriggerHysteresis = 1.0;
+  double PreTriggerSeconds = 0.0;
+  int32_t TriggerEvents = 1;
+  // Every run's files are split into consecutive ones at whole multiples of
+  // this many seconds of the local clock (3600: at hh:00:00); 0: not split.
+  int32_t SplitEverySeconds = 0;
 };
 
 inline constexpr int32_t kFileFormatWave = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -134,6 +135,48 @@ TEST(SettingsFile, HandEditedValuesAreToleratedAsWritten) {
   const std::string text = ReadFile(path);
   EXPECT_NE(std::string::npos, text.find("; edited by hand"));
   EXPECT_NE(std::string::npos, text.find("garbage line without equals"));
+}
+
+// Files from before the level trigger and the split load with both off; its keys keep what
+// was set, a level that is no number included, for the Run to refuse.
+TEST(SettingsFile, TheLevelTriggerAndTheSplitAreOffInOldFilesAndKeepTheirKeys) {
+  TempDir dir;
+  const std::string path = dir.File("varnel.ini");
+  WriteFile(path, "[Main]\nTriggerEnable=1\nPostTriggerRunTime=2\n");
+  const RecorderSettings old = Load(path).settings;
+  EXPECT_EQ(1, old.TriggerEnable);
+  EXPECT_EQ(0, old.LevelTriggerEnable);
+  EXPECT_EQ(1, old.TriggerEvents);
+  EXPECT_DOUBLE_EQ(1.0, old.LevelTriggerHysteresis);
+  EXPECT_DOUBLE_EQ(0.0, old.PreTriggerSeconds);
+  EXPECT_EQ(0, old.SplitEverySeconds);
+
+  Loaded a;
+  a.settings.LevelTriggerEnable = 1;
+  a.settings.LevelTriggerChannel = 3;
+  a.settings.LevelTrigger = {-25, true};
+  a.settings.LevelTriggerSlope = TriggerSlope::kEither;
+  a.settings.LevelTriggerHysteresis = 0.5;
+  a.settings.PreTriggerSeconds = 2.25;
+  a.settings.TriggerEvents = 0;
+  a.settings.SplitEverySeconds = 3600;
+  SaveSettings(path, a.channels, a.settings);
+  const std::string text = ReadFile(path);
+  for (const char* line : {"LevelTriggerLevel=-25%", "LevelTriggerSlope=either", "TriggerEvents=all"})
+    EXPECT_NE(std::string::npos, text.find(line)) << line;
+  const RecorderSettings b = Load(path).settings;
+  EXPECT_EQ(1, b.LevelTriggerEnable);
+  EXPECT_EQ(3, b.LevelTriggerChannel);
+  EXPECT_DOUBLE_EQ(-25.0, b.LevelTrigger.value);
+  EXPECT_TRUE(b.LevelTrigger.percent);
+  EXPECT_EQ(TriggerSlope::kEither, b.LevelTriggerSlope);
+  EXPECT_DOUBLE_EQ(0.5, b.LevelTriggerHysteresis);
+  EXPECT_DOUBLE_EQ(2.25, b.PreTriggerSeconds);
+  EXPECT_EQ(0, b.TriggerEvents);
+  EXPECT_EQ(3600, b.SplitEverySeconds);
+
+  WriteFile(path, "[Main]\nLevelTriggerEnable=1\nLevelTriggerLevel=loud\n");
+  EXPECT_TRUE(std::isnan(Load(path).settings.LevelTrigger.value));
 }
 
 TEST(SettingsFile, PostTriggerRunTimeIsAtLeastATenthAndFinite) {

@@ -12,6 +12,7 @@
 #include "support/AlsaTestConfig.h"
 #include "support/PcmFaults.h"
 #include "support/RecorderRig.h"
+#include "support/WaveSamples.h"
 
 namespace varnel {
 namespace {
@@ -123,6 +124,44 @@ TEST(AlsaRecording, AFloatOnlyDeviceRecordsItsSamplesAtFullScale) {
   EXPECT_EQ(4, rig.dialog->Settings.MaxChannels);
   Record(rig, 2);
   ExpectInputInFiles(rig, 2, 2);
+}
+
+// A sound card has no TTL input: the level trigger catches its events, each
+// file beginning at a known frame of the input. Channel 1's counter climbs
+// from 4096 to 8191 every 4096 frames: it reaches 7097 (the first sample
+// beyond 21.6568 % of full scale, 7096.5 codes) at frames 3001 + 4096 k.
+// Each event holds 10 ms before its trigger sample and 100 ms from it on.
+TEST(AlsaRecording, TheLevelTriggerCatchesEventsAtKnownFramesOfTheInput) {
+  AlsaTestConfig config{1 << 18};
+  test::RecorderRig rig;
+  Prepare(rig, AlsaTestConfig::InputName(2), {0, 1});
+  RecorderSettings& s = rig.settings;
+  s.LevelTriggerEnable = 1;
+  s.LevelTriggerChannel = 1;
+  s.LevelTrigger = {709650.0 / 32768.0, true};
+  s.PreTriggerSeconds = 0.01;
+  s.PostTriggerRunTime = 0.1f;
+  s.TriggerEvents = 2;
+  rig.Open(std::make_unique<alsa::AlsaBoard>(std::make_shared<test::PacedPcm>(48000, kSpeed)));
+  rig.Run();
+  ASSERT_EQ(1, rig.dialog->bIsRunning);
+  for (int i = 0; i < 2000 && rig.dialog->bIsRunning == 1; ++i) rig.loop.WaitAndDispatch(50);
+  ASSERT_EQ(0, rig.dialog->bIsRunning) << "the run did not end by itself after its second event";
+  const std::vector<FinishedFile>& files = rig.dialog->Engine.Files.FinishedFiles();
+  ASSERT_EQ(4u, files.size());
+  // The second crossing falls within the first event: the next one after it fires.
+  const int64_t triggers[] = {3001, 2 * 4096 + 3001};
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const int channel = static_cast<int>(i % 2);
+    const int64_t first = triggers[i / 2] - 480;
+    const std::vector<int16_t> samples = test::WaveSamples(files[i].name);
+    ASSERT_EQ(480u + 4800u, samples.size()) << files[i].name;
+    for (std::size_t f = 0; f < samples.size(); ++f) {
+      if (samples[f] == AlsaTestConfig::Signal(channel, first + static_cast<int64_t>(f))) continue;
+      ADD_FAILURE() << files[i].name << " frame " << f;
+      break;
+    }
+  }
 }
 
 // A card that runs 48000 Hz on two channels and has no trigger input.

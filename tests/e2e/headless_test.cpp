@@ -78,5 +78,61 @@ TEST(Headless, FormatChoosesTheLayoutOfOneRunOnly) {
   EXPECT_NE(std::string::npos, out.find("--format needs wav or bwf, not \"mp3\"")) << out;
 }
 
+// No TTL input needed: the recorder catches events of a channel's own signal
+// unattended (channel 0 is a 1 V tone, 10 % of full scale at its peaks).
+TEST(Headless, TheLevelTriggerCatchesEventsUnattendedAndTellsEachOnALine) {
+  test::RecorderRig rig;
+  const std::string ini = PrepareSettings(rig);
+  int status = 0;
+  std::string out = test::RunCommand(Tool() +
+                                         " --quiet --continue-without-analyser --trigger-level 0:5%:falling"
+                                         " --pre-trigger 0.001 --post-trigger 0.2 --events 2 --settings '" +
+                                         ini + "' 2>&1",
+                                     &status);
+  EXPECT_EQ(0, status) << out;
+  EXPECT_NE(std::string::npos,
+            out.find("status: Waiting for level trigger on channel 0 (falling, 5 % of full scale)..."))
+      << out;
+  for (const char* event : {"event 1: ", "event 2: "}) {
+    const std::size_t at = out.find(event);
+    ASSERT_NE(std::string::npos, at) << out;
+    EXPECT_NE(std::string::npos, out.find(", channel 0 falling to ", at)) << out;
+    EXPECT_NE(std::string::npos, out.find(", 20 frames before, 4000 after\n", at)) << out;
+  }
+  const std::vector<std::string> files = rig.WaveFiles();
+  ASSERT_EQ(4u, files.size()) << out;
+  for (const std::string& name : files) EXPECT_NE(std::string::npos, out.find(name + " (4020 frames)")) << out;
+  // The command line held for this run only.
+  EXPECT_NE(std::string::npos, test::ReadFile(ini).find("LevelTriggerEnable=0")) << test::ReadFile(ini);
+
+  const struct {
+    const char* args;
+    const char* told;
+  } wrong[] = {
+      {"--trigger-level 0:loud", "--trigger-level: the level in \"0:loud\" is not a number"},
+      {"--trigger-level 16:1", "with a channel from 0 to 15, not \"16:1\""},
+      {"--trigger-level 0:150%", "is beyond full scale (100%)"},
+      {"--trigger-level 0:1:up", "the slope in \"0:1:up\" is not rising, falling or either"},
+      {"--pre-trigger 61", "--pre-trigger needs seconds from 0 to 60, not \"61\""},
+      {"--events 0", "--events needs a count of at least 1 or \"all\", not \"0\""},
+  };
+  for (const auto& w : wrong) {
+    out = test::RunCommand(Tool() + " " + w.args + " 2>&1", &status);
+    EXPECT_EQ(2, status) << w.args;
+    EXPECT_NE(std::string::npos, out.find(w.told)) << out;
+  }
+}
+
+TEST(Headless, ASplitPeriodIsWholeSecondsFromOneSecondOn) {
+  for (const char* period : {"0s", "500ms", "1.5s", "x"}) {
+    int status = 0;
+    const std::string out = test::RunCommand(Tool() + " --split-every " + period + " 2>&1", &status);
+    EXPECT_EQ(2, status) << period;
+    EXPECT_NE(std::string::npos,
+              out.find("--split-every needs a period from 1s to 31 days (30s, 10m, 1h), not \"" + std::string(period)))
+        << out;
+  }
+}
+
 }  // namespace
 }  // namespace varnel

@@ -4,13 +4,16 @@
 #include <cstdlib>
 
 #include "engine/FileFormatSetting.h"
+#include "engine/RecordingFileSet.h"
 
 namespace varnel::record {
 
 const char* const kUsage =
     "usage: varnel-record [--seconds N] [--overwrite yes|no|cancel] [--accept-rate yes|no]\n"
     "                     [--continue-without-analyser] [--settings FILE] [--quiet] [--device N]\n"
-    "                     [--format wav|bwf]\n"
+    "                     [--format wav|bwf] [--trigger-level CH:LEVEL[:rising|falling|either]]\n"
+    "                     [--pre-trigger SECONDS] [--post-trigger SECONDS] [--events N|all]\n"
+    "                     [--split-every DURATION]\n"
     "       varnel-record --list-devices\n"
     "       varnel-record --recover [FOLDER] [--settings FILE]\n"
     "Records with the settings of varnel.ini (as the window does) until N seconds have passed, a\n"
@@ -19,6 +22,10 @@ const char* const kUsage =
     "(~/.config/varnel) when the program's folder cannot be written.\n"
     "--format chooses the files' layout for this run: wav (plain wave) or bwf (broadcast wave with\n"
     "its start time, one file past 4 GiB); the settings keep their own.\n"
+    "--trigger-level waits for channel CH to cross LEVEL (in its calibrated units, or 25% of full\n"
+    "scale); each event's files hold --pre-trigger seconds before the trigger sample and\n"
+    "--post-trigger seconds from it on; --events N (default 1) or all, each told on one line.\n"
+    "--split-every 30s|10m|1h splits the files at whole multiples of the period of the clock.\n"
     "--recover repairs the recordings an interrupted run left in FOLDER (default: the wave folder).\n";
 
 namespace {
@@ -31,6 +38,16 @@ std::optional<ui::DialogResult> Answer(const std::string& text, bool allowCancel
 }
 
 }  // namespace
+
+std::optional<int64_t> ParseDuration(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  const char unit = text.back();
+  const int64_t scale = unit == 'h' ? 3600 : unit == 'm' ? 60 : 1;
+  const std::string number = (unit == 'h' || unit == 'm' || unit == 's') ? text.substr(0, text.size() - 1) : text;
+  if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 9)
+    return std::nullopt;
+  return std::stoll(number) * scale;
+}
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   Options o;
@@ -92,6 +109,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     } else if (a == "--recover") {
       o.recover = true;
       if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) o.recoverFolder = args[++i];
+    } else if (a == "--split-every") {
+      auto v = value();
+      if (!v) return std::nullopt;
+      const auto seconds = ParseDuration(*v);
+      if (!seconds || *seconds < 1 || *seconds > kMaxSplitSeconds) {
+        error = "--split-every needs a period from 1s to 31 days (30s, 10m, 1h), not \"" + *v + "\"";
+        return std::nullopt;
+      }
+      o.splitEvery = static_cast<int32_t>(*seconds);
+    } else if (IsTriggerFlag(a)) {
+      auto v = value();
+      if (!v || !ParseTriggerFlag(a, *v, o.trigger, error)) return std::nullopt;
     } else if (a == "--settings") {
       auto v = value();
       if (!v) return std::nullopt;

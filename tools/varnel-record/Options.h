@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TriggerOptions.h"
 #include "ui/Dialog.h"
 
 namespace varnel::record {
@@ -22,7 +23,12 @@ struct Options {
   bool recover = false;               // recover interrupted recordings instead of recording
   std::string recoverFolder;          // empty: the wave folder of the settings
   std::optional<int32_t> fileFormat;  // the files' layout for this run (nothing: the settings' own)
+  TriggerOptions trigger;             // the level trigger of this run
+  std::optional<int32_t> splitEvery;  // seconds; the files of this run split on the clock
 };
+
+// "30s", "10m", "1h" (or plain seconds) in whole seconds; nothing for anything else.
+std::optional<int64_t> ParseDuration(const std::string& text);
 
 // Nothing when the command line is wrong; `error` says why (empty for --help).
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);

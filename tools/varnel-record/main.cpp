@@ -33,6 +33,7 @@ class StatusPrinter : public RecordingObserver {
  public:
   explicit StatusPrinter(record::ConsoleOutput& console) : console_(console) {}
   void StatusChanged(const std::string& text) override { console_.Line(stdout, "status:" + text + "\n"); }
+  void EventRecorded(const TriggerEvent&, const std::string& line) override { console_.Line(stdout, line + "\n"); }
 
  private:
   record::ConsoleOutput& console_;
@@ -57,9 +58,11 @@ void OpenAsTheWindowDoes(RecordingEngine& engine) {
 
 // ... and as it closes: the run stopped and saved, then the settings, less
 // the device this run was told to use.
-void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device, int32_t savedFormat,
+void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device, const RecorderSettings& own,
                           const std::string& settingsPath, ui::UiServices& ui) {
-  engine.Settings.FileFormat = savedFormat;
+  engine.Settings.FileFormat = own.FileFormat;
+  record::RestoreTriggerSettings(own, engine.Settings);
+  engine.Settings.SplitEverySeconds = own.SplitEverySeconds;
   engine.StopRecording();
   device.Restore();
   SaveSettingsAtClose(settingsPath, engine.Channels, engine.Settings, nullptr, ui);
@@ -79,14 +82,16 @@ int Record(const record::Options& options) {
   LoadSettings(settingsPath, engine.Channels, engine.Settings);
   record::DeviceChoice device(engine);
   OpenAsTheWindowDoes(engine);
-  const int32_t savedFormat = engine.Settings.FileFormat;
+  const RecorderSettings own = engine.Settings;
   if (options.fileFormat) engine.Settings.FileFormat = *options.fileFormat;
+  record::ApplyTriggerOptions(options.trigger, engine.Settings);
+  if (options.splitEvery) engine.Settings.SplitEverySeconds = *options.splitEvery;
   if (options.device >= engine.Device.GetBoardCount()) {
     std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", options.device);
     return kExitUsage;
   }
   if (!device.Choose(options.device)) {
-    CloseAsTheWindowDoes(engine, device, savedFormat, settingsPath, ui);
+    CloseAsTheWindowDoes(engine, device, own, settingsPath, ui);
     return kExitNotStarted;
   }
   record::PrintRecoveryNotice(std::string(FieldText(engine.Settings.szWavePath)));
@@ -97,7 +102,7 @@ int Record(const record::Options& options) {
   engine.OnRun();
   if (engine.bIsRunning != 1) {
     console.Line(stderr, "varnel-record: the recording did not start\n");
-    CloseAsTheWindowDoes(engine, device, savedFormat, settingsPath, ui);
+    CloseAsTheWindowDoes(engine, device, own, settingsPath, ui);
     engine.SetObserver(nullptr);
     return kExitNotStarted;
   }
@@ -113,7 +118,7 @@ int Record(const record::Options& options) {
     }
     if (options.seconds > 0 && (now - start) / 1000.0 >= options.seconds) break;
   }
-  CloseAsTheWindowDoes(engine, device, savedFormat, settingsPath, ui);
+  CloseAsTheWindowDoes(engine, device, own, settingsPath, ui);
   loop.DispatchPending();
   engine.SetObserver(nullptr);
   console.Line(stdout, FormatRunSummary(engine.Files));

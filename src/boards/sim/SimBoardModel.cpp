@@ -31,10 +31,22 @@ SignalKind ParseSignal(std::string text, SignalKind fallback) {
   if (text == "noise") return SignalKind::Noise;
   if (text == "dc") return SignalKind::Dc;
   if (text == "silence") return SignalKind::Silence;
+  if (text == "pulse") return SignalKind::Pulse;
   return fallback;
 }
 
+uint64_t ReadScans(const std::string& path, const std::string& section, const char* key, uint64_t fallback) {
+  const double value = ReadDouble(path, section, key, static_cast<double>(fallback));
+  return value >= 0.0 && value < 1e18 ? static_cast<uint64_t>(value) : fallback;
+}
+
 }  // namespace
+
+double ChannelSignal::PulseValue(uint64_t scan) const {
+  if (scan < pulseAt) return low;
+  const uint64_t since = pulsePeriod > 0 ? (scan - pulseAt) % pulsePeriod : scan - pulseAt;
+  return pulseWidth == 0 || since < pulseWidth ? amplitude : low;
+}
 
 bool BoardModel::SupportsGain(double gain) const {
   for (int32_t k = 0; k < gainCount && k < 30; ++k) {
@@ -86,6 +98,10 @@ std::vector<BoardModel> ReadBoardModels(const std::string& iniPath) {
       signal.kind = ParseSignal(platform::ReadProfileString(iniPath, channel, "Signal", "", 32), signal.kind);
       signal.frequency = ReadDouble(iniPath, channel, "Frequency", signal.frequency);
       signal.amplitude = ReadDouble(iniPath, channel, "Amplitude", signal.amplitude);
+      signal.low = ReadDouble(iniPath, channel, "Low", signal.low);
+      signal.pulseAt = ReadScans(iniPath, channel, "PulseAt", signal.pulseAt);
+      signal.pulseWidth = ReadScans(iniPath, channel, "PulseWidth", signal.pulseWidth);
+      signal.pulsePeriod = ReadScans(iniPath, channel, "PulsePeriod", signal.pulsePeriod);
     }
     models.push_back(std::move(model));
   }

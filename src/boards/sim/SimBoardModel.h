@@ -18,9 +18,13 @@
 //   RangeLow=-10
 //   TriggerDelayMs=1000      ; when the external TTL trigger fires after the start
 //   [Board0_Channel3]
-//   Signal=sine              ; sine, noise, dc or silence
+//   Signal=sine              ; sine, noise, dc, silence or pulse
 //   Frequency=440            ; Hz (sine)
-//   Amplitude=2.5            ; volts: sine peak, noise standard deviation, dc level
+//   Amplitude=2.5            ; volts: sine peak, noise standard deviation, dc level, pulse level
+//   Low=0                    ; volts: the pulse's level outside its pulses
+//   PulseAt=1000             ; the scan of the run at which the first pulse begins
+//   PulseWidth=0             ; scans a pulse lasts (0: it stays, a step)
+//   PulsePeriod=0            ; scans from one pulse's start to the next (0: one pulse)
 //
 // Pure functions; safe from any thread.
 
@@ -30,12 +34,20 @@
 
 namespace varnel::sim {
 
-enum class SignalKind { Sine, Noise, Dc, Silence };
+enum class SignalKind { Sine, Noise, Dc, Silence, Pulse };
 
 struct ChannelSignal {
   SignalKind kind = SignalKind::Sine;
   double frequency = 1000.0;
   double amplitude = 1.0;
+  // A pulse changes at known scans of the run, whatever the rate.
+  double low = 0.0;
+  uint64_t pulseAt = 0;
+  uint64_t pulseWidth = 0;
+  uint64_t pulsePeriod = 0;
+
+  // A pulse's level at scan `scan` of the run.
+  double PulseValue(uint64_t scan) const;
 };
 
 struct BoardModel {

@@ -10,8 +10,10 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-double SignalValue(const ChannelSignal& signal, double t, std::mt19937& noise) {
+double SignalValue(const ChannelSignal& signal, uint64_t scan, double t, std::mt19937& noise) {
   switch (signal.kind) {
+    case SignalKind::Pulse:
+      return signal.PulseValue(scan);
     case SignalKind::Sine:
       return signal.amplitude * std::sin(2.0 * std::numbers::pi * signal.frequency * t);
     case SignalKind::Noise:
@@ -127,7 +129,7 @@ void SimInput::FillSignals(uint16_t* out, uint64_t first, std::size_t scans) {
       const double t =
           simultaneous ? static_cast<double>(scan) / scanRate : static_cast<double>(scan * listSize + e) / run_.clockHz;
       const ChannelSignal& signal = model_.signals[static_cast<std::size_t>(run_.channels[e])];
-      out[k * listSize + e] = Encode(SignalValue(signal, t, noise_), run_.gains[e], model_);
+      out[k * listSize + e] = Encode(SignalValue(signal, scan, t, noise_), run_.gains[e], model_);
     }
   }
 }
