@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "DeviceBench.h"
 #include "acquisition/AcquisitionDevice.h"
 #include "boards/sim/SimulatedBoard.h"
 #include "platform/Files.h"
@@ -27,57 +28,26 @@ constexpr int32_t kSamplesPerChannel = 8192;
 constexpr int64_t kBufferSamples = int64_t{kChannels} * kSamplesPerChannel;
 constexpr int32_t kMaxAggregateRate = 500000;
 
-class NullLoop : public platform::MessageLoop {
- public:
-  void Post(const platform::Message&) override {}
-  void SetTimer(uint32_t, uint32_t) override {}
-  void KillTimer(uint32_t) override {}
-  void SetHandler(platform::MessageHandler*) override {}
-};
-
 class NullTraces : public platform::TraceSink {
  public:
   void Write(std::string_view) override {}
 };
 
-// A running device on the simulated board, all 16 channels enabled, every
-// board buffer filled once with the board's signals.
-struct Rig {
-  explicit Rig(const std::string& ini) : iniPath(std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                                                 "/varnel_bench_olsim_" + std::to_string(::getpid()) + ".ini") {
-    FILE* f = std::fopen(iniPath.c_str(), "w");
-    std::fputs(ini.c_str(), f);
-    std::fclose(f);
-    board = std::make_unique<sim::SimulatedBoard>(iniPath);
-    board->SetStepMode(true);
-    device = std::make_unique<AcquisitionDevice>(*board, loop);
-    channels = DefaultChannels();
-    const int32_t gains[4] = {1, 2, 4, 8};
-    for (int32_t i = 0; i < kChannels; ++i) {
-      channels[i].bIsEnabled = 1;
-      channels[i].Gain = gains[i % 4];
-    }
-    channels[0].bIsMonitoringLeft = 1;
-    channels[1].bIsMonitoringRight = 1;
-    device->EnumerateBoards();
-    device->Open(nullptr, 0);
-    device->SetChannelSettings(channels);
-    device->Configure(kMaxAggregateRate / kChannels, 0);
-    device->Start();
-    for (int32_t i = 0; i < kQueuedBuffers; ++i) {
-      board->StepBuffer();
-      device->ProcessBuffer();
-    }
+// All 16 channels enabled at gains 1, 2, 4, 8 in turn, two of them monitored.
+ChannelSettingsArray BenchChannels() {
+  ChannelSettingsArray channels = DefaultChannels();
+  const int32_t gains[4] = {1, 2, 4, 8};
+  for (int32_t i = 0; i < kChannels; ++i) {
+    channels[i].bIsEnabled = 1;
+    channels[i].Gain = gains[i % 4];
   }
-  ~Rig() {
-    device.reset();
-    platform::DeleteFile(iniPath);
-  }
-  std::string iniPath;
-  NullLoop loop;
-  ChannelSettingsArray channels;
-  std::unique_ptr<sim::SimulatedBoard> board;
-  std::unique_ptr<AcquisitionDevice> device;
+  channels[0].bIsMonitoringLeft = 1;
+  channels[1].bIsMonitoringRight = 1;
+  return channels;
+}
+
+struct Rig : bench::DeviceRig {
+  explicit Rig(const std::string& ini) : DeviceRig(ini, BenchChannels(), kMaxAggregateRate / kChannels) {}
 };
 
 void SetBufferCounters(benchmark::State& state) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "DeviceBench.h"
 #include "acquisition/AcquisitionDevice.h"
 #include "boards/sim/SimulatedBoard.h"
 #include "engine/TriggerStage.h"
@@ -23,14 +24,6 @@ constexpr int32_t kChannels = 16;
 constexpr int32_t kRate = 500000 / kChannels;  // buffers of 8192 frames
 constexpr int64_t kBufferSamples = int64_t{kChannels} * 8192;
 
-class NullLoop : public platform::MessageLoop {
- public:
-  void Post(const platform::Message&) override {}
-  void SetTimer(uint32_t, uint32_t) override {}
-  void KillTimer(uint32_t) override {}
-  void SetHandler(platform::MessageHandler*) override {}
-};
-
 class NullSink : public TriggerSink {
  public:
   void EventBegins(const TriggerEvent&) override {}
@@ -38,43 +31,21 @@ class NullSink : public TriggerSink {
   void EventEnds(const TriggerEvent&) override {}
 };
 
-// A running device on the default simulated board (a tone per channel), every
-// board buffer filled once.
-struct Rig {
-  Rig() {
-    const char* tmp = std::getenv("TMPDIR");
-    iniPath = platform::JoinPath(tmp ? tmp : "/tmp", "varnel_trigger_bench_olsim.ini");
-    FILE* f = std::fopen(iniPath.c_str(), "w");
-    if (f) std::fclose(f);
-    board = std::make_unique<sim::SimulatedBoard>(iniPath);
-    board->SetStepMode(true);
-    device = std::make_unique<AcquisitionDevice>(*board, loop);
-    for (ChannelSettings& c : channels) c.bIsEnabled = c.bIsRecording = 1;
-    device->EnumerateBoards();
-    device->Open(nullptr, 0);
-    device->SetChannelSettings(channels);
-    device->Configure(kRate, 0);
-    device->Start();
-    for (int32_t i = 0; i < kQueuedBuffers; ++i) {
-      board->StepBuffer();
-      device->ProcessBuffer();
-    }
-  }
-  ~Rig() {
-    device.reset();
-    platform::DeleteFile(iniPath);
-  }
+ChannelSettingsArray AllRecorded() {
+  ChannelSettingsArray channels = DefaultChannels();
+  for (ChannelSettings& c : channels) c.bIsEnabled = c.bIsRecording = 1;
+  return channels;
+}
+
+// On the default simulated board: a tone per channel.
+struct Rig : bench::DeviceRig {
+  Rig() : DeviceRig("", AllRecorded(), kRate) {}
   ChannelBlocks Blocks() {
     ChannelBlocks b;
     for (int32_t c = 0; c < kChannels; ++c) b.blocks[c] = device->GetChannelBlock(c);
     b.frames = static_cast<uint32_t>(device->GetSamplesPerChannel());
     return b;
   }
-  std::string iniPath;
-  NullLoop loop;
-  ChannelSettingsArray channels = DefaultChannels();
-  std::unique_ptr<sim::SimulatedBoard> board;
-  std::unique_ptr<AcquisitionDevice> device;
 };
 
 void SetBufferCounters(benchmark::State& state) {
