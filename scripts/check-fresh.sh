@@ -150,7 +150,7 @@ package_check='
   apt-get update -qq
   apt-get install -y -qq /root/varnel.deb
   useradd -m varnel-user
-  runuser -u varnel-user -- env -i HOME=/home/varnel-user PATH=/usr/bin:/bin LANG=C.UTF-8 bash -ec "
+  runuser -u varnel-user -- env -i HOME=/home/varnel-user PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 bash -ec "
     cd ~
     varnel-demo-setup ~/.config/varnel ~/demo
     command=\$(sed -n s/^Exec=//p /usr/share/applications/org.varnel.Varnel.desktop)
