@@ -24,7 +24,7 @@ bool IsUnder(std::string_view path, std::string_view folder) {
 }  // namespace
 
 std::string UserSettingsFolder() {
-  // A relative XDG_CONFIG_HOME is invalid and ignored, as the specification says.
+  // XDG base directories must be absolute: a relative XDG_CONFIG_HOME is ignored.
   const std::string config = Environment("XDG_CONFIG_HOME");
   if (!config.empty() && config.front() == '/') return JoinPath(config, "varnel");
   const std::string home = Environment("HOME");
