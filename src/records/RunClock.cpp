@@ -1,5 +1,7 @@
 #include "records/RunClock.h"
 
+#include <utility>
+
 namespace varnel {
 namespace {
 
@@ -55,6 +57,29 @@ std::optional<ClockTime> ParseClockTime(std::string_view text) {
   }
   if (!ParseTimeOfDay(text, t)) return std::nullopt;
   return t;
+}
+
+std::optional<int64_t> ParseDuration(std::string_view text) {
+  int64_t scale = 1;
+  for (const auto& [unit, seconds] :
+       {std::pair<std::string_view, int64_t>{"min", 60}, {"h", 3600}, {"m", 60}, {"s", 1}}) {
+    if (text.size() > unit.size() && text.substr(text.size() - unit.size()) == unit) {
+      text.remove_suffix(unit.size());
+      scale = seconds;
+      break;
+    }
+  }
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  const auto value = Digits(text, 0, text.size());
+  if (!value) return std::nullopt;
+  return int64_t{*value} * scale;
+}
+
+std::string FormatDuration(int64_t seconds) {
+  if (seconds == 0) return {};
+  if (seconds % 3600 == 0) return std::to_string(seconds / 3600) + "h";
+  if (seconds % 60 == 0) return std::to_string(seconds / 60) + "m";
+  return std::to_string(seconds) + "s";
 }
 
 std::string TrimmedText(std::string_view text) {

@@ -26,6 +26,11 @@ struct ClockTime {
 // Nothing for text in neither form or with a field out of range (25:00, 31 April).
 std::optional<ClockTime> ParseClockTime(std::string_view text);
 
+// Whole seconds of "90", "90s", "10m", "10min", "1h"; nothing for anything else.
+std::optional<int64_t> ParseDuration(std::string_view text);
+// The shortest of those forms that reads back as `seconds` ("1h", "10m", "90s"); "" for 0.
+std::string FormatDuration(int64_t seconds);
+
 // The text without white space at either end.
 std::string TrimmedText(std::string_view text);
 

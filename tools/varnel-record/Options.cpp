@@ -5,6 +5,7 @@
 
 #include "engine/FileFormatSetting.h"
 #include "engine/RecordingFileSet.h"
+#include "records/RunClock.h"
 
 namespace varnel::record {
 
@@ -38,16 +39,6 @@ std::optional<ui::DialogResult> Answer(const std::string& text, bool allowCancel
 }
 
 }  // namespace
-
-std::optional<int64_t> ParseDuration(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  const char unit = text.back();
-  const int64_t scale = unit == 'h' ? 3600 : unit == 'm' ? 60 : 1;
-  const std::string number = (unit == 'h' || unit == 'm' || unit == 's') ? text.substr(0, text.size() - 1) : text;
-  if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 9)
-    return std::nullopt;
-  return std::stoll(number) * scale;
-}
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   Options o;

@@ -27,9 +27,6 @@ struct Options {
   std::optional<int32_t> splitEvery;  // seconds; the files of this run split on the clock
 };
 
-// "30s", "10m", "1h" (or plain seconds) in whole seconds; nothing for anything else.
-std::optional<int64_t> ParseDuration(const std::string& text);
-
 // Nothing when the command line is wrong; `error` says why (empty for --help).
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
 extern const char* const kUsage;
