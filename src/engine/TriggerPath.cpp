@@ -14,18 +14,10 @@
 
 namespace varnel {
 
-// The trigger channel's samples as the live monitor reads them: in its
-// calibration's units, in volts at the converter without one. Read here, as
-// the level is checked before the Run reads the calibrations for the files.
+// Read here, as the level is checked before the Run reads the calibrations for the files.
 ChannelScale RecordingEngine::TriggerChannelScale() const {
   const int32_t ch = Settings.LevelTriggerChannel;
-  const std::string label(FieldText(Channels[ch].szLabel));
-  CalibrationRecord record = ZeroCalibrationRecord();
-  char path[sizeof Channels[ch].szCalFilename];
-  CopyCut(path, FieldText(Channels[ch].szCalFilename));
-  if (!CalibrationFile::Read(path, &record, ch, Channels[ch].Gain)) return ConverterVolts(label);
-  const ChannelScale scale = ScaleOf(record.Left, label);
-  return scale.calibrated ? scale : ConverterVolts(label);
+  return varnel::TriggerChannelScale(Channels[ch], ch);
 }
 
 bool RecordingEngine::CheckLevelTrigger() {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "calibration/CalibrationFile.h"
+#include "platform/FixedString.h"
 #include "records/LevelTrigger.h"
 
 namespace varnel {
@@ -20,12 +22,22 @@ double LevelCodes(const TriggerLevel& level, const ChannelScale& scale) {
   return level.percent ? level.value / 100.0 * kFullScaleCodes : level.value * scale.codesPerUnit;
 }
 
-std::string UnitOf(const ChannelScale& scale) {
+}  // namespace
+
+ChannelScale TriggerChannelScale(const ChannelSettings& channel, int32_t index) {
+  const std::string label(FieldText(channel.szLabel));
+  CalibrationRecord record = ZeroCalibrationRecord();
+  char path[sizeof channel.szCalFilename];
+  CopyCut(path, FieldText(channel.szCalFilename));
+  if (!CalibrationFile::Read(path, &record, index, channel.Gain)) return ConverterVolts(label);
+  const ChannelScale scale = ScaleOf(record.Left, label);
+  return scale.calibrated ? scale : ConverterVolts(label);
+}
+
+std::string TriggerLevelUnit(const ChannelScale& scale) {
   const std::string unit = scale.WaveformUnits();
   return unit.empty() ? "V" : unit;
 }
-
-}  // namespace
 
 std::string TriggerProblem::Text() const {
   const std::string channelText = "channel " + std::to_string(channel);
@@ -63,9 +75,9 @@ TriggerProblem PlanLevelTrigger(const RecorderSettings& s, const ChannelSettings
   if (!std::isfinite(s.LevelTrigger.value)) return fault(TriggerFault::kLevelNotANumber, Number(s.LevelTrigger.value));
   const double level = LevelCodes(s.LevelTrigger, scale);
   if (!(std::fabs(level) <= kFullScaleCodes))
-    return fault(TriggerFault::kLevelBeyondFullScale, s.LevelTrigger.percent
-                                                          ? Number(s.LevelTrigger.value) + " %"
-                                                          : Number(s.LevelTrigger.value) + " " + UnitOf(scale));
+    return fault(TriggerFault::kLevelBeyondFullScale,
+                 s.LevelTrigger.percent ? Number(s.LevelTrigger.value) + " %"
+                                        : Number(s.LevelTrigger.value) + " " + TriggerLevelUnit(scale));
   if (!(s.LevelTriggerHysteresis >= 0.0 && s.LevelTriggerHysteresis <= 100.0))
     return fault(TriggerFault::kBadHysteresis, Number(s.LevelTriggerHysteresis));
   if (!(s.PreTriggerSeconds >= 0.0 && s.PreTriggerSeconds <= kMaxPreTriggerSeconds))
@@ -90,7 +102,7 @@ TriggerProblem PlanLevelTrigger(const RecorderSettings& s, const ChannelSettings
 
 std::string DescribeTrigger(const RecorderSettings& s, const ChannelScale& scale) {
   const std::string level = s.LevelTrigger.percent ? Number(s.LevelTrigger.value) + " % of full scale"
-                                                   : Number(s.LevelTrigger.value) + " " + UnitOf(scale);
+                                                   : Number(s.LevelTrigger.value) + " " + TriggerLevelUnit(scale);
   return std::string(TriggerSlopeKey(s.LevelTriggerSlope)) + ", " + level;
 }
 

@@ -42,6 +42,13 @@ struct TriggerProblem {
 TriggerProblem PlanLevelTrigger(const RecorderSettings& settings, const ChannelSettingsArray& channels,
                                 const ChannelScale& scale, std::optional<uint64_t> freeBytes, TriggerPlan* plan);
 
+// Channel `index`'s samples as the live monitor reads them: in its
+// calibration's units, in volts at the converter without one. Reads the
+// channel's calibration file.
+ChannelScale TriggerChannelScale(const ChannelSettings& channel, int32_t index);
+// The unit a level in the channel's units is written in ("Pa"; "V" at the converter).
+std::string TriggerLevelUnit(const ChannelScale& scale);
+
 // "rising, 2 Pa", "falling, 25 % of full scale": the trigger as the status line tells it.
 std::string DescribeTrigger(const RecorderSettings& settings, const ChannelScale& scale);
 
