@@ -194,7 +194,7 @@ void RecorderDialog::CycleGain(int32_t row) {
 }
 
 void RecorderDialog::OpenOptions() {
-  RecordingOptionsDialog dialog(ui_, Settings);
+  RecordingOptionsDialog dialog(ui_, Settings, Channels);
   ui_.RunModal(dialog);
 }
 

@@ -22,8 +22,9 @@ constexpr const char* kDeleteFailed =
 constexpr int32_t kIdStatic = -1;  // captions and frames have no id of their own
 }  // namespace
 
-RecordingOptionsDialog::RecordingOptionsDialog(ui::UiServices& ui, RecorderSettings& settings)
-    : Dialog("Recording Options", 226, 234), ui_(ui), settings_(settings) {
+RecordingOptionsDialog::RecordingOptionsDialog(ui::UiServices& ui, RecorderSettings& settings,
+                                               const ChannelSettingsArray& channels)
+    : Dialog("Recording Options", 465, 234), ui_(ui), settings_(settings), channels_(channels) {
   AddControl(kIdStatic - 0, ControlKind::GroupBox, "File Options", DluRect(7, 7, 212, 136));
   AddControl(kIdStatic - 1, ControlKind::StaticText, "Wave File Path:", DluRect(14, 20, 100, 8));
   AddControl(kIdWavePath, ControlKind::Edit, "", DluRect(14, 30, 198, 12));
@@ -41,8 +42,10 @@ RecordingOptionsDialog::RecordingOptionsDialog(ui::UiServices& ui, RecorderSetti
   AddControl(kIdTriggerEnable, ControlKind::CheckBox, "Enable Triggering (TTL)", DluRect(14, 161, 198, 10));
   AddControl(kIdStatic - 4, ControlKind::StaticText, "Post trigger run time (seconds):", DluRect(14, 179, 120, 8));
   AddControl(kIdPostTriggerTime, ControlKind::Edit, "", DluRect(138, 177, 50, 12));
-  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", DluRect(115, 213, 50, 14));
-  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", DluRect(169, 213, 50, 14));
+  AddLevelTriggerControls();
+  AddTimingControls();
+  AddControl(ui::kIdOk, ControlKind::DefaultPushButton, "OK", DluRect(354, 213, 50, 14));
+  AddControl(ui::kIdCancel, ControlKind::PushButton, "Cancel", DluRect(408, 213, 50, 14));
 }
 
 bool RecordingOptionsDialog::OnInitDialog() {
@@ -55,17 +58,23 @@ bool RecordingOptionsDialog::OnInitDialog() {
   char time[64];
   std::snprintf(time, sizeof time, "%6.3f", static_cast<double>(settings_.PostTriggerRunTime));
   SetText(kIdPostTriggerTime, time);
-  Enable(kIdPostTriggerTime, IsTicked(kIdTriggerEnable));
   ResetList(kIdFileFormat);
   for (WaveFileFormat f : {WaveFileFormat::kWave, WaveFileFormat::kBroadcast})
     AddListItem(kIdFileFormat, std::string(WaveFileFormatName(f)), FileFormatSettingOf(f));
   SelectListItem(kIdFileFormat, WaveFileFormatOf(settings_.FileFormat) == WaveFileFormat::kBroadcast ? 1 : 0);
+  InitLevelTrigger();
+  InitTiming();
+  EnableTriggerControls();
   return true;
 }
 
 void RecordingOptionsDialog::OnCommand(int32_t id) {
-  if (id == kIdTriggerEnable) Enable(kIdPostTriggerTime, IsTicked(kIdTriggerEnable));
+  if (id == kIdTriggerEnable || id == kIdLevelTriggerEnable) EnableTriggerControls();
   if (id == kIdDeleteWaveFiles) DeleteWaveFiles();
+}
+
+void RecordingOptionsDialog::OnSelectionChange(int32_t id) {
+  if (id == kIdTriggerChannel) ShowTriggerUnit();
 }
 
 void RecordingOptionsDialog::OnOK() {
@@ -74,17 +83,26 @@ void RecordingOptionsDialog::OnOK() {
     ui_.MessageBox("The post trigger run time must be at least 0.100 sec.", kCaption, ui::mb::kOk | ui::mb::kIconError);
     return;
   }
+  // Every field is read into a copy first: a refusal leaves the settings as they were.
+  RecorderSettings next = settings_;
   // Narrowing a double beyond float's range is undefined; such a time means "run on".
-  settings_.PostTriggerRunTime = static_cast<float>(std::min<double>(value, std::numeric_limits<float>::max()));
-  CopyCut(settings_.szWavePath, GetText(kIdWavePath, 259));
-  CopyCut(settings_.szCalPath, GetText(kIdCalPath, 259));
-  settings_.bStoreCalibrationDataInWavefile = IsTicked(kIdStoreCalibration) ? 1 : 0;
-  settings_.bAppendTimeStamp = IsTicked(kIdAppendTimeStamp) ? 1 : 0;
-  settings_.bOverwriteWaveFiles = IsTicked(kIdOverwrite) ? 1 : 0;
-  settings_.TriggerEnable = IsTicked(kIdTriggerEnable) ? 1 : 0;
+  next.PostTriggerRunTime = static_cast<float>(std::min<double>(value, std::numeric_limits<float>::max()));
+  next.TriggerEnable = IsTicked(kIdTriggerEnable) ? 1 : 0;
+  if (!ReadLevelTrigger(next) || !ReadTiming(next)) return;
+  CopyCut(next.szWavePath, GetText(kIdWavePath, 259));
+  CopyCut(next.szCalPath, GetText(kIdCalPath, 259));
+  next.bStoreCalibrationDataInWavefile = IsTicked(kIdStoreCalibration) ? 1 : 0;
+  next.bAppendTimeStamp = IsTicked(kIdAppendTimeStamp) ? 1 : 0;
+  next.bOverwriteWaveFiles = IsTicked(kIdOverwrite) ? 1 : 0;
   const int32_t format = ListSelection(kIdFileFormat);
-  if (format >= 0) settings_.FileFormat = static_cast<int32_t>(ListItemData(kIdFileFormat, format));
+  if (format >= 0) next.FileFormat = static_cast<int32_t>(ListItemData(kIdFileFormat, format));
+  settings_ = next;
   EndDialog(ui::DialogResult::OK);
+}
+
+bool RecordingOptionsDialog::Refuse(const std::string& text) {
+  ui_.MessageBox(text, kCaption, ui::mb::kOk | ui::mb::kIconError);
+  return false;
 }
 
 void RecordingOptionsDialog::DeleteWaveFiles() {

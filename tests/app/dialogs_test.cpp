@@ -16,6 +16,8 @@ using ui::kIdCancel;
 using ui::kIdOk;
 using D = RecordingOptionsDialog;
 
+const ChannelSettingsArray kChannels = DefaultChannels();
+
 TEST(LabelDialog, ShowsPromptRefusesEmptyAndCutsLongLabels) {
   test::ScriptedUiServices ui;
   char buffer[256] = "Mic";
@@ -54,7 +56,7 @@ TEST(RecordingOptionsDialog, ShowsAndStoresOnlyOnOk) {
   RecorderSettings s = DefaultRecorderSettings();
   s.PostTriggerRunTime = 2.5f;
   s.TriggerEnable = 0;
-  D d(ui, s);
+  D d(ui, s, kChannels);
   d.OnInitDialog();
   EXPECT_EQ(" 2.500", d.GetText(D::kIdPostTriggerTime));
   EXPECT_FALSE(d.IsEnabled(D::kIdPostTriggerTime));
@@ -68,12 +70,12 @@ TEST(RecordingOptionsDialog, ShowsAndStoresOnlyOnOk) {
   EXPECT_EQ(0, s.bOverwriteWaveFiles);
   EXPECT_NE(std::string("/data/w"), s.szWavePath);
 
-  D e(ui, s);
+  D e(ui, s, kChannels);
   e.OnInitDialog();
   e.Click(kIdOk);
   EXPECT_FLOAT_EQ(2.5f, s.PostTriggerRunTime);
 
-  D f(ui, s);
+  D f(ui, s, kChannels);
   f.OnInitDialog();
   f.Click(D::kIdTriggerEnable);
   f.TypeText(D::kIdWavePath, "/data/w");
@@ -92,7 +94,7 @@ TEST(RecordingOptionsDialog, ShowsAndStoresOnlyOnOk) {
 TEST(RecordingOptionsDialog, RefusesShortTimesEvenWhenTriggeringIsOff) {
   test::ScriptedUiServices ui;
   RecorderSettings s = DefaultRecorderSettings();
-  D d(ui, s);
+  D d(ui, s, kChannels);
   d.OnInitDialog();
   for (const char* bad : {"0.09", "abc", "0.05"}) {
     d.TypeText(D::kIdPostTriggerTime, bad);
@@ -107,7 +109,7 @@ TEST(RecordingOptionsDialog, DeletesChosenWaveFilesAfterAsking) {
   test::TempDir dir;
   test::ScriptedUiServices ui;
   RecorderSettings s = DefaultRecorderSettings();
-  D d(ui, s);
+  D d(ui, s, kChannels);
   d.OnInitDialog();
   d.TypeText(D::kIdWavePath, dir.Path());
   const std::string a = dir.File("a.wav"), b = dir.File("b.wav"), c = dir.File("c.wav");

@@ -175,7 +175,8 @@ TEST(DialogTemplate, EveryProgramDialogReadsBack) {
   char label[256] = "ch";
   char cal[260] = "";
   LabelDialog labelDialog(quiet, 3, label);
-  RecordingOptionsDialog options(quiet, settings);
+  const ChannelSettingsArray channels = DefaultChannels();
+  RecordingOptionsDialog options(quiet, settings, channels);
   CalibrationOptionsDialog calibration("cal", cal, "varnel", quiet);
   CreateCalibrationDialog create("cal", cal, "varnel", quiet);
   for (const ui::Dialog* d : std::initializer_list<const ui::Dialog*>{&labelDialog, &options, &calibration, &create}) {
