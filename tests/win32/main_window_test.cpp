@@ -111,11 +111,20 @@ TEST(MainWindow, OptionsDialogFollowsTheTriggerBoxAndCancelKeepsTheSettings) {
         EXPECT_FALSE(IsWindowEnabled(rig.TopControl(RecordingOptionsDialog::kIdPostTriggerTime)));
         UserClick(rig.TopControl(RecordingOptionsDialog::kIdTriggerEnable));
         EXPECT_TRUE(IsWindowEnabled(rig.TopControl(RecordingOptionsDialog::kIdPostTriggerTime)));
+        // The level trigger's fields follow their own box; the level shows its channel's unit.
+        EXPECT_FALSE(IsWindowEnabled(rig.TopControl(RecordingOptionsDialog::kIdTriggerLevel)));
+        UserClick(rig.TopControl(RecordingOptionsDialog::kIdLevelTriggerEnable));
+        EXPECT_TRUE(IsWindowEnabled(rig.TopControl(RecordingOptionsDialog::kIdTriggerLevel)));
+        EXPECT_EQ("V, or % of full scale", WindowTextOf(rig.TopControl(RecordingOptionsDialog::kIdTriggerUnit)));
+        EXPECT_EQ("1", WindowTextOf(rig.TopControl(RecordingOptionsDialog::kIdTriggerEvents)));
+        UserType(rig.TopControl(RecordingOptionsDialog::kIdSplitEvery), "1h");
         UserKey(rig.TopControl(RecordingOptionsDialog::kIdWavePath), VK_ESCAPE);
       })
       .Then([&] { return rig.OpenDialogs() == 1; })
       .Do([&] {
         EXPECT_EQ(0, rig.recorder->Settings.TriggerEnable);
+        EXPECT_EQ(0, rig.recorder->Settings.LevelTriggerEnable);
+        EXPECT_EQ(0, rig.recorder->Settings.SplitEverySeconds);
         PostMessageW(rig.Window(), WM_CLOSE, 0, 0);
       });
   rig.Run();
