@@ -9,6 +9,7 @@
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
 #include "platform/Trace.h"
+#include "records/RunClock.h"
 
 namespace varnel {
 namespace {
@@ -44,6 +45,30 @@ void LoadLevelTrigger(const platform::ProfileReader& file, RecorderSettings& set
                                    .value_or(std::numeric_limits<double>::quiet_NaN());
   settings.TriggerEvents = ParseTriggerEvents(file.ReadString(kMain, "TriggerEvents", "1", 16)).value_or(1);
   settings.SplitEverySeconds = file.ReadInt(kMain, "SplitEverySeconds", 0);
+}
+
+// A time that reads as none of the clock forms is off, not guessed at: a run
+// must not start or stop at a moment nobody asked for.
+template <std::size_t N>
+void ReadClockTime(const platform::ProfileReader& file, const char* key, char (&field)[N]) {
+  const std::string text = TrimmedText(file.ReadString(kMain, key, "", N));
+  CopyCut(field, ParseClockTime(text) ? text : std::string());
+}
+
+// Old files have none of these keys: the run starts at Run and ends at Stop.
+void LoadTiming(const platform::ProfileReader& file, RecorderSettings& settings) {
+  ReadClockTime(file, "StartAt", settings.StartAt);
+  ReadClockTime(file, "StopAt", settings.StopAt);
+  const auto seconds = ParseFiniteNumber(TrimmedText(file.ReadString(kMain, "StopAfterSeconds", "0", 80)));
+  const bool whole =
+      seconds && *seconds >= 0 && *seconds <= std::numeric_limits<int32_t>::max() && *seconds == std::floor(*seconds);
+  settings.StopAfterSeconds = whole ? static_cast<int32_t>(*seconds) : 0;
+}
+
+void SaveTiming(platform::ProfileEdit& edit, const RecorderSettings& settings) {
+  edit.WriteString(kMain, "StartAt", FieldText(settings.StartAt));
+  WriteInt(edit, kMain, "StopAfterSeconds", settings.StopAfterSeconds);
+  edit.WriteString(kMain, "StopAt", FieldText(settings.StopAt));
 }
 
 void SaveLevelTrigger(platform::ProfileEdit& edit, const RecorderSettings& settings) {
@@ -97,6 +122,7 @@ void LoadSettings(const std::string& path, ChannelSettingsArray& channels, Recor
   settings.PostTriggerRunTime = ParsePostTriggerRunTime(file.ReadString(kMain, "PostTriggerRunTime", "1.0", 80));
   settings.FileFormat = FileFormatFromKey(file.ReadString(kMain, "FileFormat", "wav", 16));
   LoadLevelTrigger(file, settings);
+  LoadTiming(file, settings);
   ReadField(file, kMain, "Caption", "OV5 Tessaline", settings.Caption);
 }
 
@@ -129,6 +155,7 @@ bool SaveSettings(const std::string& path, const ChannelSettingsArray& channels,
   edit.WriteString(kMain, "PostTriggerRunTime", time);
   edit.WriteString(kMain, "FileFormat", FileFormatKey(settings.FileFormat));
   SaveLevelTrigger(edit, settings);
+  SaveTiming(edit, settings);
   edit.WriteString(kMain, "Caption", FieldText(settings.Caption));
   return edit.Commit();
 }

@@ -67,6 +67,12 @@ struct RecorderSettings {
   // Every run's files are split into consecutive ones at whole multiples of
   // this many seconds of the local clock (3600: at hh:00:00); 0: not split.
   int32_t SplitEverySeconds = 0;
+  // A run that waits for the clock (StartAt), and one that ends by itself
+  // after StopAfterSeconds or at StopAt. The times are kept as the user wrote
+  // them (ParseClockTime reads them); empty or 0: off.
+  char StartAt[32] = {};
+  int32_t StopAfterSeconds = 0;
+  char StopAt[32] = {};
 };
 
 inline constexpr int32_t kFileFormatWave = 0;

@@ -179,6 +179,40 @@ TEST(SettingsFile, TheLevelTriggerAndTheSplitAreOffInOldFilesAndKeepTheirKeys) {
   EXPECT_TRUE(std::isnan(Load(path).settings.LevelTrigger.value));
 }
 
+// The run's clock times load as typed (trimmed) when they are one of the clock forms, and
+// as off otherwise; old files have none of the keys. What loads saves and loads again alike.
+TEST(SettingsFile, TheRunTimesLoadAsTypedOrOffAndKeepTheirKeys) {
+  struct Row {
+    const char* main;
+    const char* startAt;
+    int32_t stopAfter;
+    const char* stopAt;
+  };
+  const Row rows[] = {
+      {"SamplingRate=1000\n", "", 0, ""},
+      {"StartAt=14:00\nStopAfterSeconds=90\nStopAt=2026-12-24T18:00:30\n", "14:00", 90, "2026-12-24T18:00:30"},
+      {"StartAt=  07:05:09  \nStopAt=\"2028-02-29T23:59\"\n", "07:05:09", 0, "2028-02-29T23:59"},
+      {"StartAt=24:00\nStopAfterSeconds=-5\nStopAt=2027-02-29T10:00\n", "", 0, ""},
+      {"StartAt=tomorrow\nStopAfterSeconds=1.5\nStopAt=14:00:60\n", "", 0, ""},
+      {"StartAt=7:05\nStopAfterSeconds=ten\nStopAt=2026-12-24 18:00\n", "", 0, ""},
+      {"StartAt=14:00:00x\nStopAfterSeconds=3e9\nStopAt=2026-13-01T00:00\n", "", 0, ""},
+  };
+  TempDir dir;
+  const std::string path = dir.File("varnel.ini");
+  for (const Row& row : rows) {
+    WriteFile(path, std::string("[Main]\n") + row.main);
+    Loaded l = Load(path);
+    EXPECT_STREQ(row.startAt, l.settings.StartAt) << row.main;
+    EXPECT_EQ(row.stopAfter, l.settings.StopAfterSeconds) << row.main;
+    EXPECT_STREQ(row.stopAt, l.settings.StopAt) << row.main;
+    SaveSettings(path, l.channels, l.settings);
+    const RecorderSettings again = Load(path).settings;
+    EXPECT_STREQ(row.startAt, again.StartAt) << row.main;
+    EXPECT_EQ(row.stopAfter, again.StopAfterSeconds) << row.main;
+    EXPECT_STREQ(row.stopAt, again.StopAt) << row.main;
+  }
+}
+
 TEST(SettingsFile, PostTriggerRunTimeIsAtLeastATenthAndFinite) {
   EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("abc"));
   EXPECT_FLOAT_EQ(0.1f, ParsePostTriggerRunTime("0.05"));

@@ -1,0 +1,32 @@
+#pragma once
+// The clock times a run starts or stops at, as the user writes them: a time of
+// day ("14:00", "14:00:30") or a local date and time ("2026-12-24T18:00",
+// "2026-12-24T18:00:30"). The settings file, the window and the headless
+// recorder read them alike.
+//
+// Pure functions; safe from any thread.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace varnel {
+
+struct ClockTime {
+  bool hasDate = false;  // otherwise the next time the clock shows this time of day
+  int32_t year = 0;
+  int32_t month = 0;  // 1..12
+  int32_t day = 0;    // 1..31
+  int32_t hour = 0;
+  int32_t minute = 0;
+  int32_t second = 0;
+};
+
+// Nothing for text in neither form or with a field out of range (25:00, 31 April).
+std::optional<ClockTime> ParseClockTime(std::string_view text);
+
+// The text without white space at either end.
+std::string TrimmedText(std::string_view text);
+
+}  // namespace varnel
