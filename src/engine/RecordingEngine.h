@@ -124,9 +124,7 @@ class RecordingEngine : public platform::MessageHandler {
   // The level trigger of the run (on when the run started with it).
   bool LevelTriggered() const { return levelTriggered_; }
   const TriggerStage& Trigger() const { return trigger_; }
-  // A run with a start or stop time (on when the run started with one), and
-  // whether it still waits for its start.
-  bool Timed() const { return timed_; }
+  // A run with a start time that still waits for it.
   bool WaitingForStart() const { return timed_ && timingPlan_.startUtc && !timedStarted_; }
 
   ChannelSettingsArray Channels = DefaultChannels();

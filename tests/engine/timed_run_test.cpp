@@ -220,6 +220,24 @@ TEST(TimedRun, AStopBeforeTheStartMakesNoFileAndSaysSo) {
   EXPECT_EQ("the start time had not come; nothing was recorded\n", FormatRunSummary(rig.engine->Files));
 }
 
+// The window shows the engine's wait, and a run that ended itself as one stopped.
+TEST(TimedRun, TheWindowShowsTheWaitAndTheRunItEndedItself) {
+  RecorderRig rig;
+  rig.UseChannels({0, 2}, {0, 2});
+  rig.settings.SamplingRate = 8000;
+  CopyCut(rig.settings.StartAt, "03:04:07");
+  rig.settings.StopAfterSeconds = 1;
+  rig.Open();
+  rig.Run();
+  EXPECT_EQ(" Waiting until 03:04:07...", rig.dialog->GetText(kIdStatus));
+  EXPECT_EQ("&Stop", rig.dialog->GetText(kIdRun));
+  rig.StepBuffers(4);
+  EXPECT_EQ(0, rig.dialog->bIsRunning);
+  EXPECT_EQ(" Stopped", rig.dialog->GetText(kIdStatus));
+  EXPECT_TRUE(rig.dialog->IsEnabled(kIdOptions));
+  EXPECT_EQ(8000u, test::WaveSamples(rig.Wave("Channel_0.wav")).size());
+}
+
 struct TimedRefusal {
   const char* name;
   const char* startAt;
