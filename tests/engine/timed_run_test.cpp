@@ -33,116 +33,58 @@ int64_t Local(const std::string& text) {
 }
 
 struct PlanCase {
-  const char* name;
   TimingRequest request;
-  const char* refusal;  // nothing refused: empty
-  const char* waiting;  // the status while waiting for the start (empty: none)
+  TimingFault fault;
+  const char* told;  // the refusal, or the status while waiting for the start
 };
 
 TEST(TimedRunPlan, TimesOfTheDayOfTheRunOrDatesAreCheckedAgainstTheClockAndEachOther) {
   const PlanCase cases[] = {
-      {"start later today", {.startAt = "14:00"}, "", " Waiting until 14:00:00..."},
-      {"start on a later day", {.startAt = "2026-12-10T09:15:30"}, "", " Waiting until 2026-12-10 09:15:30..."},
-      {"start past today",
-       {.startAt = "13:29:59"},
+      {{.startAt = "14:00"}, TimingFault::kNone, " Waiting until 14:00:00..."},
+      {{.startAt = "2026-12-10T09:15:30", .stopAfterSeconds = 60},
+       TimingFault::kNone,
+       " Waiting until 2026-12-10 09:15:30..."},
+      {{.startAt = "13:29:59"},
+       TimingFault::kStartPast,
        "The start time \"13:29:59\" is in the past: it is 2026-12-09 13:30:00 now.  A time of day means today; give "
-       "a date for another day.",
-       ""},
-      {"start this very second",
-       {.startAt = "13:30:00"},
-       "The start time \"13:30:00\" is in the past: it is 2026-12-09 13:30:00 now.  A time of day means today; give a "
-       "date for another day.",
-       ""},
-      {"start on an earlier day",
-       {.startAt = "2026-12-08T20:00"},
-       "The start time \"2026-12-08T20:00\" is in the past: it is 2026-12-09 13:30:00 now.",
-       ""},
-      {"start no time",
-       {.startAt = "half past two"},
-       "The start time \"half past two\" is not a time.  Give HH:MM, HH:MM:SS or a date and time such as "
-       "2026-12-10T14:00[:SS].",
-       ""},
-      {"stop no time",
-       {.stopAt = "25:00"},
-       "The stop time \"25:00\" is not a time.  Give HH:MM, HH:MM:SS or a date and time such as 2026-12-10T14:00[:SS].",
-       ""},
-      {"stop before now",
-       {.stopAt = "13:00"},
-       "The stop time \"13:00\" is not after the start of the run (now, 2026-12-09 13:30:00).",
-       ""},
-      {"stop at the start",
-       {.startAt = "14:00", .stopAt = "14:00:00"},
-       "The stop time \"14:00:00\" is not after the start of the run (2026-12-09 14:00:00).",
-       ""},
-      {"negative duration",
-       {.stopAfterSeconds = -1},
-       "The time to stop after, -1 s, must be a positive number of seconds (up to 1e9), or 0 for no stop after a time.",
-       ""},
-      {"with the TTL trigger",
-       {.startAt = "14:00", .ttlTrigger = true},
-       "A start or stop time cannot be set with the external (TTL) trigger, which starts and ends its run by itself.  "
-       "Turn one of them off.",
-       ""},
-      {"the TTL trigger alone", {.ttlTrigger = true}, "", ""},
-      {"stop only", {.stopAfterSeconds = 60, .stopAt = " 15:00 "}, "", ""},
+       "a date for another day."},
+      {{.startAt = "13:30:00"}, TimingFault::kStartPast, nullptr},
+      {{.startAt = "2026-12-08T20:00"}, TimingFault::kStartPast, nullptr},
+      {{.startAt = "half past two"}, TimingFault::kStartUnreadable, nullptr},
+      {{.stopAt = "25:00"}, TimingFault::kStopUnreadable, nullptr},
+      {{.stopAt = "13:00"},
+       TimingFault::kStopNotAfterStart,
+       "The stop time \"13:00\" is not after the start of the run (now, 2026-12-09 13:30:00)."},
+      {{.stopAfterSeconds = -1}, TimingFault::kBadStopAfter, nullptr},
+      {{.startAt = "14:00", .ttlTrigger = true}, TimingFault::kWithTtl, nullptr},
   };
   for (const PlanCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.request.startAt + " " + c.request.stopAt);
     TimingPlan plan;
     const TimingProblem problem = PlanTiming(c.request, kNow, &plan);
-    EXPECT_EQ(c.refusal, problem.Text());
-    if (problem) continue;
-    EXPECT_EQ(std::string(c.waiting).empty(), !plan.startUtc);
-    if (plan.startUtc) {
-      EXPECT_EQ(c.waiting, WaitingUntilStatus(*plan.startUtc, kNow));
+    EXPECT_EQ(c.fault, problem.fault);
+    const std::string told = problem ? problem.Text() : plan.startUtc ? WaitingUntilStatus(*plan.startUtc, kNow) : "";
+    if (c.told) {
+      EXPECT_EQ(c.told, told);
     }
   }
   TimingPlan plan;
-  ASSERT_FALSE(PlanTiming({.startAt = "2026-12-10T09:15:30", .stopAfterSeconds = 90, .stopAt = "2026-12-11T00:00"},
-                          kNow, &plan));
-  EXPECT_EQ(Local("2026-12-10T09:15:30"), *plan.startUtc);
+  ASSERT_FALSE(PlanTiming({.startAt = "2026-12-10T09:15:30", .stopAt = "2026-12-11T00:00"}, kNow, &plan));
   EXPECT_EQ((int64_t{20797} * 86400 + 8 * 3600 + 15 * 60 + 30) * kSecond, *plan.startUtc);
   EXPECT_EQ(Local("2026-12-11T00:00"), *plan.stopUtc);
-  EXPECT_EQ(90.0, plan.stopAfterSeconds);
 }
 
-struct WindowCase {
-  const char* name;
-  TimingPlan plan;
-  int64_t first;  // the run's first sample
-  uint32_t rate;
-  uint64_t from;
-  std::optional<uint64_t> end;
-};
-
-TEST(TimedRunWindow, TheStartAndStopAreTheFirstSamplesAtOrAfterTheirInstantsAndTheDurationIsExact) {
+TEST(TimedRunWindow, TheFirstSampleAtOrAfterAnInstantIsExactForAnyDateAndRate) {
   const int64_t two = Local("14:00");
-  const WindowCase cases[] = {
-      {"start between samples", {.startUtc = two}, two - 50, 48000, 3, std::nullopt},
-      {"start on a sample", {.startUtc = two}, two - 2 * kSecond, 8000, 16000, std::nullopt},
-      {"start before the first sample", {.startUtc = two}, two + 7, 8000, 0, std::nullopt},
-      {"for a duration", {.startUtc = two, .stopAfterSeconds = 2.5}, two - 200000, 8000, 1600, 21600},
-      {"until a time", {.startUtc = two, .stopUtc = Local("15:00")}, two - 50, 48000, 3, 3 + 3600ull * 48000},
-      {"the earlier stop wins",
-       {.startUtc = two, .stopUtc = Local("15:00"), .stopAfterSeconds = 60},
-       two - 50,
-       48000,
-       3,
-       3 + 60ull * 48000},
-      {"a stop before the first sample", {.stopUtc = two}, two + 1, 8000, 0, 0},
-      {"a start a year on, at the top rate",
-       {.startUtc = two + 366ll * 86400 * kSecond},
-       two - 1,
-       500000,
-       366ull * 86400 * 500000 + 1,
-       std::nullopt},
-  };
-  for (const WindowCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    const RunWindow w = WindowOf(c.plan, c.first, c.rate);
-    EXPECT_EQ(c.from, w.first);
-    EXPECT_EQ(c.end, w.end);
-  }
+  EXPECT_EQ(3u, FrameAtOrAfter(two, two - 50, 48000));
+  EXPECT_EQ(0u, FrameAtOrAfter(two, two + 7, 8000));
+  EXPECT_EQ(366ull * 86400 * 500000 + 1, FrameAtOrAfter(two + 366ll * 86400 * kSecond, two - 1, 500000));
+  // The earlier of the stops, the duration exact from the start sample.
+  RunWindow w = WindowOf({.startUtc = two, .stopUtc = Local("15:00"), .stopAfterSeconds = 7200}, two - 50, 48000);
+  EXPECT_EQ(3u, w.first);
+  EXPECT_EQ(3 + 3600ull * 48000, w.end);
+  w = WindowOf({.startUtc = two, .stopAfterSeconds = 2.5}, two - 200000, 8000);
+  EXPECT_EQ(1600u + 20000u, w.end);
 }
 
 struct TimedCase {
@@ -220,55 +162,19 @@ TEST(TimedRun, AStopBeforeTheStartMakesNoFileAndSaysSo) {
   EXPECT_EQ("the start time had not come; nothing was recorded\n", FormatRunSummary(rig.engine->Files));
 }
 
-// The window shows the engine's wait, and a run that ended itself as one stopped.
-TEST(TimedRun, TheWindowShowsTheWaitAndTheRunItEndedItself) {
+TEST(TimedRun, ATimeItCannotKeepIsRefusedAtRunBeforeAnythingIsMade) {
   RecorderRig rig;
   rig.UseChannels({0, 2}, {0, 2});
-  rig.settings.SamplingRate = 8000;
-  CopyCut(rig.settings.StartAt, "03:04:07");
-  rig.settings.StopAfterSeconds = 1;
-  rig.Open();
-  rig.Run();
-  EXPECT_EQ(" Waiting until 03:04:07...", rig.dialog->GetText(kIdStatus));
-  EXPECT_EQ("&Stop", rig.dialog->GetText(kIdRun));
-  rig.StepBuffers(4);
-  EXPECT_EQ(0, rig.dialog->bIsRunning);
-  EXPECT_EQ(" Stopped", rig.dialog->GetText(kIdStatus));
-  EXPECT_TRUE(rig.dialog->IsEnabled(kIdOptions));
-  EXPECT_EQ(8000u, test::WaveSamples(rig.Wave("Channel_0.wav")).size());
-}
-
-struct TimedRefusal {
-  const char* name;
-  const char* startAt;
-  const char* stopAt;
-  const char* told;
-};
-
-TEST(TimedRun, TimesItCannotKeepAreRefusedAtRunBeforeAnythingIsMade) {
-  const TimedRefusal cases[] = {
-      {"start past", "03:04:00", "",
-       "The start time \"03:04:00\" is in the past: it is 2026-01-02 03:04:05 now.  A time of day means today; give "
-       "a date for another day."},
-      {"start no time", "soon", "",
-       "The start time \"soon\" is not a time.  Give HH:MM, HH:MM:SS or a date and time such as "
-       "2026-12-10T14:00[:SS]."},
-      {"stop not after the start", "03:10", "03:09:59",
-       "The stop time \"03:09:59\" is not after the start of the run (2026-01-02 03:10:00)."},
-  };
-  RecorderRig rig;
-  rig.UseChannels({0, 2}, {0, 2});
+  CopyCut(rig.settings.StartAt, "03:04:00");
   rig.OpenEngine();
-  for (const TimedRefusal& c : cases) {
-    SCOPED_TRACE(c.name);
-    CopyCut(rig.engine->Settings.StartAt, c.startAt);
-    CopyCut(rig.engine->Settings.StopAt, c.stopAt);
-    rig.ui.ExpectMessageBox(c.told, ui::DialogResult::OK);
-    rig.engine->OnRun();
-    EXPECT_EQ(0, rig.engine->bIsRunning);
-    EXPECT_FALSE(rig.engine->Device.IsOpen());
-    EXPECT_TRUE(rig.ui.AllAnswersUsed());
-  }
+  rig.ui.ExpectMessageBox(
+      "The start time \"03:04:00\" is in the past: it is 2026-01-02 03:04:05 now.  A time of day means today; give a "
+      "date for another day.",
+      ui::DialogResult::OK);
+  rig.engine->OnRun();
+  EXPECT_EQ(0, rig.engine->bIsRunning);
+  EXPECT_FALSE(rig.engine->Device.IsOpen());
+  EXPECT_TRUE(rig.ui.AllAnswersUsed());
   EXPECT_TRUE(rig.WaveFiles().empty());
 }
 
