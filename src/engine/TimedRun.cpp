@@ -1,7 +1,6 @@
 #include "engine/TimedRun.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -15,12 +14,6 @@ constexpr double kMaxStopAfterSeconds = 1e9;
 
 int64_t FloorDiv(int64_t a, int64_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
-}
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
 }
 
 // "2026-12-09 15:02:11": an instant as the user reads a clock.
@@ -72,28 +65,28 @@ TimingProblem PlanTiming(const TimingRequest& r, const platform::WallTime& now, 
   auto fault = [](TimingFault f, std::string detail, std::string against = {}) {
     return TimingProblem{f, std::move(detail), std::move(against), false};
   };
-  const std::string_view startText = Trimmed(r.startAt), stopText = Trimmed(r.stopAt);
+  const std::string startText = TrimmedText(r.startAt), stopText = TrimmedText(r.stopAt);
   TimingPlan p;
   p.stopAfterSeconds = r.stopAfterSeconds;
   if (!(r.stopAfterSeconds >= 0.0 && r.stopAfterSeconds <= kMaxStopAfterSeconds))
     return fault(TimingFault::kBadStopAfter, Number(r.stopAfterSeconds));
   if (!startText.empty()) {
     const auto start = ParseClockTime(startText);
-    if (!start) return fault(TimingFault::kStartUnreadable, std::string(startText));
+    if (!start) return fault(TimingFault::kStartUnreadable, startText);
     p.startUtc = InstantOf(*start, now);
     if (*p.startUtc <= now.utcMicroseconds) {
-      TimingProblem past = fault(TimingFault::kStartPast, std::string(startText), LocalText(now.utcMicroseconds, now));
+      TimingProblem past = fault(TimingFault::kStartPast, startText, LocalText(now.utcMicroseconds, now));
       past.timeOfDay = !start->hasDate;
       return past;
     }
   }
   if (!stopText.empty()) {
     const auto stop = ParseClockTime(stopText);
-    if (!stop) return fault(TimingFault::kStopUnreadable, std::string(stopText));
+    if (!stop) return fault(TimingFault::kStopUnreadable, stopText);
     p.stopUtc = InstantOf(*stop, now);
     const int64_t start = p.startUtc.value_or(now.utcMicroseconds);
     if (*p.stopUtc <= start)
-      return fault(TimingFault::kStopNotAfterStart, std::string(stopText),
+      return fault(TimingFault::kStopNotAfterStart, stopText,
                    p.startUtc ? LocalText(start, now) : "now, " + LocalText(start, now));
   }
   if (r.ttlTrigger && p.On()) return fault(TimingFault::kWithTtl, {});
