@@ -42,7 +42,7 @@ std::string NumberText(double value) {
 
 std::string ClockTimeRefusal(const std::string& field, const std::string& text, const char* whenEmpty) {
   return "The " + field + " \"" + text +
-         "\" is not a time: write HH:MM or HH:MM:SS (the next time the clock shows it), or a date and time "
+         "\" is not a time: write HH:MM or HH:MM:SS (today), or a date and time "
          "as YYYY-MM-DDTHH:MM[:SS], or leave it empty to " +
          whenEmpty + ".";
 }

@@ -22,6 +22,7 @@ ChannelBlocks RecordingEngine::ConvertedBuffer() {
 }
 
 void RecordingEngine::WriteChannelData() {
+  if (timed_) return TakeTimed(ConvertedBuffer());
   if (levelTriggered_) return TakeTriggered(ConvertedBuffer());
   Files.WriteChannelData(ConvertedBuffer());
 }
@@ -41,6 +42,8 @@ intptr_t RecordingEngine::OnBufferDone() {
   if (observer_) observer_->LevelsChanged();
   // The last event is in its files: the run ends by itself.
   if (bIsRunning == 1 && levelTriggered_ && trigger_.Done()) StopRecording();
+  // The stop time's frame has come: the files hold the run's frames to it.
+  if (bIsRunning == 1 && TimedRunOver()) StopRecording();
   return 1;
 }
 
@@ -52,19 +55,22 @@ intptr_t RecordingEngine::OnBufferOverrun() {
     const uint64_t lost = MeasureLoss();
     Files.Report.Overrun(at, lost);
     if (levelTriggered_) TriggerOverrun(lost, at);
+    if (timed_) TimedOverrun(lost);
     if (observer_) observer_->OverrunCounted(Files.Report.Overruns().size(), at);
     // The board has its buffers back with every one taken, and goes on; the
     // files do not run across a gap, which is told at once, as a channel that
     // cannot be written is. An overrun of no more than a buffer shows in the
     // status line and the closing list only.
     const bool waiting = levelTriggered_ && trigger_.Waiting();
+    const char* after = WaitingForStart() ? "Nothing was being recorded yet: the run still starts at its time."
+                        : waiting         ? "The pre-trigger history begins again."
+                                          : "Each channel goes on in a new file.";
     if (lost > 0) {
       Files.SplitAfterLoss();
       char text[256];
       std::snprintf(text, sizeof text,
                     "The board overran after %.3f s of recording: about %.3f s of every channel was lost.  %s", at,
-                    Files.Report.Seconds(lost),
-                    waiting ? "The pre-trigger history begins again." : "Each channel goes on in a new file.");
+                    Files.Report.Seconds(lost), after);
       QueueRunNotice(text);
     }
   }

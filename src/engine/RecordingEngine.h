@@ -19,6 +19,7 @@
 #include "analyzer/AnalyzerLink.h"
 #include "calibration/ChannelScale.h"
 #include "engine/RecordingFileSet.h"
+#include "engine/TimedRun.h"
 #include "engine/TriggerStage.h"
 #include "platform/MessageLoop.h"
 #include "records/ChannelSettings.h"
@@ -123,6 +124,8 @@ class RecordingEngine : public platform::MessageHandler {
   // The level trigger of the run (on when the run started with it).
   bool LevelTriggered() const { return levelTriggered_; }
   const TriggerStage& Trigger() const { return trigger_; }
+  // A run with a start time that still waits for it.
+  bool WaitingForStart() const { return timed_ && timingPlan_.startUtc && !timedStarted_; }
 
   ChannelSettingsArray Channels = DefaultChannels();
   RecorderSettings Settings = DefaultRecorderSettings();
@@ -157,6 +160,15 @@ class RecordingEngine : public platform::MessageHandler {
   void TakeTriggered(const ChannelBlocks& buffer);
   void TriggerOverrun(uint64_t lost, double at);
   void EndLevelTrigger();
+  // A run with a start or stop time (TimedPath.cpp): its plan, made before
+  // anything of the run is, and its window on the run's timeline, which every
+  // buffer goes through while it is on.
+  bool CheckTiming();
+  void StartTiming();
+  void TakeTimed(const ChannelBlocks& buffer);
+  void TimedOverrun(uint64_t lost);
+  bool TimedRunOver() const;
+  void EndTiming();
   std::string RunningStatus() const;
   std::string EventLine(const TriggerEvent& event) const;
   // The trigger stage's frames into the files, its events to the observer.
@@ -186,6 +198,13 @@ class RecordingEngine : public platform::MessageHandler {
   std::string waitingStatus_;
   TriggerStage trigger_;
   EventWriter eventWriter_{*this};
+  bool timed_ = false;
+  TimingPlan timingPlan_;
+  std::string waitingUntil_;
+  RunWindow window_;
+  bool windowKnown_ = false;  // the run's first sample is placed in time
+  bool timedStarted_ = false;  // the window's first frame has come
+  uint64_t timedFrame_ = 0;    // the run's frame of the next buffer's first, frames lost included
 };
 
 }  // namespace varnel

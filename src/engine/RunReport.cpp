@@ -14,6 +14,7 @@ void RunReport::Begin(int32_t rate) {
   overruns_.clear();
   overrunLosses_.clear();
   noTrigger_ = false;
+  startMissed_ = false;
   events_.clear();
   historiesEmptied_.clear();
   unsaved_.clear();

@@ -23,6 +23,8 @@ namespace varnel {
 // What a triggered run stopped before its trigger says, in the status line
 // and the closing list.
 inline constexpr const char* kNoTriggerCame = "no trigger came; nothing was recorded";
+// ... and what a run stopped before its start time says.
+inline constexpr const char* kStartNotReached = "the start time had not come; nothing was recorded";
 
 struct RecordingGap {
   int32_t channel = 0;
@@ -69,6 +71,8 @@ class RunReport {
   const std::vector<RenamedFile>& RenamedFiles() const { return renamed_; }
   // A triggered run stopped before its trigger came.
   void NoTrigger() { noTrigger_ = true; }
+  // A run with a start time stopped before it.
+  void StartNotReached() { startMissed_ = true; }
   // A level-triggered run: an event's files are done; an overrun while it
   // waited for a trigger emptied its history.
   void EventRecorded(const TriggerEvent& event) { events_.push_back(event); }
@@ -81,6 +85,7 @@ class RunReport {
   bool DataLost() const { return !gaps_.empty() || !overruns_.empty() || !unsaved_.empty(); }
   const std::vector<UnsavedFile>& Unsaved() const { return unsaved_; }
   bool TriggerMissed() const { return noTrigger_; }
+  bool StartMissed() const { return startMissed_; }
   const std::vector<TriggerEvent>& Events() const { return events_; }
   const std::vector<double>& HistoriesEmptied() const { return historiesEmptied_; }
   bool IsLosing(int32_t channel) const { return open_[channel] >= 0; }
@@ -106,6 +111,7 @@ class RunReport {
   std::vector<double> overruns_;
   std::vector<uint64_t> overrunLosses_;
   bool noTrigger_ = false;
+  bool startMissed_ = false;
   std::vector<TriggerEvent> events_;
   std::vector<double> historiesEmptied_;
   std::vector<UnsavedFile> unsaved_;

@@ -169,7 +169,8 @@ void RecordingEngine::OnRun() {
   if (!CheckChosenDevice()) return;
   if (!Device.Open(nullptr, Settings.DeviceIndex)) return ShowDeviceProblem(ui_, Device.LastProblem());
   platform::Trace("Open Successful\n");
-  if (!CheckLabels() || !CheckGainsOffered() || !ValidateSamplingRate() || !CheckRunOnDevice() || !CheckLevelTrigger())
+  if (!CheckLabels() || !CheckGainsOffered() || !ValidateSamplingRate() || !CheckRunOnDevice() || !CheckLevelTrigger() ||
+      !CheckTiming())
     return AbandonRun(false, false);
   if (!Link.Connect()) return AbandonRun(false, false);
   if (!CreateWaveFiles()) return AbandonRun(false, true);
@@ -182,6 +183,7 @@ void RecordingEngine::OnRun() {
   startBound_ = false;
   lostFrames_ = 0;
   StartLevelTrigger();
+  StartTiming();
   loop_.SetTimer(platform::kRefreshTimerId, RefreshTimerPeriod(Settings.FftSize));
   if (observer_) observer_->RunStarted();
   SetStatus(Settings.TriggerEnable == 1 ? " Waiting for Trigger..." : RunningStatus());
@@ -197,6 +199,7 @@ void RecordingEngine::StopRecording() {
   Sleep(500);
   bIsRunning = 0;
   if (Settings.TriggerEnable == 1 && Device.GetRunFrames() == 0) Files.Report.NoTrigger();
+  EndTiming();
   EndLevelTrigger();
   if (observer_) observer_->AcquisitionStopped();
   SetStatus(" Saving Wave Files....");
@@ -207,7 +210,9 @@ void RecordingEngine::StopRecording() {
   Device.Close();
   Sleep(200);
   if (observer_) observer_->RunEnded();
-  SetStatus(Files.Report.TriggerMissed() ? std::string(" Stopped: ") + kNoTriggerCame : std::string(" Stopped"));
+  SetStatus(Files.Report.StartMissed()     ? std::string(" Stopped: ") + kStartNotReached
+            : Files.Report.TriggerMissed() ? std::string(" Stopped: ") + kNoTriggerCame
+                                           : std::string(" Stopped"));
   Link.ReleaseTimeSeriesBuffer();
   ui_.SetWaitCursor(false);
   ShowRunNotices();

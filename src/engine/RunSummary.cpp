@@ -12,6 +12,7 @@ std::string FormatRunSummary(const RecordingFileSet& files) {
     out += line;
   }
   const RunReport& report = files.Report;
+  if (report.StartMissed()) out += std::string(kStartNotReached) + "\n";
   if (report.TriggerMissed()) out += std::string(kNoTriggerCame) + "\n";
   for (double at : report.HistoriesEmptied()) {
     std::snprintf(line, sizeof line,

@@ -42,6 +42,7 @@ void RecordingEngine::StartLevelTrigger() {
 }
 
 std::string RecordingEngine::RunningStatus() const {
+  if (WaitingForStart()) return waitingUntil_;
   if (levelTriggered_ && trigger_.Waiting()) return waitingStatus_;
   return " Running...";
 }
@@ -59,7 +60,8 @@ void RecordingEngine::TriggerOverrun(uint64_t lost, double at) {
 void RecordingEngine::EndLevelTrigger() {
   if (!levelTriggered_) return;
   trigger_.End(eventWriter_);
-  if (trigger_.Events() == 0) Files.Report.NoTrigger();
+  // Before its start time a run waited for no trigger.
+  if (trigger_.Events() == 0 && !Files.Report.StartMissed()) Files.Report.NoTrigger();
 }
 
 std::string RecordingEngine::EventLine(const TriggerEvent& e) const {

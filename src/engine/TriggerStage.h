@@ -41,6 +41,8 @@ class TriggerStage {
   void Begin(const TriggerPlan& plan);
   // One converted buffer of the run.
   void Take(const ChannelBlocks& buffer, TriggerSink& sink);
+  // Frames of the run before the stage is armed: they move its timeline only.
+  void Skip(uint64_t frames) { runFrame_ += frames; }
   // The board overran and lost `lostFrames`: the history is no longer
   // continuous and goes. True when the stage is waiting for a trigger.
   bool Overrun(uint64_t lostFrames);

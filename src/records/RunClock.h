@@ -14,7 +14,7 @@
 namespace varnel {
 
 struct ClockTime {
-  bool hasDate = false;  // otherwise the next time the clock shows this time of day
+  bool hasDate = false;  // otherwise of the day it is read on (a Run refuses one already past)
   int32_t year = 0;
   int32_t month = 0;  // 1..12
   int32_t day = 0;    // 1..31

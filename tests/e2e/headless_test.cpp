@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 
 #include "ChildProcess.h"
 #include "support/RecorderRig.h"
+#include "wave/RecordingStart.h"
 
 namespace varnel {
 namespace {
@@ -131,6 +133,71 @@ TEST(Headless, ASplitPeriodIsWholeSecondsFromOneSecondOn) {
     EXPECT_NE(std::string::npos,
               out.find("--split-every needs a period from 1s to 31 days (30s, 10m, 1h), not \"" + std::string(period)))
         << out;
+  }
+}
+
+// The local time `seconds` from now, as --start-at reads it, and as the status tells it.
+struct Ahead {
+  std::string option, status;
+  int64_t utcMicroseconds = 0;
+};
+Ahead LocalTimeAhead(int seconds) {
+  const std::time_t at = std::time(nullptr) + seconds;
+  std::tm tm{};
+  localtime_r(&at, &tm);
+  char option[32], status[16];
+  std::strftime(option, sizeof option, "%Y-%m-%dT%H:%M:%S", &tm);
+  std::strftime(status, sizeof status, "%H:%M:%S", &tm);
+  return {option, status, int64_t{at} * 1000000};
+}
+
+// A start a few seconds ahead: nothing is recorded until then, and then
+// exactly --seconds of samples, whenever the buffers happen to come.
+TEST(Headless, AStartTimeWaitsAndTheFilesHoldTheSecondsFromIt) {
+  test::RecorderRig rig;
+  const std::string ini = PrepareSettings(rig);
+  // A machine so busy that the start passed before the Run tries again further ahead.
+  Ahead start;
+  int status = 0;
+  std::string out;
+  for (int ahead : {5, 30}) {
+    start = LocalTimeAhead(ahead);
+    out = test::RunCommand(Tool() + " --quiet --continue-without-analyser --format bwf --start-at " + start.option +
+                               " --seconds 2 --settings '" + ini + "' 2>&1",
+                           &status);
+    if (out.find("is in the past") == std::string::npos) break;
+  }
+  ASSERT_EQ(0, status) << out;
+  EXPECT_NE(std::string::npos, out.find("status: Waiting until " + start.status + "...\n")) << out;
+  EXPECT_EQ((std::vector<std::string>{"Channel_0.wav", "Channel_1.wav"}), rig.WaveFiles());
+  for (const std::string& name : rig.WaveFiles()) {
+    EXPECT_NE(std::string::npos, out.find(rig.wavePath + "/" + name + " (40000 frames)")) << out;
+    // Its first sample is the first at or after the start: less than a sample (50 us) after it.
+    const std::string bytes = test::ReadFile(rig.wavePath + "/" + name);
+    const auto first = ParseUtcMicroseconds(bytes.substr(bytes.find("varnel-start-utc=") + 17, 27));
+    ASSERT_TRUE(first) << name;
+    EXPECT_GE(*first, start.utcMicroseconds);
+    EXPECT_LT(*first, start.utcMicroseconds + 50);
+  }
+  // The command line held for this run only.
+  EXPECT_NE(std::string::npos, test::ReadFile(ini).find("StartAt=\n")) << test::ReadFile(ini);
+}
+
+TEST(Headless, TimesThatCannotBeKeptAreRefusedOnTheCommandLine) {
+  const struct {
+    const char* args;
+    const char* told;
+  } wrong[] = {
+      {"--start-at 25:00", "--start-at needs HH:MM, HH:MM:SS or a date and time (2026-12-10T14:00:00), not \"25:00\""},
+      {"--start-at 2020-01-01T00:00", "The start time \"2020-01-01T00:00\" is in the past: it is "},
+      {"--start-at 2099-01-01T10:00 --seconds 1.5",
+       "--seconds with --start-at or --stop-at counts whole seconds of samples, not 1.5"},
+  };
+  for (const auto& w : wrong) {
+    int status = 0;
+    const std::string out = test::RunCommand(Tool() + " " + w.args + " 2>&1", &status);
+    EXPECT_EQ(2, status) << w.args;
+    EXPECT_NE(std::string::npos, out.find(w.told)) << out;
   }
 }
 

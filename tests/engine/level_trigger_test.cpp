@@ -10,6 +10,7 @@
 
 #include "engine/RunSummary.h"
 #include "engine/TriggerSetup.h"
+#include "platform/FixedString.h"
 #include "platform/Messages.h"
 #include "support/RecorderRig.h"
 #include "support/WaveSamples.h"
@@ -265,6 +266,27 @@ TEST_F(LevelTrigger, AnOverrunWhileWaitingEmptiesTheHistoryAndTheSummarySaysSo) 
       "event 1: 1000 of 4000 pre-trigger frames (an overrun emptied the history)\n"
       "overrun 1 after 2.048 s of recording: 0.000 s (0 frames) lost\n",
       FormatRunSummary(rig.engine->Files).substr(FormatRunSummary(rig.engine->Files).find("overrun after")));
+}
+
+// With a start time the trigger is armed from the start's sample on: the
+// pulse before it is no event, the one high at the start only after it fell
+// back across the band, and the history holds nothing from before the start
+// (03:04:07 is the run's frame 23392: see timed_run_test.cpp).
+TEST_F(LevelTrigger, WithAStartTimeItIsArmedFromTheStartSampleOn) {
+  const Pulse train{.at = 1000, .width = 5000, .period = 10000};
+  Open(train, TriggerSlope::kRising, 0, 1.0, 0.1);
+  CopyCut(rig.engine->Settings.StartAt, "03:04:07");
+  rig.Run();
+  Step(2);
+  EXPECT_EQ(" Waiting until 03:04:07...", rig.engine->Status());
+  Step(1);
+  EXPECT_EQ(" Waiting for level trigger on channel 0 (rising, 0 % of full scale)...", rig.engine->Status());
+  Step(1);
+  EXPECT_EQ(0, rig.engine->bIsRunning);
+  ASSERT_EQ(1u, told.events.size());
+  EXPECT_EQ(31000u, told.events[0].triggerFrame);
+  EXPECT_EQ(31000u - 23392u, told.events[0].framesBefore);
+  ExpectEventFiles(0, train, 23392, 31800);
 }
 
 struct Refusal {

@@ -5,6 +5,7 @@
 
 #include "engine/FileFormatSetting.h"
 #include "engine/RecordingFileSet.h"
+#include "platform/Clock.h"
 #include "records/RunClock.h"
 
 namespace varnel::record {
@@ -14,7 +15,7 @@ const char* const kUsage =
     "                     [--continue-without-analyser] [--settings FILE] [--quiet] [--device N]\n"
     "                     [--format wav|bwf] [--trigger-level CH:LEVEL[:rising|falling|either]]\n"
     "                     [--pre-trigger SECONDS] [--post-trigger SECONDS] [--events N|all]\n"
-    "                     [--split-every DURATION]\n"
+    "                     [--split-every DURATION] [--start-at TIME] [--stop-at TIME]\n"
     "       varnel-record --list-devices\n"
     "       varnel-record --recover [FOLDER] [--settings FILE]\n"
     "Records with the settings of varnel.ini (as the window does) until N seconds have passed, a\n"
@@ -27,6 +28,9 @@ const char* const kUsage =
     "scale); each event's files hold --pre-trigger seconds before the trigger sample and\n"
     "--post-trigger seconds from it on; --events N (default 1) or all, each told on one line.\n"
     "--split-every 30s|10m|1h splits the files at whole multiples of the period of the clock.\n"
+    "--start-at TIME waits until TIME (HH:MM[:SS] today, or 2026-12-10T14:00:00) and records from\n"
+    "the first sample at or after it; --stop-at TIME ends the run there, and --seconds N then\n"
+    "counts N seconds of samples from the start.\n"
     "--recover repairs the recordings an interrupted run left in FOLDER (default: the wave folder).\n";
 
 namespace {
@@ -109,6 +113,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
       o.splitEvery = static_cast<int32_t>(*seconds);
+    } else if (IsTimingFlag(a)) {
+      auto v = value();
+      if (!v || !ParseTimingFlag(a, *v, o.timing, error)) return std::nullopt;
     } else if (IsTriggerFlag(a)) {
       auto v = value();
       if (!v || !ParseTriggerFlag(a, *v, o.trigger, error)) return std::nullopt;
@@ -121,6 +128,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       return std::nullopt;
     }
   }
+  if (!CheckTimingOptions(o.timing, o.seconds, platform::GetClock().WallNow(), error)) return std::nullopt;
   return o;
 }
 

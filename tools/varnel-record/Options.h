@@ -6,13 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "TimingOptions.h"
 #include "TriggerOptions.h"
 #include "ui/Dialog.h"
 
 namespace varnel::record {
 
 struct Options {
-  double seconds = 0;  // 0: until Ctrl-C or, with triggering, until the run ends itself
+  // 0: until Ctrl-C or, with triggering, until the run ends itself; with a
+  // start or stop time, counted from the start
+  double seconds = 0;
   ui::DialogResult overwrite = ui::DialogResult::Cancel;
   ui::DialogResult acceptRate = ui::DialogResult::No;
   bool continueWithoutAnalyser = false;
@@ -25,6 +28,7 @@ struct Options {
   std::optional<int32_t> fileFormat;  // the files' layout for this run (nothing: the settings' own)
   TriggerOptions trigger;             // the level trigger of this run
   std::optional<int32_t> splitEvery;  // seconds; the files of this run split on the clock
+  TimingOptions timing;               // the start and stop times of this run
 };
 
 // Nothing when the command line is wrong; `error` says why (empty for --help).

@@ -62,6 +62,7 @@ void CloseAsTheWindowDoes(RecordingEngine& engine, record::DeviceChoice& device,
                           const std::string& settingsPath, ui::UiServices& ui) {
   engine.Settings.FileFormat = own.FileFormat;
   record::RestoreTriggerSettings(own, engine.Settings);
+  record::RestoreTimingSettings(own, engine.Settings);
   engine.Settings.SplitEverySeconds = own.SplitEverySeconds;
   engine.StopRecording();
   device.Restore();
@@ -86,6 +87,13 @@ int Record(const record::Options& options) {
   if (options.fileFormat) engine.Settings.FileFormat = *options.fileFormat;
   record::ApplyTriggerOptions(options.trigger, engine.Settings);
   if (options.splitEvery) engine.Settings.SplitEverySeconds = *options.splitEvery;
+  std::string timingError;
+  if (!record::ApplyTimingOptions(options.timing, options.seconds, engine.Settings, timingError)) {
+    std::fprintf(stderr, "varnel-record: %s\n", timingError.c_str());
+    return kExitUsage;
+  }
+  // A timed run ends itself at its stop, counted in samples from its start.
+  const bool stopByClock = !record::HasTiming(engine.Settings);
   if (options.device >= engine.Device.GetBoardCount()) {
     std::fprintf(stderr, "varnel-record: there is no device %d (see --list-devices)\n", options.device);
     return kExitUsage;
@@ -116,13 +124,13 @@ int Record(const record::Options& options) {
       PrintLevels(engine, console);
       lastLevels = now;
     }
-    if (options.seconds > 0 && (now - start) / 1000.0 >= options.seconds) break;
+    if (stopByClock && options.seconds > 0 && (now - start) / 1000.0 >= options.seconds) break;
   }
   CloseAsTheWindowDoes(engine, device, own, settingsPath, ui);
   loop.DispatchPending();
   engine.SetObserver(nullptr);
   console.Line(stdout, FormatRunSummary(engine.Files));
-  if (engine.Files.Report.TriggerMissed()) return kExitNotStarted;
+  if (engine.Files.Report.TriggerMissed() || engine.Files.Report.StartMissed()) return kExitNotStarted;
   return engine.Files.Report.DataLost() ? kExitDataLost : kExitRecorded;
 }
 
