@@ -175,6 +175,7 @@ TEST_F(Conversation, MissingSettingsFileMeansOrvantis) {
 }
 
 TEST_F(Conversation, SlowCommandGivesUpAtItsTimeOutAndStillRunsAtThePeer) {
+  KeepTheLinksTimeOuts();
   auto& peer = StartPeer({.replyDelayMs = 60000});  // far beyond the time-out, however busy the machine
   ASSERT_TRUE(Link().Connect());
   const auto start = std::chrono::steady_clock::now();

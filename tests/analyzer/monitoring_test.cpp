@@ -234,6 +234,7 @@ TEST_F(Monitoring, RefusedCalibrationIsRetriedAFewTimesNotForever) {
 }
 
 TEST_F(Monitoring, HangingPeerMakesEveryPokeGiveUpAtItsTimeOut) {
+  KeepTheLinksTimeOuts();
   auto& peer = StartPeer();
   ConnectAndPrepare();
   running_ = 1;

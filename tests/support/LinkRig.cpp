@@ -70,6 +70,38 @@ std::string ConnectErrorTrace(int code) {
   return "DDEML Error code = " + std::to_string(code) + "\r";
 }
 
+namespace {
+
+// The platform's transport with every time-out raised to at least 20 s: the
+// answers of an in-process peer are prompt, but not on a machine whose cores
+// are busy with other work.
+class PatientTransport : public AnalyzerTransport {
+ public:
+  explicit PatientTransport(std::unique_ptr<AnalyzerTransport> inner) : inner_(std::move(inner)) {}
+  bool Initialize() override { return inner_->Initialize(); }
+  TransportError Connect(std::string_view service, std::string_view topic, uint32_t timeoutMs) override {
+    return inner_->Connect(service, topic, Patient(timeoutMs));
+  }
+  bool Connected() const override { return inner_->Connected(); }
+  TransportError Execute(std::span<const uint8_t> command, uint32_t timeoutMs) override {
+    return inner_->Execute(command, Patient(timeoutMs));
+  }
+  TransportError Request(std::string_view item, std::string& text, uint32_t timeoutMs) override {
+    return inner_->Request(item, text, Patient(timeoutMs));
+  }
+  TransportError Poke(std::string_view item, std::span<const uint8_t> payload, uint32_t timeoutMs) override {
+    return inner_->Poke(item, payload, Patient(timeoutMs));
+  }
+  void DisconnectConversation() override { inner_->DisconnectConversation(); }
+  int Uninitialize() override { return inner_->Uninitialize(); }
+
+ private:
+  static uint32_t Patient(uint32_t timeoutMs) { return std::max<uint32_t>(timeoutMs, 20000); }
+  std::unique_ptr<AnalyzerTransport> inner_;
+};
+
+}  // namespace
+
 LinkRig::LinkRig()
     : settings_(DefaultRecorderSettings()), channels_(DefaultChannels()), serverName_(UniqueServerName("rig")) {
   WriteServerName(serverName_);
@@ -105,7 +137,9 @@ AnalyzerLink& LinkRig::Link() {
     context.ui = &ui_;
     context.bIsRunning = &running_;
     context.analyzerSettingsPath = dir_.File("orvantis.ini");
-    link_ = std::make_unique<AnalyzerLink>(context, MakePlatformTransport());
+    std::unique_ptr<AnalyzerTransport> transport = MakePlatformTransport();
+    if (!linksTimeOuts_) transport = std::make_unique<PatientTransport>(std::move(transport));
+    link_ = std::make_unique<AnalyzerLink>(context, std::move(transport));
   }
   return *link_;
 }

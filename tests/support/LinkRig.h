@@ -134,6 +134,11 @@ class LinkRig : public ::testing::Test, public platform::MessageHandler {
   // Owns the server name of this test's orvantis.ini.
   TestPeer& StartPeer(peer::PeerOptions options = {});
   AnalyzerLink& Link();
+  // Before the first Link(): the link keeps its own short time-outs, for the
+  // tests of what it does when they run out. Without this every call may wait
+  // long (PatientTransport), so a busy machine cannot fail a test that did not
+  // ask for a time-out.
+  void KeepTheLinksTimeOuts() { linksTimeOuts_ = true; }
   void WriteServerName(const std::string& name);
   // Connects to the running peer and sends the start-of-run commands.
   void ConnectAndPrepare();
@@ -155,6 +160,7 @@ class LinkRig : public ::testing::Test, public platform::MessageHandler {
   std::string serverName_;
   std::unique_ptr<TestPeer> peer_;
   std::unique_ptr<AnalyzerLink> link_;
+  bool linksTimeOuts_ = false;
   mutable platform::ScopedTraceCapture traces_;
   // Timers fire only when a test says so.
   platform::FakeClock clock_;
