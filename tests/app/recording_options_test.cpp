@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/RecordingOptionsDialog.h"
-#include "calibration/CalibrationFile.h"
 #include "platform/FixedString.h"
 #include "support/RecorderFolder.h"
 #include "support/ScriptedUiServices.h"
@@ -25,13 +24,7 @@ class RecordingOptions : public ::testing::Test {
  protected:
   RecordingOptions() {
     folder.UseChannels({0, 3, 5});
-    CalibrationRecord pascals{};
-    pascals.Left.CalibrationValid = 1;
-    pascals.Left.RefLevel = 94.0f;
-    pascals.Left.PctFullScale = 0.5f;
-    pascals.Left.CalRatio = 32768.0f;
-    CopyCut(pascals.Left.LabelLinear, "Pa");
-    CalibrationFile::Write(folder.channels[3].szCalFilename, &pascals);
+    folder.MeasureInPascals(3);
     s.LevelTriggerEnable = 1;
     s.LevelTriggerChannel = 3;
     s.LevelTrigger = {2.5, false};

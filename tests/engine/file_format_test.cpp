@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "calibration/CalibrationFile.h"
 #include "platform/Clock.h"
 #include "platform/FixedString.h"
 #include "support/RecorderRig.h"
@@ -34,13 +33,7 @@ class FileFormat : public ::testing::Test {
   std::vector<unsigned char> Record(int32_t fileFormat) {
     rig.UseChannels({0, 3}, {3});
     rig.channels[3].Gain = 4;
-    CalibrationRecord pascals{};
-    pascals.Left.CalibrationValid = 1;
-    pascals.Left.RefLevel = 94.0f;
-    pascals.Left.PctFullScale = 0.5f;
-    pascals.Left.CalRatio = 32768.0f;
-    CopyCut(pascals.Left.LabelLinear, "Pa");
-    CalibrationFile::Write(rig.channels[3].szCalFilename, &pascals);
+    rig.MeasureInPascals(3);
     rig.settings.SamplingRate = 50000;
     rig.settings.FileFormat = fileFormat;
     rig.OpenEngine();

@@ -6,7 +6,6 @@
 #include "app/RecorderDialog.h"
 #include "app/SettingsFile.h"
 #include "boards/sim/SimulatedBoard.h"
-#include "calibration/CalibrationFile.h"
 #include "platform/Files.h"
 #include "platform/FixedString.h"
 #include "platform/Profile.h"
@@ -263,13 +262,7 @@ TEST(Screenshot, TheMainWindowIdleAndEveryDialog) {
   RecorderSettings settings = DefaultRecorderSettings();
   CopyCut(settings.szWavePath, "/home/user/orvanta/wave");
   CopyCut(settings.szCalPath, "/home/user/orvanta/cal");
-  CalibrationRecord pascals{};
-  pascals.Left.CalibrationValid = 1;
-  pascals.Left.RefLevel = 94.0f;
-  pascals.Left.PctFullScale = 0.5f;
-  pascals.Left.CalRatio = 32768.0f;
-  CopyCut(pascals.Left.LabelLinear, "Pa");
-  CalibrationFile::Write(rig.channels[2].szCalFilename, &pascals);
+  rig.MeasureInPascals(2);
   CopyCut(rig.channels[2].szLabel, "Mic");
   settings.LevelTriggerEnable = 1;
   settings.LevelTriggerChannel = 2;

@@ -41,6 +41,16 @@ void RecorderFolder::GiveCalibrationFile(int channel) {
   CopyCut(channels[channel].szCalFilename, cal);
 }
 
+void RecorderFolder::MeasureInPascals(int channel) {
+  CalibrationRecord pascals{};
+  pascals.Left.CalibrationValid = 1;
+  pascals.Left.RefLevel = 94.0f;
+  pascals.Left.PctFullScale = 0.5f;
+  pascals.Left.CalRatio = 32768.0f;
+  CopyCut(pascals.Left.LabelLinear, "Pa");
+  CalibrationFile::Write(channels[channel].szCalFilename, &pascals);
+}
+
 void RecorderFolder::UseChannels(const std::vector<int>& enabled, const std::vector<int>& recorded) {
   for (ChannelSettings& c : channels) c.bIsEnabled = 0;
   for (int i : enabled) {

@@ -30,6 +30,9 @@ class RecorderFolder {
   // A calibration file for channel i (RefLevel 1 + i, CalRatio (i + 1) / 2),
   // named in its record.
   void GiveCalibrationFile(int channel);
+  // Channel i's calibration file made a microphone's: pascals, 94 dB at half
+  // of full scale, one code a count.
+  void MeasureInPascals(int channel);
   // varnel.ini beside the program, from channels and settings.
   void WriteSettings() const;
   std::string SettingsPath() const;
