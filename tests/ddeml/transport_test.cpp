@@ -141,6 +141,7 @@ TEST_F(LinkOverDdeml, FftSizeAnswersAreParsedOrIgnored) {
 }
 
 TEST_F(LinkOverDdeml, FailedPokesTraceTheDdemlCode) {
+  KeepTheLinksTimeOuts();  // the second poke must time out
   StartPeer({.refusePokes = true});
   ASSERT_TRUE(Link().Connect());
   monitor_.Produce(20000);
