@@ -74,10 +74,17 @@ class AlsaRig : public ContractRig {
   bool FillPart(uint32_t scans) override { return FillExactly(*ring_, scans); }
   void Starve() override { ring_->Starve(); }
 
- private:
+ protected:
   AlsaTestConfig config_{1 << 18};
   std::shared_ptr<ScriptedRing> ring_ = std::make_shared<ScriptedRing>();
   alsa::AlsaBoard board_{ring_};
+};
+
+// A sound server's device: its ring fills while the board has no buffer, and
+// it never reports the overrun.
+class AlsaSilentRig : public AlsaRig {
+ public:
+  void Starve() override { ring_->Starve(false); }
 };
 
 // A scripted comedi device (support/FakeComedi.h) without an external
@@ -119,6 +126,7 @@ std::vector<ContractKind> Kinds() {
       Kind<SimRig>("Simulated"),
 #ifndef _WIN32
       Kind<AlsaRig>("Alsa"),
+      Kind<AlsaSilentRig>("AlsaSilentDevice"),
       Kind<ComediRig>("Comedi"),
 #endif
   };

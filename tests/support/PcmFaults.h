@@ -78,17 +78,27 @@ namespace varnel::test {
 // A device whose delivery the test holds in its hand: the board may take
 // only the frames allowed so far; and once told to starve, the ring reports
 // an overrun after the board has looked at it three times without reading
-// (as a card's ring fills while the program has no buffer for it).
+// (as a card's ring fills while the program has no buffer for it), or, for a
+// sound server's device that never reports one, reads as full until the board
+// prepares it again.
 class ScriptedRing : public alsa::PcmCalls {
  public:
   void Allow(int64_t frames) { allowed_ += frames; }
-  void Starve() { starving_ = true; }
+  void Starve(bool reports = true) {
+    silent_ = !reports;
+    starving_ = true;
+  }
   int64_t Allowed() const { return allowed_; }
   int64_t Taken() const { return taken_; }
 
   snd_pcm_sframes_t AvailUpdate(snd_pcm_t* pcm) override {
     const snd_pcm_sframes_t avail = alsa::PcmCalls::AvailUpdate(pcm);
     if (avail < 0) return avail;
+    if (starving_ && silent_) {
+      snd_pcm_uframes_t ring = 0, period = 0;
+      snd_pcm_get_params(pcm, &ring, &period);
+      return std::max(avail, static_cast<snd_pcm_sframes_t>(ring));
+    }
     if (starving_) {
       if (avail > 0 && ++unread_ > 3) {
         starving_ = false;
@@ -100,6 +110,10 @@ class ScriptedRing : public alsa::PcmCalls {
     const int64_t left = allowed_ - taken_;
     if (left <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return static_cast<snd_pcm_sframes_t>(std::clamp<int64_t>(left, 0, avail));
+  }
+  int Prepare(snd_pcm_t* pcm) override {
+    if (silent_) starving_ = false;
+    return alsa::PcmCalls::Prepare(pcm);
   }
   int MmapBegin(snd_pcm_t* pcm, const snd_pcm_channel_area_t** areas, snd_pcm_uframes_t* offset,
                 snd_pcm_uframes_t* frames) override {
@@ -116,6 +130,7 @@ class ScriptedRing : public alsa::PcmCalls {
   std::atomic<int64_t> allowed_{0};
   std::atomic<int64_t> taken_{0};
   std::atomic<bool> starving_{false};
+  std::atomic<bool> silent_{false};
   std::atomic<int> unread_{0};
 };
 

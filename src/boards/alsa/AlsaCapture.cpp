@@ -93,6 +93,10 @@ bool AlsaInput::Recover(boards::BufferFiller& filler, int error) {
   if (error == -ESTRPIPE) {
     while (calls_->Resume(pcm_) == -EAGAIN) ::usleep(10000);
   }
+  return Restart();
+}
+
+bool AlsaInput::Restart() {
   // A capture left prepared delivers nothing and reports nothing: start it again.
   int result = calls_->Prepare(pcm_);
   if (result >= 0) result = calls_->Start(pcm_);
@@ -144,14 +148,41 @@ bool AlsaInput::CopyFrames(boards::BufferFiller& filler, snd_pcm_uframes_t frame
   return n > 0;
 }
 
+bool AlsaInput::RingState::Overflowed(bool haveBuffer, snd_pcm_sframes_t avail, snd_pcm_uframes_t ring) {
+  if (avail < 0 || ring == 0 || restartDue) return false;
+  const bool full = static_cast<snd_pcm_uframes_t>(avail) >= ring;
+  if (haveBuffer) {
+    roomSeen = !full;
+    return false;
+  }
+  // A device that delivers faster than its clock (a file) always shows a full
+  // ring; only one seen with room has filled since.
+  if (!full || !roomSeen) return false;
+  roomSeen = false;
+  restartDue = true;
+  return true;
+}
+
 void AlsaInput::Read(boards::BufferFiller filler) {
   int started = calls_->Prepare(pcm_);
   if (started >= 0) started = calls_->Start(pcm_);
   if (started < 0 && !Recover(filler, started)) return;
+  RingState ring;
   while (!stopRequested_) {
-    WaitForWork(static_cast<bool>(filler.Current()));
+    const bool haveBuffer = static_cast<bool>(filler.Current());
+    if (haveBuffer && ring.restartDue) {
+      // What the ring holds ends before the loss: begin after it.
+      ring.restartDue = false;
+      if (!Restart()) break;
+    }
+    WaitForWork(haveBuffer);
     snd_pcm_sframes_t avail = calls_->AvailUpdate(pcm_);
     if (stopRequested_) break;
+    if (ring.Overflowed(haveBuffer, avail, ring_)) {
+      platform::Trace("ALSA ring of %s full, no overrun reported: samples lost\n", label_.c_str());
+      filler.Overrun();
+    }
+    if (ring.restartDue) continue;
     int error = 0;
     while (avail > 0 && !stopRequested_) {
       snd_pcm_uframes_t copied = 0;

@@ -7,7 +7,9 @@
 // being filled in the channel list's order. While the program has no ready
 // buffer it stops reading and the device's ring holds the signal; when ALSA
 // reports an overrun (data lost) it tells of it, prepares and restarts the
-// device, and goes on.
+// device, and goes on. A sound server's device may never report one: a ring
+// seen with room that is later full while no buffer was ready is told as an
+// overrun too, and the device restarts when a buffer comes (RingState).
 //
 // Set-up on the main thread; the capture thread only fills and tells.
 
@@ -44,6 +46,15 @@ class AlsaInput final : public boards::BoardInput {
     std::vector<int32_t> channels;
     bool operator==(const Setup&) const = default;
   };
+  // What the capture thread saw of the ring, for a device that never
+  // reports an overrun.
+  struct RingState {
+    bool roomSeen = false;    // last seen, with a buffer ready, not full
+    bool restartDue = false;  // an overrun told; restart once a buffer is ready
+    // Whether the ring, seen holding `avail` of `ring` frames, has just
+    // filled while no buffer was ready.
+    bool Overflowed(bool haveBuffer, snd_pcm_sframes_t avail, snd_pcm_uframes_t ring);
+  };
   void Wake() const;
   // The capture thread and its steps.
   void Read(boards::BufferFiller filler);
@@ -52,6 +63,7 @@ class AlsaInput final : public boards::BoardInput {
   // nothing could be copied (no buffer, or an ALSA error, given in `error`).
   bool CopyFrames(boards::BufferFiller& filler, snd_pcm_uframes_t frames, snd_pcm_uframes_t* copied, int* error);
   void WaitForWork(bool haveBuffer);
+  bool Restart();
 
   const std::string label_;
   snd_pcm_t* const pcm_;
@@ -59,6 +71,7 @@ class AlsaInput final : public boards::BoardInput {
   const std::shared_ptr<PcmCalls> calls_;
   boards::InputCapabilities caps_;
   Setup applied_;
+  snd_pcm_uframes_t ring_ = 0;  // frames the device's ring holds in the applied run
   bool configured_ = false;
   int wakeFd_ = -1;
   const std::shared_ptr<std::atomic<uint64_t>> clippedTotal_;

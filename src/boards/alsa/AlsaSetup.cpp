@@ -93,6 +93,7 @@ BoardStatus AlsaInput::Configure(const RunSettings& run) {
     return FromAlsa(error);
   }
   applied_ = setup;
+  ring_ = ring;
   configured_ = true;
   return kBoardSuccess;
 }
